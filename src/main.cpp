@@ -1,3 +1,5 @@
 #include "app/mdlMain.h"
 
-int main(int argc, char** argv) { return mdlMain::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return mdlMain::Main(argc, argv);
+}

@@ -29,9 +29,9 @@ private:
 
 // The platform's standard texts for the numbered errors the program raises itself.
 namespace ErrorText {
-inline const char* const InvalidCall = "Invalid procedure call or argument";  // 5
-inline const char* const Overflow = "Overflow";                              // 6
-inline const char* const SubscriptOutOfRange = "Subscript out of range";     // 9
+inline const char* const InvalidCall = "Invalid procedure call or argument";               // 5
+inline const char* const Overflow = "Overflow";                                            // 6
+inline const char* const SubscriptOutOfRange = "Subscript out of range";                   // 9
 inline const char* const ObjectNotSet = "Object variable or With block variable not set";  // 91
-inline const char* const InvalidPicture = "Invalid picture";                                // 481
+inline const char* const InvalidPicture = "Invalid picture";                               // 481
 }  // namespace ErrorText

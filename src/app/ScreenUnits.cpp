@@ -16,7 +16,9 @@ const QScreen* Primary() {
                : nullptr;
 }
 
-double FromDpi(double dpi) { return dpi > 0 ? 1440.0 / dpi : 15.0; }
+double FromDpi(double dpi) {
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
 }  // namespace
 
 double TwipsPerPixelX() {

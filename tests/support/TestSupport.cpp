@@ -2,14 +2,17 @@
 
 namespace TestSupport {
 
-QString DataFile(const QString& name) { return QStringLiteral(LUMORA_TEST_DATA "/") + name; }
+QString DataFile(const QString& name) {
+    return QStringLiteral(LUMORA_TEST_DATA "/") + name;
+}
 
 QImage PatternImage(int width, int height, QImage::Format format) {
     QImage img(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            img.setPixel(x, y, qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 53) & 0xFF,
-                                    (x * 97 + y * 29 + 7) & 0xFF));
+            img.setPixel(x, y,
+                         qRgb((x * 37 + y * 11) & 0xFF, (x * 5 + y * 53) & 0xFF,
+                              (x * 97 + y * 29 + 7) & 0xFF));
         }
     }
     return img.convertToFormat(format);

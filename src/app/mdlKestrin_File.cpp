@@ -1,0 +1,85 @@
+#include "app/mdlKestrin_File.h"
+
+#include "app/TextUtil.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace mdlKestrin_File {
+namespace {
+QString WithSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// Whatever its permissions, a name that exists as a file is taken; a folder of that name is not
+// looked for.
+bool FileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+}  // namespace
+
+bool SplitPath(const QString& path, QString& folder, QString& name) {
+    const QString p = TextUtil::TrimSpaces(path);
+    if (p.isEmpty()) {
+        return false;
+    }
+    const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        folder.clear();
+        name = p;
+        return false;
+    }
+    folder = p.left(slash + 1);
+    name = p.mid(slash + 1);
+    return true;
+}
+
+QString GetFileName(const QString& path) {
+    QString folder;
+    QString name;
+    return SplitPath(path, folder, name) ? name : QString();
+}
+
+QString GetFileExt(const QString& path) {
+    const QString name = GetFileName(path);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString GetNewFileName(const QString& path) {
+    QString folder;
+    QString name;
+    if (!SplitPath(path, folder, name)) {
+        return QString();
+    }
+    const QString first = folder + QStringLiteral("new ") + name;
+    if (!FileExists(first)) {
+        return first;
+    }
+    for (int i = 1; i <= 1000; ++i) {
+        const QString candidate = folder + QStringLiteral("new(%1) ").arg(i) + name;
+        if (!FileExists(candidate)) {
+            return candidate;
+        }
+    }
+    return QString();
+}
+
+QString GetAppFolder() {
+    QString dir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+    return WithSlash(QDir::fromNativeSeparators(dir));
+}
+
+QString GetDesktopFolder() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).trimmed();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
+        dir = QDir::homePath();
+    }
+    return WithSlash(QDir::fromNativeSeparators(dir));
+}
+
+}  // namespace mdlKestrin_File

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// Small path helpers shared by quick save, help and the browser. Paths use '/'; every folder these
+// helpers return ends in '/'.
+namespace mdlKestrin_File {
+
+// True when the (space-trimmed) path contains '/': folder gets everything up to and including the
+// last '/', name the rest. Without '/', folder is empty and name the whole path (result false).
+// An empty path leaves folder and name untouched.
+bool SplitPath(const QString& path, QString& folder, QString& name);
+
+// The file-name part of a path with a folder; empty for a bare name.
+QString GetFileName(const QString& path);
+
+// The text after the last '.' of the file name, letter case kept; empty without a dot.
+QString GetFileExt(const QString& path);
+
+// A path beside the given one that names no existing file: "new name", then "new(1) name" ...
+// "new(1000) name"; empty when all are taken or the path has no folder.
+QString GetNewFileName(const QString& path);
+
+// The folder holding the executable.
+QString GetAppFolder();
+
+// The user's desktop folder (the home folder where there is none).
+QString GetDesktopFolder();
+
+}  // namespace mdlKestrin_File

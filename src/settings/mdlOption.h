@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The process-wide option store and its file, Option.ini. Everyone reads the store directly;
+// nothing is notified when it changes, so a changed option takes effect when next looked at.
+namespace mdlOption {
+
+inline constexpr int kMaxSizes = 20;
+
+struct OptionStore {
+    bool ResizeWhenOpen = false;
+    bool ResizeWhenRotate = true;
+    bool AlwaysTop = true;
+    bool DisplayBorder = false;
+    QString QuickSavePath;  // empty, or a folder ending in '/'
+    QString SupportFileOpen;
+    QString SupportFileSave;
+    // Common sizes, "width*height" optionally followed by "(name)", in pixels; at most kMaxSizes,
+    // in file order. Entry 1 of the panel is CYSizeList[0].
+    QStringList CYSizeList;
+
+    qint16 CYSizeCount() const { return static_cast<qint16>(CYSizeList.size()); }
+};
+
+// The one store of the process.
+OptionStore& Options();
+
+// The filter both file dialogs start with: description and pattern alternate, split by '|'.
+QString DefaultFileFilter();
+
+// Puts the seven scalar options to their defaults; the size list is left as it is.
+void SetDefaultOptions();
+
+// Option.ini beside the executable when that folder can be written, otherwise in the user's
+// configuration folder.
+QString GetOptionFile();
+
+// Reads settings from path (empty: GetOptionFile()). True when the whole file was read without
+// error; settings applied before an error stay applied.
+bool ReadOptions(const QString& path = QString());
+
+// Writes the settings to path (empty: GetOptionFile()), UTF-8 with CR LF line ends, replacing the
+// old file only once the new one is complete. True when written and closed without error.
+bool WriteOptions(const QString& path = QString());
+
+// Applies one key (any letter case) and value; false for an unknown key.
+bool ApplyOption(const QString& key, const QString& value);
+
+// "FALSE" and "0" (any letter case) are false; every other text, the empty one included, is true.
+bool OptionToBool(const QString& text);
+
+}  // namespace mdlOption

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "app/mdlKestrin_File.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace mdlKestrin_File;
+
+TEST(SplitPath, CutsAtTheLastSlash) {
+    QString folder = "keep";
+    QString name = "keep";
+    EXPECT_FALSE(SplitPath("   ", folder, name));
+    EXPECT_EQ(folder, "keep");  // untouched for an empty path
+    EXPECT_EQ(name, "keep");
+
+    EXPECT_TRUE(SplitPath("/a.jpg", folder, name));
+    EXPECT_EQ(folder, "/");
+    EXPECT_EQ(name, "a.jpg");
+
+    EXPECT_FALSE(SplitPath("a.jpg", folder, name));
+    EXPECT_EQ(folder, "");
+    EXPECT_EQ(name, "a.jpg");
+
+    EXPECT_TRUE(SplitPath("  /pics/sub/  ", folder, name));
+    EXPECT_EQ(folder, "/pics/sub/");
+    EXPECT_EQ(name, "");
+}
+
+TEST(FileNameAndExt, OnlyTheNamePartCounts) {
+    EXPECT_EQ(GetFileName("a.jpg"), "");  // a bare name has no folder, so no name
+    EXPECT_EQ(GetFileName("/x/a b.jpg"), "a b.jpg");
+    EXPECT_EQ(GetFileExt("/x.y/file"), "");  // the dot is in the folder
+    EXPECT_EQ(GetFileExt("/a.tar.gz"), "gz");
+    EXPECT_EQ(GetFileExt("/P.JPG"), "JPG");
+    EXPECT_EQ(GetFileExt("/trailing."), "");
+}
+
+TEST(GetNewFileName, WalksTheNumberedNames) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString base = dir.path() + "/图 a.jpg";
+    const QString folder = dir.path() + "/";
+
+    // free "new " name, even though the file itself does not exist
+    EXPECT_EQ(GetNewFileName(base), folder + "new 图 a.jpg");
+
+    QFile(folder + "new 图 a.jpg").open(QIODevice::WriteOnly);
+    QFile(folder + "new(1) 图 a.jpg").open(QIODevice::WriteOnly);
+    EXPECT_EQ(GetNewFileName(base), folder + "new(2) 图 a.jpg");
+
+    // a read-only file still counts as taken; a folder of that name is not looked for
+    QFile ro(folder + "new(2) 图 a.jpg");
+    ro.open(QIODevice::WriteOnly);
+    ro.close();
+    ro.setPermissions(QFileDevice::ReadOwner);
+    QDir(folder).mkdir("new(3) 图 a.jpg");
+    EXPECT_EQ(GetNewFileName(base), folder + "new(3) 图 a.jpg");
+
+    EXPECT_EQ(GetNewFileName("bare.jpg"), "");
+}
+
+TEST(GetNewFileName, EmptyWhenAllThousandAreTaken) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    QFile(folder + "new x.png").open(QIODevice::WriteOnly);
+    for (int i = 1; i <= 1000; ++i) {
+        QFile(folder + QString("new(%1) x.png").arg(i)).open(QIODevice::WriteOnly);
+    }
+    EXPECT_EQ(GetNewFileName(folder + "x.png"), "");
+    QFile::remove(folder + "new(1000) x.png");
+    EXPECT_EQ(GetNewFileName(folder + "x.png"), folder + "new(1000) x.png");
+}
+
+TEST(Folders, EndInASlashAndExist) {
+    for (const QString& f : {GetAppFolder(), GetDesktopFolder()}) {
+        EXPECT_TRUE(f.endsWith('/')) << f.toStdString();
+        EXPECT_TRUE(QDir(f).exists()) << f.toStdString();
+    }
+}
+
+}  // namespace
