@@ -1,10 +1,142 @@
 #include "app/mdlMain.h"
 
+#include "app/ScreenUnits.h"
+#include "app/frmCloseAll.h"
+#include "app/mdlKestrin_Command.h"
+#include "dialogs/mdlDialogs.h"
+#include "image/mdlPhotoShop.h"
+#include "settings/mdlOption.h"
+#include "window/WindowArithmetic.h"
+#include "window/frmResize.h"
+#include "window/PictureViewWidget.h"
+
 #include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTime>
 
 namespace mdlMain {
+namespace {
+QList<frmResize*> LoadedImageWindows() {
+    QList<frmResize*> out;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* f = qobject_cast<frmResize*>(w);
+        if (f && !f->IsUnloaded()) {
+            out << f;
+        }
+    }
+    return out;
+}
+
+float SecondsSinceMidnight() {
+    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
+}
+}  // namespace
+
 int Main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Lumora"));
+    QApplication::setOrganizationName(QStringLiteral("Lumora"));
+    mdlDialogs::InstallWidgetSeam();
+    mdlKestrin_Command::SetProcessArguments(QApplication::arguments().mid(1));
+
+    mdlOption::SetDefaultOptions();
+    mdlOption::ReadOptions(QString());
+    Start();
+    if (QApplication::topLevelWidgets().isEmpty() || ImageWindowCount() == 0) {
+        return 0;  // the one file named could not be opened: end quietly
+    }
+    return QApplication::exec();
 }
+
+void Start() {
+    const qint32 n = mdlKestrin_Command::GetCommandCount(QString());
+    if (n == 0) {
+        OpenPictureWindow(QString(), 0, 0);
+        return;
+    }
+    const QString first = mdlKestrin_Command::GetCommand(1);
+    // A name that does not exist is no folder: alone it goes to the window, whose open fails.
+    if (n != 1 || QFileInfo(first).isDir()) {
+        QStringList files;
+        for (qint32 i = 1; i <= n; ++i) {
+            files << mdlKestrin_Command::GetCommand(i);
+        }
+        auto* window = new frmResize;
+        window->show();
+        ShowBrowser(files, window);
+        return;
+    }
+    OpenPictureWindow(first, 0, 0);
+}
+
+frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
+    auto* window = new frmResize;
+    if (!path.isEmpty() && !window->lnkOpenPicture(path)) {
+        window->close();
+        delete window;
+        return nullptr;
+    }
+    if (left > 0 && top > 0) {
+        window->MoveTw(left, top);
+    }
+    window->show();
+    return window;
+}
+
+frmResize* CopyPictureWindow(frmResize* source) {
+    if (!source) {
+        return nullptr;
+    }
+    const QPointF p = WindowArithmetic::CascadePosition(
+        source->LeftTw(), source->TopTw(), ScreenUnits::ScreenWidthTwips(),
+        ScreenUnits::ScreenHeightTwips());
+    QImage copy;
+    try {
+        copy = mdlPhotoShop::CopyPicture24(source->Picture());
+    } catch (...) {
+        return nullptr;  // nothing to copy: no new window
+    }
+    auto* window = new frmResize;
+    window->imgView->setPicture(copy);
+    window->mPicFile = source->mPicFile;
+    window->mPicFileExt = source->mPicFileExt;
+    window->cmdGetOrgWidthHeight();
+    window->SetGeometryTw(static_cast<qint32>(p.x()), static_cast<qint32>(p.y()),
+                          static_cast<qint32>(source->WidthTw()),
+                          static_cast<qint32>(source->HeightTw()));
+    window->show();
+    return window;
+}
+
+int ImageWindowCount() { return static_cast<int>(LoadedImageWindows().size()); }
+
+void CloseMenusIfLastWindow() {
+    if (ImageWindowCount() > 1) {
+        return;
+    }
+    // The command panel and the crop-menu host close here once they exist.
+}
+
+void ShowCloseAll() { frmCloseAll::Shared()->ShowModeless(); }
+
+void WaitSeconds(float seconds, const std::function<float()>& timeOfDay,
+                 const std::function<void()>& pump) {
+    const auto now = timeOfDay ? timeOfDay : std::function<float()>(SecondsSinceMidnight);
+    const auto run = pump ? pump : std::function<void()>([] { QApplication::processEvents(); });
+    const float t0 = now();
+    float t = t0;
+    do {
+        run();
+        t = now();
+        if (t < t0) {
+            t += 86400.0f;  // midnight passed
+        }
+    } while (!(t - t0 > seconds));
+}
+
+void ShowBrowser(const QStringList&, frmResize*) {}
+void ShowCommandPanel(frmResize*) {}
+void ShowCropMenu(frmResize*) {}
+
 }  // namespace mdlMain

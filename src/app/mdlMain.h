@@ -1,7 +1,50 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class frmResize;
+
+// The program's start and the one place that creates image windows outside the browser.
+// Window positions are in twips.
 namespace mdlMain {
-// The process entry: builds the application object, reads the options and the command line,
-// opens the first window and runs the event loop. Returns the process exit code.
+
+// The process entry: builds the application, reads the options and the command line, opens the
+// first window and runs the event loop. Returns the process exit code.
 int Main(int argc, char** argv);
+
+// What Main does after the options are read: one picture window, an empty window, or an empty
+// window with the browser, by the parsed command line.
+void Start();
+
+// Creates an image window, opens path in it (an empty path keeps the placeholder) and shows it
+// at left/top (twips) when both are above 0. A file that cannot be opened leaves no window.
+// Returns the window shown, or null.
+frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top);
+
+// Duplicates a window's picture into a new window 200 twips down and right (cascade).
+frmResize* CopyPictureWindow(frmResize* source);
+
+// Called while an image window unloads: with no other image window left, the command panel and
+// the crop-menu host go too, so the process can end.
+void CloseMenusIfLastWindow();
+
+// The close-all confirmation, modeless.
+void ShowCloseAll();
+
+// Waits the given seconds while the user interface keeps running. timeOfDay returns seconds since
+// midnight and pump runs the event queue once; both default to the real ones.
+void WaitSeconds(float seconds, const std::function<float()>& timeOfDay = {},
+                 const std::function<void()>& pump = {});
+
+// Number of loaded image windows.
+int ImageWindowCount();
+
+// Hooks for the parts of the program that open from an image window: the thumbnail browser, the
+// command panel and the crop menu. Each does nothing until its part is present.
+void ShowBrowser(const QStringList& files, frmResize* owner);
+void ShowCommandPanel(frmResize* owner);
+void ShowCropMenu(frmResize* owner);
+
 }  // namespace mdlMain

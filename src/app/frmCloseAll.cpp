@@ -1,0 +1,48 @@
+#include "app/frmCloseAll.h"
+
+#include "window/mdlAPI_Form.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+namespace {
+void (*gExit)(int) = std::_Exit;
+}
+
+frmCloseAll* frmCloseAll::Shared() {
+    static QPointer<frmCloseAll> instance;
+    if (!instance) {
+        instance = new frmCloseAll;
+    }
+    return instance;
+}
+
+void frmCloseAll::setExitForTesting(void (*exitFn)(int)) { gExit = exitFn ? exitFn : std::_Exit; }
+
+frmCloseAll::frmCloseAll(QWidget* parent) : QDialog(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("警告"));
+    Label1 = new QLabel(QStringLiteral("您确认要关闭所有图片窗体吗？"), this);
+    cmdOK = new QPushButton(QStringLiteral("确定(&O)"), this);
+    cmdCancel = new QPushButton(QStringLiteral("取消(&C)"), this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addLayout(buttons);
+    connect(cmdOK, &QPushButton::clicked, this, [] { gExit(0); });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::close);
+    mdlAPI_Form::SetTopMost(this);
+}
+
+void frmCloseAll::ShowModeless() {
+    show();
+    raise();
+    activateWindow();
+}

@@ -1,0 +1,19 @@
+#include "dialogs/ModalSeam.h"
+
+namespace ModalSeam {
+namespace {
+class SilentHandler final : public Handler {
+public:
+    int Message(QObject*, const QString&, int, const QString&) override { return 1; }
+    bool OpenExternal(const QString&) override { return false; }
+};
+
+SilentHandler gSilent;
+Handler* gHandler = nullptr;
+}  // namespace
+
+Handler& Current() { return gHandler ? *gHandler : gSilent; }
+
+void Install(Handler* handler) { gHandler = handler; }
+
+}  // namespace ModalSeam

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+
+// The picture control of an image window: shows its picture stretched over its whole area,
+// nearest neighbour, and accepts dropped files. The stretched picture is kept per size, so a
+// repaint at an unchanged size never rescales the full picture again.
+class PictureViewWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureViewWidget(QWidget* parent = nullptr);
+
+    const QImage& picture() const { return mPicture; }
+    void setPicture(const QImage& picture);
+
+    // The picture as it is shown at the widget's current size (pixels), made on first use after a
+    // change of picture or size. Null when there is no picture or the widget has no area.
+    const QImage& shownPicture();
+
+signals:
+    void filesDropped(const QStringList& paths);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QImage mPicture;
+    QImage mShown;  // display format of mPicture at mShownSize
+    QSize mShownSize;
+};

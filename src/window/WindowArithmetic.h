@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QtGlobal>
+#include <optional>
+
+// The measuring rules of an image window, kept apart from the widgets so they can be checked at
+// chosen screen sizes and resolutions. Window positions and sizes are in twips, everything inside
+// a window in pixels; each function says which.
+namespace WindowArithmetic {
+
+// Where a window is to be shown: outer rectangle in twips.
+struct TwipsRect {
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// The window size that shows a picture at w x h pixels (plus border pixels on every side): as is
+// when it fits the screen (screenW, screenH in twips), otherwise shrunk by one factor so that it
+// does. Products and quotients in single precision. Result in twips; shrunk tells whether the
+// "too large" tip is due.
+struct ViewFit {
+    float widthTwips;
+    float heightTwips;
+    bool shrunk;
+};
+ViewFit FitViewSize(qint32 w, qint32 h, qint32 border, float tx, float ty, float screenW,
+                    float screenH);
+
+// Point size of the tip label for a window of the given size in twips: 10 + (smaller side ÷ 1000,
+// truncated, at most 10).
+int TipFontPoints(double widthTwips, double heightTwips);
+
+enum class Arrow { Left, Up, Right, Down };
+
+// The crop rectangle moved one step by an arrow key. Pixels: rect is the crop label in window
+// coordinates, clientW/clientH the window's client size. The left limit is 0, the top limit the
+// border.
+QPoint MoveCropByArrow(const QRect& crop, Arrow key, int step, int border, int clientW,
+                       int clientH);
+
+// The window moved one step by an arrow key. Twips: window rectangle and screen size; tx/ty
+// twips per pixel. Returns the new left/top in twips.
+QPointF MoveWindowByArrow(const TwipsRect& window, Arrow key, int step, double tx, double ty,
+                          double screenW, double screenH);
+
+// The crop rectangle a right-button drag draws, in picture pixels. anchor: where the right button
+// went down; x/y: where the pointer is (picture pixels, already rounded); viewW/viewH: the picture
+// control's size. Nothing while no rectangle is to be drawn (anchor on the picture's left or top
+// edge, or 10 pixels or less away horizontally).
+std::optional<QRect> CropFromDrag(QPoint anchor, int x, int y, int viewW, int viewH);
+
+// Left/top (twips) that put the window's right and bottom edges back on the screen; left and top
+// edges are not tested.
+QPointF AutoPosition(const TwipsRect& window, double screenW, double screenH);
+
+// Where a duplicated window goes, twips: 200 down and right of its source, or 400 from the
+// screen's right / bottom edge when that would pass 200 from it.
+QPointF CascadePosition(double sourceLeft, double sourceTop, double screenW, double screenH);
+
+// Opacity percent to the window system's 0..255 alpha, rounded half to even and clamped.
+int AlphaFromPercent(int percent);
+
+}  // namespace WindowArithmetic

@@ -1,0 +1,650 @@
+#include "window/frmResize.h"
+
+#include "app/Rounding.h"
+#include "app/ScreenUnits.h"
+#include "app/mdlMain.h"
+#include "dialogs/ModalSeam.h"
+#include "dialogs/mdlKestrin_Version.h"
+#include "image/MFreeImage.h"
+#include "image/mdlPhotoShop.h"
+#include "settings/mdlOption.h"
+#include "window/ClassCropResize.h"
+#include "window/ClassLumora.h"
+#include "window/OutlineWidget.h"
+#include "window/PictureViewWidget.h"
+#include "window/WindowArithmetic.h"
+#include "window/cBackup.h"
+#include "window/mdlAPI_Form.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTime>
+#include <QTimer>
+
+using Rounding::Round32;
+
+// Lets the controllers move, size and set the cursor of one control, in pixels of the window.
+class ControlAdapter final : public IPointerControl {
+public:
+    explicit ControlAdapter(QWidget* w) : mWidget(w) {}
+    float LeftPx() const override { return static_cast<float>(mWidget->x()); }
+    float TopPx() const override { return static_cast<float>(mWidget->y()); }
+    float WidthPx() const override { return static_cast<float>(mWidget->width()); }
+    float HeightPx() const override { return static_cast<float>(mWidget->height()); }
+    void SetGeometryPx(qint32 left, qint32 top, qint32 width, qint32 height) override {
+        mWidget->setGeometry(left, top, std::max(0, width), std::max(0, height));
+    }
+    void SetCursorShape(Qt::CursorShape shape) override {
+        if (mWidget->cursor().shape() != shape) {
+            mWidget->setCursor(shape);
+        }
+    }
+
+private:
+    QWidget* mWidget;
+};
+
+namespace {
+constexpr int kDesignClient = 61;  // pixels, before the border is added
+
+qint16 ButtonMask(Qt::MouseButtons b) {
+    qint16 m = 0;
+    if (b & Qt::LeftButton) {
+        m |= 1;
+    }
+    if (b & Qt::RightButton) {
+        m |= 2;
+    }
+    if (b & Qt::MiddleButton) {
+        m |= 4;
+    }
+    return m;
+}
+
+qint16 ShiftMask(Qt::KeyboardModifiers k) {
+    qint16 m = 0;
+    if (k & Qt::ShiftModifier) {
+        m |= 1;
+    }
+    if (k & Qt::ControlModifier) {
+        m |= 2;
+    }
+    if (k & Qt::AltModifier) {
+        m |= 4;
+    }
+    return m;
+}
+
+qint32 ColourRef(QRgb rgb) {
+    return static_cast<qint32>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
+}
+
+QImage Placeholder() {
+    QImage img(QStringLiteral(":/placeholder.png"));
+    if (img.isNull()) {
+        img = QImage(60, 60, QImage::Format_BGR888);
+        img.fill(QColor(200, 214, 230));
+    }
+    return img;
+}
+}  // namespace
+
+frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFocusPolicy(Qt::StrongFocus);
+    setWindowTitle(QStringLiteral("Lumora"));
+
+    // Created back to front: each later control is drawn over the earlier ones.
+    imgView = new PictureViewWidget(this);
+    imgView->setMouseTracking(true);
+    imgView->setToolTip(QStringLiteral(
+        "将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
+    imgView->setPicture(Placeholder());
+
+    lblCrop = new QLabel(this);
+    lblCrop->setFrameShape(QFrame::Box);
+    lblCrop->setLineWidth(1);
+    lblCrop->setAttribute(Qt::WA_TranslucentBackground);
+    lblCrop->setMouseTracking(true);
+    lblCrop->setToolTip(
+        QStringLiteral("鼠标双击就进行剪裁，现在仍可自由更改剪裁大小位置。"));
+    lblCrop->hide();
+
+    shpCrop = new OutlineWidget(this);
+    shpCrop->setBorderColor(Qt::white);
+    shpCrop->hide();
+
+    shpFocus = new OutlineWidget(this);
+    shpFocus->setBorderColor(Qt::black);
+    shpFocus->hide();
+
+    lblTip = new QLabel(QStringLiteral("200 * 300"), this);
+    lblTip->setAutoFillBackground(true);
+    QPalette tipPalette = lblTip->palette();
+    tipPalette.setColor(QPalette::Window, QColor(255, 255, 192));
+    tipPalette.setColor(QPalette::WindowText, Qt::black);
+    lblTip->setPalette(tipPalette);
+    lblTip->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblTip->move(1, 1);
+    lblTip->adjustSize();
+    lblTip->hide();
+
+    timerSystem = new QTimer(this);
+    timerSystem->setInterval(1000);
+    connect(timerSystem, &QTimer::timeout, this,
+            [this] { TimerTick(QTime::currentTime().second()); });
+    connect(imgView, &PictureViewWidget::filesDropped, this, &frmResize::OnFilesDropped);
+    imgView->installEventFilter(this);
+    lblCrop->installEventFilter(this);
+
+    // The design size, in the middle of the screen until someone places the window.
+    resize(kDesignClient, kDesignClient);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    Layout();
+
+    if (mdlOption::Options().DisplayBorder) {
+        cmdSetFormHaveBorder();
+    } else {
+        cmdSetFormNoBorder();
+    }
+    mImageControl = std::make_unique<ControlAdapter>(imgView);
+    mCropControl = std::make_unique<ControlAdapter>(lblCrop);
+    mCropOutline = std::make_unique<ControlAdapter>(shpCrop);
+    mResizer = std::make_unique<ClassLumora>();
+    mResizer->setBorderWidth(4);
+    mResizer->setObjectForm(this);
+    mResizer->setObjectImage(mImageControl.get());
+    mResizer->setEnableResize(true);
+    mResizer->setEnableMove(true);
+    mCropper = std::make_unique<ClassCropResize>();
+    mCropper->setBorderWidth(4);
+    mCropper->setObjectForm(mCropControl.get());
+    mCropper->setObjectShap(mCropOutline.get());
+    mCropper->setObjectFather(this);
+    mCropper->setEnable(true);
+    RestoreTopMost();
+    cmdGetOrgWidthHeight();
+    mTouming = 100;
+    mIdleTicks = 0;
+    mFormShape = false;
+    mBackup = std::make_unique<cBackup>();
+    mBackup->setMaxUndoCount(1);
+    timerSystem->start();
+}
+
+frmResize::~frmResize() = default;
+
+// ---- geometry in twips ----
+
+double frmResize::TwipsPerPixelX() const { return ScreenUnits::TwipsPerPixelX(); }
+double frmResize::TwipsPerPixelY() const { return ScreenUnits::TwipsPerPixelY(); }
+double frmResize::LeftTw() const { return x() * TwipsPerPixelX(); }
+double frmResize::TopTw() const { return y() * TwipsPerPixelY(); }
+double frmResize::WidthTw() const { return width() * TwipsPerPixelX(); }
+double frmResize::HeightTw() const { return height() * TwipsPerPixelY(); }
+
+void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 height) {
+    const double tx = TwipsPerPixelX();
+    const double ty = TwipsPerPixelY();
+    setGeometry(Round32(left / tx), Round32(top / ty), std::max(1, Round32(width / tx)),
+                std::max(1, Round32(height / ty)));
+}
+
+void frmResize::MoveTw(double left, double top) {
+    move(Round32(left / TwipsPerPixelX()), Round32(top / TwipsPerPixelY()));
+}
+
+// ---- layout, picture and size ----
+
+void frmResize::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!isMinimized()) {
+        Layout();
+    }
+}
+
+void frmResize::Layout() {
+    mIdleTicks = 1;
+    const int b = mFormBorder;
+    imgView->setGeometry(b, b, std::max(0, width() - 2 * b), std::max(0, height() - 2 * b));
+    shpFocus->setGeometry(b, b, imgView->width(), imgView->height());
+    cmdGetOrgWidthHeight();
+    cmdShowSize();
+    if (mFormShape) {
+        mdlAPI_Form::RefreshColorKey(this);
+    }
+}
+
+QImage frmResize::Picture() const { return imgView->picture(); }
+
+void frmResize::PictureChanged() {
+    cmdGetOrgWidthHeight();
+    if (mFormShape) {
+        mdlAPI_Form::RefreshColorKey(this);
+    }
+}
+
+void frmResize::cmdGetOrgWidthHeight() {
+    const QImage& p = imgView->picture();
+    mOrgHeight = p.isNull() ? 0 : p.height();
+    mOrgWidth = p.isNull() ? 0 : p.width();
+}
+
+void frmResize::cmdShowSize() {
+    ShowTip(QStringLiteral("%1 * %2").arg(imgView->width()).arg(imgView->height()));
+}
+
+bool frmResize::SetPicture(const QImage& picture) {
+    mPicFile.clear();
+    imgView->setPicture(picture);
+    PictureChanged();
+    if (mdlOption::Options().ResizeWhenOpen) {
+        ApplyViewSize(mOrgWidth, mOrgHeight);
+    }
+    return true;
+}
+
+bool frmResize::LoadFromFile(const QString& fileName) {
+    QImage picture;
+    try {
+        picture = MFreeImage::LoadPictureFile(fileName);
+    } catch (...) {
+        return false;
+    }
+    if (picture.isNull()) {
+        return false;
+    }
+    SetPicture(picture);
+    mPicFile = fileName;
+    return true;
+}
+
+bool frmResize::lnkOpenPicture(const QString& iFileName) { return LoadFromFile(iFileName); }
+
+QImage frmResize::GetViewPicture() {
+    const QImage copy = mdlPhotoShop::CopyPicture24(imgView->picture());
+    return mdlPhotoShop::ScalePicture(copy, imgView->width(), imgView->height());
+}
+
+QImage frmResize::lnkGetCopyPicture() { return GetViewPicture(); }
+
+bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+    imgView->setPicture(mdlPhotoShop::CopyRegion(imgView->picture(), x, y, w, h));
+    PictureChanged();
+    return true;
+}
+
+bool frmResize::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+    imgView->setPicture(mdlPhotoShop::FillBlack(imgView->picture(), x, y, w, h));
+    PictureChanged();
+    return true;
+}
+
+bool frmResize::ApplyViewSize(qint32 w, qint32 h) {
+    const auto tx = static_cast<float>(TwipsPerPixelX());
+    const auto ty = static_cast<float>(TwipsPerPixelY());
+    const auto fit = WindowArithmetic::FitViewSize(
+        w, h, mFormBorder, tx, ty, static_cast<float>(ScreenUnits::ScreenWidthTwips()),
+        static_cast<float>(ScreenUnits::ScreenHeightTwips()));
+    SetGeometryTw(Round32(LeftTw()), Round32(TopTw()), Round32(fit.widthTwips),
+                  Round32(fit.heightTwips));
+    if (fit.shrunk) {
+        ShowTip(QStringLiteral("图片尺寸过大，已经被自动调整！"));
+    }
+    return true;
+}
+
+bool frmResize::lnkViewResize(qint32 iWidth, qint32 iHeight) {
+    return ApplyViewSize(iWidth, iHeight);
+}
+
+bool frmResize::valHaveBackup() const { return mBackup && mBackup->Count() > 0; }
+
+// ---- tip, messages, topmost band ----
+
+bool frmResize::ShowTip(const QString& text) {
+    QFont f = lblTip->font();
+    f.setPointSize(WindowArithmetic::TipFontPoints(WidthTw(), HeightTw()));
+    lblTip->setFont(f);
+    lblTip->setText(text);
+    lblTip->adjustSize();
+    lblTip->show();
+    lblTip->raise();
+    mTipTicks = 1;
+    return true;
+}
+
+int frmResize::ShowMessage(const QString& text, int style, const QString& title) {
+    SuspendTopMost();
+    const int result = ModalSeam::ShowMessage(this, text, style, title);
+    RestoreTopMost();
+    return result;
+}
+
+bool frmResize::SuspendTopMost() { return mdlAPI_Form::SetNoTopMost(this); }
+
+bool frmResize::RestoreTopMost() {
+    if (mdlOption::Options().AlwaysTop) {
+        mdlAPI_Form::SetTopMost(this);
+    }
+    return true;
+}
+
+// ---- focus frame ----
+
+void frmResize::cmdSetFormFocusON() {
+    shpFocus->setGeometry(mFormBorder, mFormBorder, imgView->width(), imgView->height());
+    shpFocus->show();
+}
+
+void frmResize::cmdSetFormFocusOFF() { shpFocus->hide(); }
+
+void frmResize::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    cmdSetFormFocusON();
+}
+
+void frmResize::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    cmdSetFormFocusOFF();
+}
+
+// ---- appearance ----
+
+void frmResize::cmdSetFormHaveBorder() {
+    if (mFormBorder > 0) {
+        return;
+    }
+    mFormBorder = 4;
+    const double tx = TwipsPerPixelX();
+    const double ty = TwipsPerPixelY();
+    SetGeometryTw(Round32(LeftTw() - 4 * tx), Round32(TopTw() - 4 * ty),
+                  Round32(WidthTw() + 8 * tx), Round32(HeightTw() + 8 * ty));
+    Layout();
+}
+
+void frmResize::cmdSetFormNoBorder() {
+    if (mFormBorder == 0) {
+        return;
+    }
+    const qint32 b = mFormBorder;
+    mFormBorder = 0;
+    const double tx = TwipsPerPixelX();
+    const double ty = TwipsPerPixelY();
+    SetGeometryTw(Round32(LeftTw() + b * tx), Round32(TopTw() + b * ty),
+                  Round32(WidthTw() - 2 * b * tx), Round32(HeightTw() - 2 * b * ty));
+    Layout();
+}
+
+void frmResize::cmdSetFormShape() {
+    const bool focusShown = shpFocus->isVisible();
+    const bool tipShown = lblTip->isVisible();
+    shpFocus->hide();
+    lblTip->hide();
+    const qint32 key = SampleColor(QPoint(mFormBorder + 1, mFormBorder + 1));
+    mdlAPI_Form::SetColorKeyShape(this, key);
+    shpFocus->setVisible(focusShown);
+    lblTip->setVisible(tipShown);
+    mTouming = 100;
+    mFormShape = true;
+}
+
+void frmResize::cmdResetFormShape() {
+    mdlAPI_Form::ClearLayered(this);
+    mTouming = 100;
+    mFormShape = false;
+}
+
+void frmResize::cmdSetTouming() {
+    mdlAPI_Form::SetOpacity(this, WindowArithmetic::AlphaFromPercent(mTouming), false);
+    mFormShape = false;
+}
+
+void frmResize::cmdAutoPosition() {
+    const QPointF p = WindowArithmetic::AutoPosition({LeftTw(), TopTw(), WidthTw(), HeightTw()},
+                                                     ScreenUnits::ScreenWidthTwips(),
+                                                     ScreenUnits::ScreenHeightTwips());
+    MoveTw(p.x(), p.y());
+}
+
+// ---- mouse ----
+
+qint32 frmResize::SampleColor(QPoint p) {
+    if (!rect().contains(p)) {
+        return -1;
+    }
+    const QPoint inView = p - imgView->pos();
+    const QImage& shown = imgView->shownPicture();
+    if (!shown.isNull() && shown.rect().contains(inView)) {
+        return ColourRef(shown.pixel(inView));
+    }
+    return ColourRef(palette().color(QPalette::Window).rgb());
+}
+
+void frmResize::PictureMouseDown(QMouseEvent* e) {
+    lblCrop->hide();
+    shpCrop->hide();
+    const QPoint px = e->position().toPoint();
+    mNowPointColor = SampleColor(px + imgView->pos());
+    mIdleTicks = 1;
+    if (e->button() == Qt::LeftButton) {
+        cmdSetFormFocusON();
+    } else if (e->button() == Qt::RightButton) {
+        mRightDownX = Round32(e->position().x());
+        mRightDownY = Round32(e->position().y());
+    }
+}
+
+void frmResize::PictureMouseMove(QMouseEvent* e) {
+    mNowPointColor = SampleColor(e->position().toPoint() + imgView->pos());
+    mIdleTicks = 1;
+    if (e->buttons() != Qt::RightButton) {
+        return;
+    }
+    const auto r = WindowArithmetic::CropFromDrag(
+        {mRightDownX, mRightDownY}, Round32(e->position().x()), Round32(e->position().y()),
+        imgView->width(), imgView->height());
+    if (r) {
+        ShowCropRect(*r);
+    }
+}
+
+void frmResize::ShowCropRect(const QRect& r) {
+    // Picture-relative values used as window coordinates, as the crop commands read them back.
+    lblCrop->setGeometry(r);
+    lblCrop->show();
+    if (lblCrop->width() > 2 && lblCrop->height() > 2) {
+        shpCrop->setGeometry(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2);
+        shpCrop->show();
+    }
+    // the outline is drawn over the label; the tip over both
+    lblCrop->raise();
+    shpCrop->raise();
+    shpFocus->raise();
+    lblTip->raise();
+    ShowTip(QStringLiteral("%1 * %2").arg(lblCrop->width()).arg(lblCrop->height()));
+}
+
+void frmResize::PictureMouseUp(QMouseEvent* e) {
+    if (e->button() != Qt::RightButton || e->buttons() != Qt::NoButton) {
+        return;
+    }
+    if (lblCrop->isVisible()) {
+        mdlMain::ShowCropMenu(this);
+    } else {
+        mdlMain::ShowCommandPanel(this);
+    }
+}
+
+bool frmResize::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t != QEvent::MouseButtonPress && t != QEvent::MouseMove &&
+        t != QEvent::MouseButtonRelease) {
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* e = static_cast<QMouseEvent*>(event);
+    // Positions reach the controllers in twips, relative to the control.
+    const auto x = static_cast<float>(e->position().x() * TwipsPerPixelX());
+    const auto y = static_cast<float>(e->position().y() * TwipsPerPixelY());
+    const qint16 shift = ShiftMask(e->modifiers());
+    try {
+        if (watched == imgView) {
+            if (t == QEvent::MouseButtonPress) {
+                PictureMouseDown(e);
+                if (mResizer) {
+                    mResizer->MouseDown(ButtonMask(e->button()), shift, x, y);
+                }
+            } else if (t == QEvent::MouseMove) {
+                PictureMouseMove(e);
+                if (mResizer) {
+                    mResizer->MouseMove(ButtonMask(e->buttons()), shift, x, y);
+                }
+            } else {
+                PictureMouseUp(e);
+            }
+        } else if (watched == lblCrop) {
+            if (t == QEvent::MouseButtonPress && mCropper) {
+                mCropper->MouseDown(ButtonMask(e->button()), shift, x, y);
+            } else if (t == QEvent::MouseMove && mCropper) {
+                mCropper->MouseMove(ButtonMask(e->buttons()), shift, x, y);
+            } else if (t == QEvent::MouseButtonRelease && e->button() == Qt::RightButton &&
+                       e->buttons() == Qt::NoButton) {
+                mdlMain::ShowCropMenu(this);
+            }
+        }
+    } catch (const std::exception& ex) {
+        qWarning("Lumora: mouse handling failed: %s", ex.what());
+    }
+    return false;
+}
+
+// ---- keyboard ----
+
+bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
+    WindowArithmetic::Arrow arrow;
+    switch (key) {
+        case Qt::Key_Left:
+            arrow = WindowArithmetic::Arrow::Left;
+            break;
+        case Qt::Key_Up:
+            arrow = WindowArithmetic::Arrow::Up;
+            break;
+        case Qt::Key_Right:
+            arrow = WindowArithmetic::Arrow::Right;
+            break;
+        case Qt::Key_Down:
+            arrow = WindowArithmetic::Arrow::Down;
+            break;
+        default:
+            return false;
+    }
+    const int step = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier ? 10 : 1;
+    if (lblCrop->isVisible()) {
+        const QPoint p = WindowArithmetic::MoveCropByArrow(lblCrop->geometry(), arrow, step,
+                                                           mFormBorder, width(), height());
+        lblCrop->move(p);
+        shpCrop->move(p + QPoint(1, 1));
+        return true;
+    }
+    const QPointF p = WindowArithmetic::MoveWindowByArrow(
+        {LeftTw(), TopTw(), WidthTw(), HeightTw()}, arrow, step, TwipsPerPixelX(),
+        TwipsPerPixelY(), ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
+    MoveTw(p.x(), p.y());
+    return true;
+}
+
+void frmResize::keyPressEvent(QKeyEvent* event) {
+    if (!MoveByArrowKey(event->key(), event->modifiers())) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void frmResize::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    const Qt::KeyboardModifiers all =
+        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Delete:
+            close();
+            break;
+        case Qt::Key_Menu:
+            mdlMain::ShowCommandPanel(this);
+            break;
+        case Qt::Key_N:
+            mdlMain::OpenPictureWindow(QString(), 0, 0);
+            break;
+        case Qt::Key_F12:
+            if ((event->modifiers() & all) == all) {
+                SuspendTopMost();
+                mdlKestrin_Version::ShowVersionInfo(this);
+                RestoreTopMost();
+            }
+            break;
+        default:
+            QWidget::keyReleaseEvent(event);
+    }
+}
+
+// ---- drops, timer, unload ----
+
+void frmResize::OnFilesDropped(const QStringList& paths) {
+    try {
+        if (paths.isEmpty()) {
+            return;
+        }
+        if (paths.size() == 1 && !QFileInfo(paths.first()).isDir()) {
+            LoadFromFile(paths.first());
+        } else {
+            mdlMain::ShowBrowser(paths, this);
+        }
+    } catch (...) {
+        // a drop that fails changes nothing
+    }
+}
+
+void frmResize::TimerTick(int secondOfMinute) {
+    if (mTipTicks > 0) {
+        ++mTipTicks;
+        if (mTipTicks > 2) {
+            lblTip->hide();
+            mTipTicks = 0;
+        }
+    }
+    if (mIdleTicks > 0) {
+        ++mIdleTicks;
+        if (mIdleTicks > 15) {
+            mIdleTicks = 0;
+            cmdSetFormFocusOFF();
+        }
+    }
+    if (shpCrop->isVisible()) {
+        static const QColor kBlink[3] = {Qt::black, Qt::white, QColor(0, 0, 255)};
+        shpCrop->setBorderColor(kBlink[secondOfMinute % 3]);
+    }
+    if (shpFocus->isVisible()) {
+        shpFocus->setBorderColor(secondOfMinute % 2 == 0 ? Qt::black : Qt::white);
+    }
+}
+
+void frmResize::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (mUnloaded) {
+        return;
+    }
+    timerSystem->stop();
+    mBackup.reset();
+    mResizer.reset();
+    mCropper.reset();
+    // This window still counts as loaded while the shell looks for others.
+    mdlMain::CloseMenusIfLastWindow();
+    mUnloaded = true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+class QWidget;
+
+// The window-system helpers of the program's windows. Each does nothing (and reports false) when
+// given no window.
+namespace mdlAPI_Form {
+
+// Puts the window into (or takes it out of) the band that stays above ordinary windows, keeping
+// its position and size, and activates it.
+bool SetTopMost(QWidget* window);
+bool SetNoTopMost(QWidget* window);
+
+// Cuts every pixel of exactly the given colour (0x00BBGGRR; -1: the colour of the window's own
+// pixel at (0, 0)) out of the window: transparent and click-through. The colour is kept, so
+// RefreshColorKey can cut the same colour again after the window's content or size changed.
+bool SetColorKeyShape(QWidget* window, qint32 colour);
+// Cuts the kept key colour again; does nothing for a window without one.
+bool RefreshColorKey(QWidget* window);
+
+// Makes the window an ordinary opaque window again: no colour key, no opacity.
+bool ClearLayered(QWidget* window);
+
+// A uniform opacity, alpha 0 (invisible) .. 255 (opaque), clamped; no colour key. With
+// clickThrough the window also lets the mouse through.
+bool SetOpacity(QWidget* window, qint32 alpha, bool clickThrough);
+
+// The colour key in force on the window, or -2 when none.
+qint32 ColorKeyOf(const QWidget* window);
+
+}  // namespace mdlAPI_Form

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "app/ScreenUnits.h"
+#include "app/frmCloseAll.h"
+#include "app/mdlKestrin_Command.h"
+#include "app/mdlMain.h"
+#include "settings/mdlOption.h"
+#include "support/TestSupport.h"
+#include "window/frmResize.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class StartUp : public testing::Test {
+protected:
+    void SetUp() override {
+        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
+        mdlOption::SetDefaultOptions();
+        mdlOption::Options().AlwaysTop = false;
+    }
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            delete w;
+        }
+        mdlKestrin_Command::SetProcessArguments({});
+        ScreenUnits::OverrideForTesting(0, 0);
+    }
+    QList<frmResize*> Windows() {
+        QList<frmResize*> out;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* f = qobject_cast<frmResize*>(w); f && f->isVisible()) {
+                out << f;
+            }
+        }
+        return out;
+    }
+};
+
+TEST_F(StartUp, NoArgumentOpensOneEmptyWindow) {
+    mdlMain::Start();
+    ASSERT_EQ(Windows().size(), 1);
+    EXPECT_EQ(Windows().first()->mPicFile, "");
+    EXPECT_EQ(Windows().first()->mOrgWidth, 60);
+}
+
+TEST_F(StartUp, OneFileOpensItsPicture) {
+    const QString file = TestSupport::DataFile("png_rgb.png");
+    mdlKestrin_Command::SetProcessArguments({file});
+    mdlMain::Start();
+    ASSERT_EQ(Windows().size(), 1);
+    EXPECT_EQ(Windows().first()->mPicFile, file);
+}
+
+TEST_F(StartUp, AFolderOrSeveralArgumentsOpenTheEmptyWindowForTheBrowser) {
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    mdlKestrin_Command::SetProcessArguments({dir.path()});  // a read-only folder is a folder
+    mdlMain::Start();
+    ASSERT_EQ(Windows().size(), 1);
+    EXPECT_EQ(Windows().first()->mPicFile, "");
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        delete w;
+    }
+    mdlKestrin_Command::SetProcessArguments({"/does/not/exist.png", "/neither.jpg"});
+    mdlMain::Start();
+    EXPECT_EQ(Windows().size(), 1);
+}
+
+TEST_F(StartUp, AMissingSingleFileLeavesNoWindow) {
+    mdlKestrin_Command::SetProcessArguments({"/does/not/exist.png"});
+    mdlMain::Start();
+    EXPECT_EQ(mdlMain::ImageWindowCount(), 0);
+}
+
+int gExitCode = -1;
+void RecordExit(int code) { gExitCode = code; }
+
+TEST_F(StartUp, CloseAllAsksAndEndsAtOnceOnlyOnOk) {
+    frmCloseAll::setExitForTesting(RecordExit);
+    mdlMain::ShowCloseAll();
+    frmCloseAll* dlg = frmCloseAll::Shared();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->windowTitle(), QStringLiteral("警告"));
+    EXPECT_EQ(dlg->Label1->text(), QStringLiteral("您确认要关闭所有图片窗体吗？"));
+    EXPECT_TRUE(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
+    mdlMain::ShowCloseAll();
+    EXPECT_EQ(frmCloseAll::Shared(), dlg);  // one shared dialog
+
+    QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
+    EXPECT_EQ(gExitCode, 0);
+    gExitCode = -1;
+    QTest::mouseClick(dlg->cmdCancel, Qt::LeftButton);
+    EXPECT_EQ(gExitCode, -1);
+    EXPECT_FALSE(dlg->isVisible());
+    frmCloseAll::setExitForTesting(nullptr);
+}
+
+}  // namespace

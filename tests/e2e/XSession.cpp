@@ -1,0 +1,177 @@
+#include "XSession.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <unistd.h>
+
+namespace {
+void Pause(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+}  // namespace
+
+XSession::XSession() {
+    // A display number no other test process holds: Xvfb refuses a taken one.
+    for (int n = 200 + (getpid() % 300); n < 1000; ++n) {
+        if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
+            continue;
+        }
+        auto xvfb = std::make_unique<QProcess>();
+        xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), "-screen", "0",
+                                             "1280x800x24", "-nolisten", "tcp", "-noreset"});
+        if (!xvfb->waitForStarted(5000)) {
+            return;
+        }
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
+        QElapsedTimer t;
+        t.start();
+        while (!QFile::exists(socket) && xvfb->state() == QProcess::Running &&
+               t.elapsed() < 10000) {
+            Pause(50);
+        }
+        if (QFile::exists(socket) && xvfb->state() == QProcess::Running) {
+            mDisplay = n;
+            mXvfb = std::move(xvfb);
+            break;
+        }
+        xvfb->kill();
+        xvfb->waitForFinished(2000);
+    }
+}
+
+XSession::~XSession() {
+    if (mApp && mApp->state() != QProcess::NotRunning) {
+        mApp->kill();
+        mApp->waitForFinished(5000);
+    }
+    if (mXvfb) {
+        mXvfb->terminate();
+        if (!mXvfb->waitForFinished(5000)) {
+            mXvfb->kill();
+            mXvfb->waitForFinished(2000);
+        }
+    }
+    if (!mWorkDir.isEmpty()) {
+        QDir(mWorkDir).removeRecursively();
+    }
+}
+
+QString XSession::Run(const QString& program, const QStringList& args, int limitMs) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display());
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(limitMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        return {};
+    }
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+bool XSession::StartLumora(const QStringList& args) {
+    QTemporaryDir work;
+    work.setAutoRemove(false);
+    mWorkDir = work.path();
+    mApp = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("HOME", mWorkDir);
+    env.insert("XDG_CONFIG_HOME", mWorkDir + "/config");
+    env.remove("WAYLAND_DISPLAY");
+    mApp->setProcessEnvironment(env);
+    mApp->setWorkingDirectory(mWorkDir);
+    mApp->setProcessChannelMode(QProcess::ForwardedChannels);
+    mApp->start(QStringLiteral(LUMORA_EXE), args);
+    return mApp->waitForStarted(10000);
+}
+
+bool XSession::Running() const { return mApp && mApp->state() == QProcess::Running; }
+
+int XSession::WaitForExit(int limitMs) {
+    if (!mApp) {
+        return -1;
+    }
+    if (!mApp->waitForFinished(limitMs)) {
+        return -1;
+    }
+    return mApp->exitStatus() == QProcess::NormalExit ? mApp->exitCode() : -1;
+}
+
+qulonglong XSession::FindWindow(int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < limitMs && Running()) {
+        const QString out =
+            Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(mApp->processId())});
+        const QStringList ids = out.split('\n', Qt::SkipEmptyParts);
+        if (!ids.isEmpty()) {
+            return ids.first().trimmed().toULongLong();
+        }
+        Pause(100);
+    }
+    return 0;
+}
+
+QRect XSession::Geometry(qulonglong window) {
+    const QString out = Run("xdotool", {"getwindowgeometry", "--shell", QString::number(window)});
+    int x = 0, y = 0, w = -1, h = -1;
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList kv = line.split('=');
+        if (kv.size() != 2) {
+            continue;
+        }
+        const int v = kv[1].trimmed().toInt();
+        if (kv[0] == "X") x = v;
+        if (kv[0] == "Y") y = v;
+        if (kv[0] == "WIDTH") w = v;
+        if (kv[0] == "HEIGHT") h = v;
+    }
+    return w < 0 ? QRect() : QRect(x, y, w, h);
+}
+
+QRect XSession::WaitForGeometryChange(qulonglong window, const QRect& before, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    QRect now = Geometry(window);
+    while (now == before && t.elapsed() < limitMs) {
+        Pause(50);
+        now = Geometry(window);
+    }
+    return now;
+}
+
+void XSession::MoveTo(int x, int y) {
+    Run("xdotool", {"mousemove", "--sync", QString::number(x), QString::number(y)});
+}
+
+void XSession::Press(int button) { Run("xdotool", {"mousedown", QString::number(button)}); }
+
+void XSession::Release(int button) { Run("xdotool", {"mouseup", QString::number(button)}); }
+
+void XSession::DragTo(int button, QPoint from, QPoint to, bool release) {
+    MoveTo(from.x(), from.y());
+    Press(button);
+    const int steps = 10;
+    for (int i = 1; i <= steps; ++i) {
+        MoveTo(from.x() + (to.x() - from.x()) * i / steps,
+               from.y() + (to.y() - from.y()) * i / steps);
+        Pause(20);
+    }
+    if (release) {
+        Release(button);
+    }
+}
+
+void XSession::Key(const QString& keyName) { Run("xdotool", {"key", keyName}); }
+
+QImage XSession::Screenshot() {
+    const QString file = mWorkDir + "/screen.png";
+    QFile::remove(file);
+    Run("import", {"-window", "root", file}, 20000);
+    return QImage(file);
+}
