@@ -116,19 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                     CharCase{13, false}, CharCase{0x0661, false},  // Arabic-Indic one
                     CharCase{0xFF11, false}));                     // full-width one
 
-TEST(cTextboxAutoCount, TypingKeepsTheDigitsOnly) {
-    cTextboxAutoCount c;
-    QString typed;
-    for (char ch : {'1', '2', 'a', '3'}) {
-        qint32 code = ch;
-        c.KeyPress(code);
-        if (code != 0) {
-            typed += QChar(code);
-        }
-    }
-    EXPECT_EQ(typed, "123");
-}
-
 TEST(cTextboxAutoCount, AStepFromInsideTheChangeHandlerIsIgnored) {
     FakeBox box("50");
     cTextboxAutoCount c;
