@@ -1,0 +1,253 @@
+// Speed of the pixel operations on a 6000 x 4000 24-bit picture (72 MB), each result freshly
+// allocated as in the program, beside a warm memcpy of the picture's bytes in the same run.
+// After the run a table gives each operation's median time and its ratio to the memcpy median.
+//
+// Unless given on the command line, every benchmark runs 7 repetitions, interleaved in random
+// order so that load from other processes falls on all of them alike.
+
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "image/mdlPhotoShop.h"
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// Noise-like colours: every byte differs from its neighbours, and about one pixel in a hundred
+// is a grey tie, as in photographs.
+const QImage& Source() {
+    static const QImage picture = [] {
+        QImage img(kWidth, kHeight, QImage::Format_BGR888);
+        quint32 state = 2463534242u;
+        for (int y = 0; y < kHeight; ++y) {
+            uchar* row = img.scanLine(y);
+            for (int i = 0; i < img.bytesPerLine(); ++i) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                row[i] = uchar(state >> 24);
+            }
+        }
+        return img;
+    }();
+    return picture;
+}
+
+void Keep(const QImage& result) {
+    if (result.isNull()) {
+        std::fprintf(stderr, "operation gave no picture\n");
+        std::abort();
+    }
+    benchmark::DoNotOptimize(result.constBits());
+}
+
+void BM_Memcpy(benchmark::State& state) {
+    const QImage& src = Source();
+    const size_t bytes = size_t(src.sizeInBytes());
+    static std::vector<uchar> target(bytes, 1);  // allocated and touched once: a warm copy
+    for (auto _ : state) {
+        std::memcpy(target.data(), src.constBits(), bytes);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(qint64(state.iterations()) * qint64(bytes));
+}
+
+void BM_CopyPicture24(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::CopyPicture24(Source()));
+    }
+}
+
+void BM_FlipX(benchmark::State& state) {
+    const QString axis = QStringLiteral("X");
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::FlipPicture(Source(), axis));
+    }
+}
+
+void BM_FlipY(benchmark::State& state) {
+    const QString axis = QStringLiteral("Y");
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::FlipPicture(Source(), axis));
+    }
+}
+
+void BM_FillBlack(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::FillBlack(Source(), 1000, 1000, 4000, 2000));
+    }
+}
+
+void BM_GrayPicture(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::GrayPicture(Source()));
+    }
+}
+
+void BM_Rotate(benchmark::State& state) {
+    const auto angle = qint16(state.range(0));
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::RotatePicture(Source(), angle));
+    }
+}
+
+void BM_CopyRegion(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::CopyRegion(Source(), 1000, 1000, 4000, 2000));
+    }
+}
+
+void BM_ScalePicture(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::ScalePicture(Source(), 4500, 3000));
+    }
+}
+
+void BM_ScalePictureUp(benchmark::State& state) {
+    for (auto _ : state) {
+        Keep(mdlPhotoShop::ScalePicture(Source(), 7500, 5000));
+    }
+}
+
+// Each row: benchmark name, what the table calls it, the ratio it must stay under (0: none).
+struct Row {
+    const char* name;
+    const char* label;
+    double limit;
+};
+const Row kRows[] = {
+    {"BM_Memcpy", "memcpy 72 MB (warm)", 0},
+    {"BM_CopyPicture24", "CopyPicture24", 3.5},
+    {"BM_FlipX", "FlipPicture \"X\"", 3.5},
+    {"BM_FillBlack", "FillBlack 4000x2000", 3.5},
+    {"BM_FlipY", "FlipPicture \"Y\"", 4.5},
+    {"BM_GrayPicture", "GrayPicture", 7},
+    {"BM_Rotate/90", "RotatePicture 90", 8},
+    {"BM_Rotate/-90", "RotatePicture -90", 8},
+    {"BM_CopyRegion", "CopyRegion 4000x2000", 2},
+    {"BM_ScalePicture", "ScalePicture 4500x3000", 4},
+    {"BM_ScalePictureUp", "ScalePicture 7500x5000", 0},
+};
+
+double ToMs(double t, benchmark::TimeUnit unit) {
+    switch (unit) {
+        case benchmark::kNanosecond:
+            return t / 1e6;
+        case benchmark::kMicrosecond:
+            return t / 1e3;
+        case benchmark::kMillisecond:
+            return t;
+        case benchmark::kSecond:
+            return t * 1e3;
+    }
+    return t;
+}
+
+// The console report as usual, and afterwards the table of medians and ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            std::string name = run.run_name.str();
+            const size_t suffix = name.find("/real_time");
+            if (suffix != std::string::npos) {
+                name.erase(suffix);
+            }
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+                mSamples[name].push_back(ToMs(run.GetAdjustedRealTime(), run.time_unit));
+            } else if (run.aggregate_name == "median") {
+                mMedians[name] = ToMs(run.GetAdjustedRealTime(), run.time_unit);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double base = Median("BM_Memcpy");
+        std::printf("\n%-26s %10s %10s %8s %8s\n", "operation (6000x4000)", "median ms", "min ms",
+                    "x memcpy", "target");
+        for (const Row& row : kRows) {
+            const double ms = Median(row.name);
+            if (ms <= 0) {
+                continue;
+            }
+            const auto& samples = mSamples[row.name];
+            const double least =
+                samples.empty() ? ms : *std::min_element(samples.begin(), samples.end());
+            const double ratio = base > 0 ? ms / base : 0;
+            char target[32] = "";
+            if (row.limit > 0) {
+                std::snprintf(target, sizeof target, "%.1f %s", row.limit,
+                              ratio <= row.limit ? "ok" : "MISSED");
+            }
+            std::printf("%-26s %10.2f %10.2f %8.2f %8s\n", row.label, ms, least, ratio, target);
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    double Median(const std::string& name) {
+        auto samples = mSamples[name];
+        if (samples.empty()) {
+            return mMedians.count(name) != 0 ? mMedians[name] : 0;
+        }
+        std::sort(samples.begin(), samples.end());
+        const size_t n = samples.size();
+        return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+    }
+
+    std::map<std::string, std::vector<double>> mSamples;
+    std::map<std::string, double> mMedians;
+};
+
+}  // namespace
+
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CopyPicture24)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FlipX)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FlipY)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FillBlack)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GrayPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Rotate)->Arg(90)->Arg(-90)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CopyRegion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScalePicture)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScalePictureUp)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    const auto given = [&](const char* flag) {
+        return std::any_of(args.begin(), args.end(),
+                           [&](const std::string& a) { return a.rfind(flag, 0) == 0; });
+    };
+    if (!given("--benchmark_repetitions")) {
+        args.emplace_back("--benchmark_repetitions=7");
+    }
+    if (!given("--benchmark_enable_random_interleaving")) {
+        args.emplace_back("--benchmark_enable_random_interleaving=true");
+    }
+    std::vector<char*> argvOut;
+    for (std::string& a : args) {
+        argvOut.push_back(a.data());
+    }
+    int count = int(argvOut.size());
+    benchmark::Initialize(&count, argvOut.data());
+    if (benchmark::ReportUnrecognizedArguments(count, argvOut.data())) {
+        return 1;
+    }
+    Source();  // build the picture before any timing
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
