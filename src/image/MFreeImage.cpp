@@ -1,0 +1,574 @@
+#include "image/MFreeImage.h"
+
+#include <FreeImage.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringList>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "app/NumberedError.h"
+
+namespace MFreeImage {
+
+namespace {
+
+const char* const kSource = "MFreeImage";
+
+struct BitmapDeleter {
+    void operator()(FIBITMAP* b) const {
+        if (b != nullptr) {
+            FreeImage_Unload(b);
+        }
+    }
+};
+using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+struct MemoryDeleter {
+    void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryDeleter>;
+
+// The shared library registers its plugins when loaded; a static build needs this call. Counted
+// by FreeImage itself, so one extra call is harmless.
+void EnsureInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { FreeImage_Initialise(FALSE); });
+}
+
+[[noreturn]] void RaiseInvalidPicture() {
+    throw NumberedError(481, kSource, ErrorText::InvalidPicture);
+}
+
+[[noreturn]] void RaiseInvalidCall(const QString& message) {
+    throw NumberedError(
+        5, kSource,
+        QString::fromLatin1(ErrorText::InvalidCall) + QStringLiteral("\r\n\r\n") + message);
+}
+
+QString FromLibrary(const char* text) {
+    return text != nullptr ? QString::fromLatin1(text) : QString();
+}
+
+// How a standard bitmap becomes a picture: the picture's format and geometry, its colour table,
+// and how each row is copied.
+enum class RowCopy {
+    Plain,    // same bytes, one memcpy per row
+    Nibbles,  // 4 bits per pixel widened to one byte per pixel
+    Opaque,   // 32 bits whose unused alpha byte is set to 0xFF
+};
+
+struct PictureLayout {
+    QImage::Format format = QImage::Format_Invalid;
+    int width = 0;
+    int height = 0;
+    RowCopy copy = RowCopy::Plain;
+    QList<QRgb> colors;
+};
+
+bool IsMasks(FIBITMAP* b, unsigned red, unsigned green, unsigned blue) {
+    return FreeImage_GetRedMask(b) == red && FreeImage_GetGreenMask(b) == green &&
+           FreeImage_GetBlueMask(b) == blue;
+}
+
+// True when FreeImage can hand this bitmap over as a picture without converting it first.
+bool IsStandardBitmap(FIBITMAP* b) {
+    if (FreeImage_GetImageType(b) != FIT_BITMAP || !FreeImage_HasPixels(b)) {
+        return false;
+    }
+    switch (FreeImage_GetBPP(b)) {
+        case 1:
+        case 4:
+        case 8:
+            return FreeImage_GetPalette(b) != nullptr;
+        case 16:
+            return IsMasks(b, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK) ||
+                   IsMasks(b, FI16_555_RED_MASK, FI16_555_GREEN_MASK, FI16_555_BLUE_MASK);
+        case 24:
+        case 32:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A new 8-bit-per-channel bitmap for one of another type or depth (16-bit channels, floating
+// point, odd bit masks); nullptr when FreeImage cannot make one. The source stays with the caller.
+FIBITMAP* ToStandardBitmap(FIBITMAP* b) {
+    switch (FreeImage_GetImageType(b)) {
+        case FIT_BITMAP:
+            return FreeImage_ConvertTo24Bits(b);
+        case FIT_RGB16:
+            return FreeImage_ConvertTo24Bits(b);
+        case FIT_RGBA16:
+            return FreeImage_ConvertTo32Bits(b);
+        case FIT_UINT16:
+            // The high byte, as a 16-bit grey picture is meant to look; not stretched.
+            return FreeImage_ConvertTo8Bits(b);
+        case FIT_FLOAT:
+        case FIT_RGBF:
+        case FIT_RGBAF: {
+            // High dynamic range: tone-mapped to what a screen shows.
+            FIBITMAP* mapped = FreeImage_ToneMapping(b, FITMO_DRAGO03, 0, 0);
+            return mapped != nullptr ? mapped : FreeImage_ConvertToStandardType(b, TRUE);
+        }
+        default:
+            return FreeImage_ConvertToStandardType(b, TRUE);
+    }
+}
+
+PictureLayout LayoutOf(FIBITMAP* b) {
+    PictureLayout layout;
+    layout.width = static_cast<int>(FreeImage_GetWidth(b));
+    layout.height = static_cast<int>(FreeImage_GetHeight(b));
+    const unsigned bpp = FreeImage_GetBPP(b);
+    switch (bpp) {
+        case 1:
+            layout.format = QImage::Format_Mono;
+            break;
+        case 4:
+            layout.format = QImage::Format_Indexed8;
+            layout.copy = RowCopy::Nibbles;
+            break;
+        case 8:
+            layout.format = QImage::Format_Indexed8;
+            break;
+        case 16:
+            layout.format = FreeImage_GetGreenMask(b) == FI16_565_GREEN_MASK
+                                ? QImage::Format_RGB16
+                                : QImage::Format_RGB555;
+            break;
+        case 24:
+            layout.format = QImage::Format_BGR888;
+            break;
+        case 32: {
+            // Alpha decides: all opaque is RGB32; all zero is an unused byte (usual in 32-bit
+            // BMP), shown opaque rather than as an invisible picture; anything else is ARGB32.
+            unsigned char all = 0xFF;
+            unsigned char any = 0x00;
+            for (int y = 0; y < layout.height; ++y) {
+                const BYTE* px = FreeImage_GetScanLine(b, y) + FI_RGBA_ALPHA;
+                for (int x = 0; x < layout.width; ++x, px += 4) {
+                    all &= *px;
+                    any |= *px;
+                }
+            }
+            if (all == 0xFF) {
+                layout.format = QImage::Format_RGB32;
+            } else if (any == 0x00) {
+                layout.format = QImage::Format_RGB32;
+                layout.copy = RowCopy::Opaque;
+            } else {
+                layout.format = QImage::Format_ARGB32;
+            }
+            break;
+        }
+        default:
+            return PictureLayout();
+    }
+    if (bpp <= 8) {
+        // The palette as FreeImage keeps it, opaque, at full length for the depth so that every
+        // index a row can hold names a colour.
+        const RGBQUAD* palette = FreeImage_GetPalette(b);
+        const unsigned used = FreeImage_GetColorsUsed(b);
+        const unsigned entries = 1u << bpp;
+        layout.colors.reserve(static_cast<qsizetype>(entries));
+        for (unsigned i = 0; i < entries; ++i) {
+            layout.colors.append(
+                i < used ? qRgb(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue)
+                         : qRgb(0, 0, 0));
+        }
+    }
+    return layout;
+}
+
+// Copies picture rows [first, first + count) of bitmap b, top row first, into dst rows of
+// dstBytesPerLine bytes each.
+void CopyPictureRows(FIBITMAP* b, const PictureLayout& layout, int first, int count, uchar* dst,
+                     qsizetype dstBytesPerLine) {
+    const size_t line = FreeImage_GetLine(b);
+    for (int y = first; y < first + count; ++y, dst += dstBytesPerLine) {
+        const BYTE* src = FreeImage_GetScanLine(b, layout.height - 1 - y);
+        switch (layout.copy) {
+            case RowCopy::Plain:
+                std::memcpy(dst, src, line);
+                break;
+            case RowCopy::Nibbles: {
+                uchar* out = dst;
+                const int pairs = layout.width / 2;
+                for (int i = 0; i < pairs; ++i) {
+                    *out++ = src[i] >> 4;
+                    *out++ = src[i] & 0x0F;
+                }
+                if (layout.width % 2 != 0) {
+                    *out = src[pairs] >> 4;
+                }
+                break;
+            }
+            case RowCopy::Opaque: {
+                std::memcpy(dst, src, line);
+                uchar* alpha = dst + FI_RGBA_ALPHA;
+                for (int x = 0; x < layout.width; ++x, alpha += 4) {
+                    *alpha = 0xFF;
+                }
+                break;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+QImage LoadPictureFile(const QString& iFileName) {
+    QImage picture = ImageToPicture(LoadImageFile(iFileName, 0), true);
+    if (picture.isNull()) {
+        // A picture the program cannot hold is reported like a file it cannot read, so no
+        // caller mistakes it for success.
+        RaiseInvalidPicture();
+    }
+    return picture;
+}
+
+bool SavePictureFile(const QImage& iPicture, const QString& iFileName) {
+    if (iPicture.isNull()) {
+        throw NumberedError(91, kSource, ErrorText::ObjectNotSet);
+    }
+    FIBITMAP* bitmap = PictureToImage(iPicture);
+    if (bitmap == nullptr) {
+        RaiseInvalidPicture();
+    }
+    return SaveImageFile(bitmap, iFileName, -1, 0);
+}
+
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
+    EnsureInitialised();
+    const QByteArray name = QFile::encodeName(iFileName);
+    const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(name.constData());
+    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
+        RaiseInvalidPicture();
+    }
+    // Only regular files: a folder opens for reading on this platform, and a pipe or a device
+    // would block or never end.
+    const QFileInfo info(iFileName);
+    if (!info.isFile()) {
+        RaiseInvalidPicture();
+    }
+    BitmapPtr bitmap;
+    try {
+        bitmap.reset(FreeImage_Load(format, name.constData(), iFlags));
+    } catch (...) {
+        // Some decoders throw out of FreeImage_Load on damaged files.
+        RaiseInvalidPicture();
+    }
+    if (!bitmap) {
+        RaiseInvalidPicture();
+    }
+    if (!IsStandardBitmap(bitmap.get())) {
+        bitmap.reset(ToStandardBitmap(bitmap.get()));
+        if (!bitmap || !IsStandardBitmap(bitmap.get())) {
+            RaiseInvalidPicture();
+        }
+    }
+    return bitmap.release();
+}
+
+bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {
+    EnsureInitialised();
+    BitmapPtr bitmap(iBitmap);
+    auto format = static_cast<FREE_IMAGE_FORMAT>(iFormat);
+    if (format == FIF_UNKNOWN) {
+        format = FreeImage_GetFIFFromFilename(QFile::encodeName(iFileName).constData());
+    }
+    if (format == FIF_UNKNOWN) {
+        RaiseInvalidCall(QStringLiteral(
+            "Unknown image format. Neither an explicit image format was specified nor any known "
+            "image format was parsed from the filename given."));
+    }
+    if (!FreeImage_FIFSupportsExportType(format, FIT_BITMAP) ||
+        !FreeImage_FIFSupportsWriting(format)) {
+        RaiseInvalidCall(QStringLiteral("FreeImage Library plugin '") +
+                         FromLibrary(FreeImage_GetFormatFromFIF(format)) +
+                         QStringLiteral("' is unable to write images of the image format "
+                                        "requested."));
+    }
+    const QString target = IsExtensionOfFormat(format, iFileName)
+                               ? iFileName
+                               : iFileName + QLatin1Char('.') + PrimaryExtension(format);
+    if (!bitmap) {
+        return false;
+    }
+
+    // Encode into memory first: the file is only touched once the whole picture is encoded, so a
+    // refused depth or a failed encoder never leaves an empty or half-written file behind, nor
+    // destroys the file being replaced.
+    MemoryPtr encoded;
+    for (int depth = static_cast<int>(FreeImage_GetBPP(bitmap.get())); depth != 0;
+         depth = PreviousColorDepth(depth)) {
+        if (!FreeImage_FIFSupportsExportBPP(format, depth)) {
+            continue;
+        }
+        if (depth != static_cast<int>(FreeImage_GetBPP(bitmap.get()))) {
+            bitmap.reset(ConvertImageDepth(bitmap.release(), depth, true));
+        }
+        if (format == FIF_TARGA && depth == 16 &&
+            FreeImage_GetGreenMask(bitmap.get()) == FI16_565_GREEN_MASK) {
+            // 16-bit TGA is 5-5-5; the writer would store 5-6-5 pixels unchanged and so wrong.
+            bitmap.reset(ConvertImageDepth(bitmap.release(), 15, true));
+        }
+        encoded.reset(FreeImage_OpenMemory());
+        if (encoded && FreeImage_SaveToMemory(format, bitmap.get(), encoded.get(), iFlags)) {
+            break;
+        }
+        // The writer refused a depth it claims (JPEG and 32 bits): go on down the walk.
+        encoded.reset();
+    }
+    bitmap.reset();
+    if (!encoded) {
+        return false;
+    }
+
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    if (!FreeImage_AcquireMemory(encoded.get(), &data, &size)) {
+        return false;
+    }
+    QSaveFile file(target);
+    // A folder that cannot take a temporary file still lets an existing writable file be replaced.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
+        static_cast<qint64>(size)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+FIBITMAP* ConvertImageDepth(FIBITMAP* iBitmap, int iDepth, bool iFreeSource) {
+    if (iBitmap == nullptr) {
+        return nullptr;
+    }
+    EnsureInitialised();
+    FIBITMAP* made = nullptr;
+    switch (iDepth) {
+        case 24:
+            made = FreeImage_ConvertTo24Bits(iBitmap);
+            break;
+        case 16:
+            made = FreeImage_ConvertTo16Bits565(iBitmap);
+            break;
+        case 15:
+            made = FreeImage_ConvertTo16Bits555(iBitmap);
+            break;
+        case 8:
+            if (FreeImage_GetBPP(iBitmap) == 24) {
+                made = FreeImage_ColorQuantize(iBitmap, FIQ_WUQUANT);
+            } else {
+                BitmapPtr full(FreeImage_ConvertTo24Bits(iBitmap));
+                if (full) {
+                    made = FreeImage_ColorQuantize(full.get(), FIQ_WUQUANT);
+                }
+            }
+            break;
+        case 4:
+            made = FreeImage_ConvertTo4Bits(iBitmap);
+            break;
+        case 1:
+            if (FreeImage_GetBPP(iBitmap) > 1) {
+                made = FreeImage_Threshold(iBitmap, 128);
+            }
+            break;
+        default:
+            break;
+    }
+    if (made == nullptr) {
+        return iBitmap;
+    }
+    if (iFreeSource) {
+        FreeImage_Unload(iBitmap);
+    }
+    return made;
+}
+
+int PreviousColorDepth(int iDepth) {
+    switch (iDepth) {
+        case 32:
+            return 24;
+        case 24:
+            return 16;
+        case 16:
+            return 15;
+        case 15:
+            return 8;
+        case 8:
+            return 4;
+        case 4:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+bool IsExtensionOfFormat(int iFormat, const QString& iFileName) {
+    const qsizetype dot = iFileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0) {
+        return false;
+    }
+    EnsureInitialised();
+    const QString extension = iFileName.mid(dot + 1);
+    const QStringList list =
+        FromLibrary(FreeImage_GetFIFExtensionList(static_cast<FREE_IMAGE_FORMAT>(iFormat)))
+            .split(QLatin1Char(','));
+    return list.contains(extension, Qt::CaseSensitive);
+}
+
+QString PrimaryExtension(int iFormat) {
+    EnsureInitialised();
+    const QString list =
+        FromLibrary(FreeImage_GetFIFExtensionList(static_cast<FREE_IMAGE_FORMAT>(iFormat)));
+    return list.section(QLatin1Char(','), 0, 0);
+}
+
+QImage ImageToPicture(FIBITMAP* iBitmap, bool iFree) {
+    BitmapPtr owned(iFree ? iBitmap : nullptr);
+    if (iBitmap == nullptr) {
+        return QImage();
+    }
+    EnsureInitialised();
+    FIBITMAP* source = iBitmap;
+    BitmapPtr converted;
+    if (!IsStandardBitmap(source)) {
+        converted.reset(ToStandardBitmap(source));
+        if (!converted || !IsStandardBitmap(converted.get())) {
+            return QImage();
+        }
+        source = converted.get();
+    }
+    const PictureLayout layout = LayoutOf(source);
+    QImage picture(layout.width, layout.height, layout.format);
+    if (picture.isNull()) {
+        return QImage();
+    }
+    CopyPictureRows(source, layout, 0, layout.height, picture.bits(), picture.bytesPerLine());
+    if (!layout.colors.isEmpty()) {
+        picture.setColorTable(layout.colors);
+    }
+    if (FreeImage_GetDotsPerMeterX(source) > 0 && FreeImage_GetDotsPerMeterY(source) > 0) {
+        picture.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(source)));
+        picture.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(source)));
+    }
+    return picture;
+}
+
+FIBITMAP* PictureToImage(const QImage& iPicture) {
+    if (iPicture.isNull()) {
+        return nullptr;
+    }
+    EnsureInitialised();
+    QImage picture = iPicture;
+    unsigned bpp = 0;
+    unsigned red = 0;
+    unsigned green = 0;
+    unsigned blue = 0;
+    bool forceOpaque = false;
+    switch (picture.format()) {
+        case QImage::Format_MonoLSB:
+            picture = picture.convertToFormat(QImage::Format_Mono);
+            bpp = 1;
+            break;
+        case QImage::Format_Mono:
+            bpp = 1;
+            break;
+        case QImage::Format_Indexed8:
+        case QImage::Format_Grayscale8:
+            bpp = 8;
+            break;
+        case QImage::Format_RGB16:
+            bpp = 16;
+            red = FI16_565_RED_MASK;
+            green = FI16_565_GREEN_MASK;
+            blue = FI16_565_BLUE_MASK;
+            break;
+        case QImage::Format_RGB555:
+            bpp = 16;
+            red = FI16_555_RED_MASK;
+            green = FI16_555_GREEN_MASK;
+            blue = FI16_555_BLUE_MASK;
+            break;
+        case QImage::Format_BGR888:
+            bpp = 24;
+            break;
+        case QImage::Format_RGB32:
+            // Qt ignores the alpha byte of RGB32; a file must not see a stray value there.
+            bpp = 32;
+            forceOpaque = true;
+            break;
+        case QImage::Format_ARGB32:
+            bpp = 32;
+            break;
+        default:
+            if (picture.hasAlphaChannel()) {
+                picture = picture.convertToFormat(QImage::Format_ARGB32);
+                bpp = 32;
+            } else {
+                picture = picture.convertToFormat(QImage::Format_BGR888);
+                bpp = 24;
+            }
+            break;
+    }
+    if (picture.isNull()) {
+        return nullptr;
+    }
+    if (bpp == 24 || bpp == 32) {
+        red = FI_RGBA_RED_MASK;
+        green = FI_RGBA_GREEN_MASK;
+        blue = FI_RGBA_BLUE_MASK;
+    }
+    const int width = picture.width();
+    const int height = picture.height();
+    BitmapPtr bitmap(FreeImage_Allocate(width, height, static_cast<int>(bpp), red, green, blue));
+    if (!bitmap) {
+        return nullptr;
+    }
+    const size_t line = FreeImage_GetLine(bitmap.get());
+    for (int y = 0; y < height; ++y) {
+        BYTE* dst = FreeImage_GetScanLine(bitmap.get(), height - 1 - y);
+        std::memcpy(dst, picture.constScanLine(y), line);
+        if (forceOpaque) {
+            BYTE* alpha = dst + FI_RGBA_ALPHA;
+            for (int x = 0; x < width; ++x, alpha += 4) {
+                *alpha = 0xFF;
+            }
+        }
+    }
+    if (bpp <= 8) {
+        RGBQUAD* palette = FreeImage_GetPalette(bitmap.get());
+        const unsigned entries = FreeImage_GetColorsUsed(bitmap.get());
+        const QList<QRgb> table = picture.colorTable();
+        for (unsigned i = 0; i < entries; ++i) {
+            QRgb c = 0;
+            if (picture.format() == QImage::Format_Grayscale8) {
+                c = qRgb(static_cast<int>(i), static_cast<int>(i), static_cast<int>(i));
+            } else if (i < static_cast<unsigned>(table.size())) {
+                c = table[static_cast<qsizetype>(i)];
+            }
+            palette[i].rgbRed = static_cast<BYTE>(qRed(c));
+            palette[i].rgbGreen = static_cast<BYTE>(qGreen(c));
+            palette[i].rgbBlue = static_cast<BYTE>(qBlue(c));
+            palette[i].rgbReserved = 0;
+        }
+    }
+    // Resolution travels with the picture; QImage always has one (96 dpi unless told otherwise).
+    FreeImage_SetDotsPerMeterX(bitmap.get(),
+                               static_cast<unsigned>(qMax(0, picture.dotsPerMeterX())));
+    FreeImage_SetDotsPerMeterY(bitmap.get(),
+                               static_cast<unsigned>(qMax(0, picture.dotsPerMeterY())));
+    return bitmap.release();
+}
+
+}  // namespace MFreeImage

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// FreeImage's bitmap handle. Only this module (and the decode worker built from it) ever holds one;
+// everything else in the program sees pictures as QImage.
+struct FIBITMAP;
+
+// Picture files in and out. The only code that reads or writes picture files; FreeImage does the
+// decoding and encoding, this module chooses the format (always from the file name's extension),
+// fits the colour depth to what the format can write, completes the file name, and reports
+// failures as NumberedError with the source "MFreeImage":
+//   5   invalid argument (unknown format for saving, or a format that cannot write bitmaps),
+//   91  no picture given,
+//   481 invalid picture (a file that cannot be read as a picture, pixels that cannot be copied).
+//
+// A picture read from a file keeps its depth: 1 bit -> Format_Mono, 4 and 8 bits ->
+// Format_Indexed8 with its colour table, 16 bits -> Format_RGB16 (565) or Format_RGB555,
+// 24 bits -> Format_BGR888, 32 bits -> Format_ARGB32, or Format_RGB32 when every pixel is opaque
+// (or the alpha byte is unused, all zero). Pictures of 16 bits per channel or floating point are
+// brought to an ordinary 8-bit-per-channel picture. Rows are top-down as Qt keeps them; the
+// bottom-up rows of FreeImage are turned over here and nowhere else.
+//
+// File names are handed to FreeImage as UTF-8 (QFile::encodeName). All functions may be called
+// from any thread.
+namespace MFreeImage {
+
+// Reads a picture file. Raises 481 when it cannot be read; never returns a null picture.
+QImage LoadPictureFile(const QString& iFileName);
+
+// Writes iPicture to iFileName in the format of its extension, lowering the colour depth where
+// the format needs it. The name may be completed (see SaveImageFile). Returns true when the file
+// was written; false when the library could not encode the picture at any depth or the file could
+// not be written (an existing file of that name is then left as it was). Raises 91 for a null
+// picture, 481 when the picture's pixels cannot be copied, 5 for a format that is unknown or
+// cannot write bitmaps.
+bool SavePictureFile(const QImage& iPicture, const QString& iFileName);
+
+// ---- The FreeImage layer that serves the two above. Used by this module, the decode worker and
+// ---- their tests only. A "format" is a FreeImage format identifier, -1 for unknown.
+
+// Decodes iFileName with FreeImage in the calling process. The format follows the name's
+// extension alone. Returns a standard bitmap (8 bits per channel at most) that the caller frees
+// with FreeImage_Unload; raises 481 when the file cannot be read.
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0);
+
+// Encodes iBitmap and writes it. iFormat -1 takes the format from the name. When the name's
+// extension is not one of the format's own (compared case-sensitively) the format's primary
+// extension is appended: photo.JPG is written as photo.JPG.jpg. The depth walks down
+// (PreviousColorDepth) from the bitmap's own until the format accepts it, and on down while the
+// writer refuses a depth it claimed to accept. Frees iBitmap and every bitmap it makes, on every
+// path. Raises 5 as SavePictureFile says.
+bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat = -1, int iFlags = 0);
+
+// Converts iBitmap to iDepth bits per pixel (24, 16 = 565, 15 = 555, 8 = 256 colours by Wu
+// quantisation, 4, 1 = threshold at 128). Returns the new bitmap, freeing iBitmap when
+// iFreeSource; returns iBitmap itself when nothing was converted.
+FIBITMAP* ConvertImageDepth(FIBITMAP* iBitmap, int iDepth, bool iFreeSource);
+
+// The depth walk: 32 -> 24 -> 16 -> 15 -> 8 -> 4 -> 1 -> 0 (0 = nothing lower).
+int PreviousColorDepth(int iDepth);
+
+// True when the text after the last "." of iFileName is one of iFormat's extensions, compared
+// case-sensitively (FreeImage lists them in lower case).
+bool IsExtensionOfFormat(int iFormat, const QString& iFileName);
+
+// The first extension of iFormat's list ("jpg" for JPEG); empty for an unknown format.
+QString PrimaryExtension(int iFormat);
+
+// Copies a bitmap into a new picture of the matching format (see above), top row first. Frees
+// iBitmap when iFree. Returns a null picture when the bitmap cannot be represented or the
+// picture cannot be allocated.
+QImage ImageToPicture(FIBITMAP* iBitmap, bool iFree);
+
+// Copies a picture into a new bitmap of the matching depth (caller frees); nullptr for a null
+// picture or when the bitmap cannot be allocated. Pictures in other formats are first converted
+// to Format_ARGB32 (with alpha) or Format_BGR888.
+FIBITMAP* PictureToImage(const QImage& iPicture);
+
+}  // namespace MFreeImage
