@@ -21,7 +21,9 @@ frmCloseAll* frmCloseAll::Shared() {
     return instance;
 }
 
-void frmCloseAll::setExitForTesting(void (*exitFn)(int)) { gExit = exitFn ? exitFn : std::_Exit; }
+void frmCloseAll::setExitForTesting(void (*exitFn)(int)) {
+    gExit = exitFn ? exitFn : std::_Exit;
+}
 
 frmCloseAll::frmCloseAll(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);

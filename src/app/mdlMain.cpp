@@ -6,9 +6,9 @@
 #include "dialogs/mdlDialogs.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
+#include "window/PictureViewWidget.h"
 #include "window/WindowArithmetic.h"
 #include "window/frmResize.h"
-#include "window/PictureViewWidget.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -88,9 +88,9 @@ frmResize* CopyPictureWindow(frmResize* source) {
     if (!source) {
         return nullptr;
     }
-    const QPointF p = WindowArithmetic::CascadePosition(
-        source->LeftTw(), source->TopTw(), ScreenUnits::ScreenWidthTwips(),
-        ScreenUnits::ScreenHeightTwips());
+    const QPointF p = WindowArithmetic::CascadePosition(source->LeftTw(), source->TopTw(),
+                                                        ScreenUnits::ScreenWidthTwips(),
+                                                        ScreenUnits::ScreenHeightTwips());
     QImage copy;
     try {
         copy = mdlPhotoShop::CopyPicture24(source->Picture());
@@ -109,7 +109,9 @@ frmResize* CopyPictureWindow(frmResize* source) {
     return window;
 }
 
-int ImageWindowCount() { return static_cast<int>(LoadedImageWindows().size()); }
+int ImageWindowCount() {
+    return static_cast<int>(LoadedImageWindows().size());
+}
 
 void CloseMenusIfLastWindow() {
     if (ImageWindowCount() > 1) {
@@ -118,7 +120,9 @@ void CloseMenusIfLastWindow() {
     // The command panel and the crop-menu host close here once they exist.
 }
 
-void ShowCloseAll() { frmCloseAll::Shared()->ShowModeless(); }
+void ShowCloseAll() {
+    frmCloseAll::Shared()->ShowModeless();
+}
 
 void WaitSeconds(float seconds, const std::function<float()>& timeOfDay,
                  const std::function<void()>& pump) {

@@ -12,8 +12,12 @@ SilentHandler gSilent;
 Handler* gHandler = nullptr;
 }  // namespace
 
-Handler& Current() { return gHandler ? *gHandler : gSilent; }
+Handler& Current() {
+    return gHandler ? *gHandler : gSilent;
+}
 
-void Install(Handler* handler) { gHandler = handler; }
+void Install(Handler* handler) {
+    gHandler = handler;
+}
 
 }  // namespace ModalSeam

@@ -4,10 +4,13 @@
 
 namespace mdlKestrin_Version {
 
-QString GetDevNumber() { return QStringLiteral("00057"); }
+QString GetDevNumber() {
+    return QStringLiteral("00057");
+}
 
 QString GetVersionText() {
-    return QStringLiteral("CREATE:2007/11/12  0:20\r\nMODIFY:2007/12/21 15:53\r\nVER:%1.%2\r\nDEV:%3\r\n")
+    return QStringLiteral(
+               "CREATE:2007/11/12  0:20\r\nMODIFY:2007/12/21 15:53\r\nVER:%1.%2\r\nDEV:%3\r\n")
         .arg(kMajor)
         .arg(kMinor)
         .arg(GetDevNumber());

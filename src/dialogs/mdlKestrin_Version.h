@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QObject;
+
 // The build's version record and the hidden version box.
 namespace mdlKestrin_Version {
 

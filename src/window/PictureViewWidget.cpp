@@ -1,5 +1,7 @@
 #include "window/PictureViewWidget.h"
 
+#include "image/mdlPhotoShop.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -25,9 +27,7 @@ const QImage& PictureViewWidget::shownPicture() {
             try {
                 // The same stretch that makes the window's copy of the shown picture, so what is
                 // saved or copied is exactly what is on screen; painted fastest as 32 bits.
-                mShown = mPicture
-                             .scaled(width(), height(), Qt::IgnoreAspectRatio,
-                                     Qt::FastTransformation)
+                mShown = mdlPhotoShop::ScalePicture(mPicture, width(), height())
                              .convertToFormat(QImage::Format_RGB32);
             } catch (...) {
                 mShown = QImage();

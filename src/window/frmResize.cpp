@@ -101,8 +101,8 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     // Created back to front: each later control is drawn over the earlier ones.
     imgView = new PictureViewWidget(this);
     imgView->setMouseTracking(true);
-    imgView->setToolTip(QStringLiteral(
-        "将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
+    imgView->setToolTip(
+        QStringLiteral("将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
     imgView->setPicture(Placeholder());
 
     lblCrop = new QLabel(this);
@@ -110,8 +110,7 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     lblCrop->setLineWidth(1);
     lblCrop->setAttribute(Qt::WA_TranslucentBackground);
     lblCrop->setMouseTracking(true);
-    lblCrop->setToolTip(
-        QStringLiteral("鼠标双击就进行剪裁，现在仍可自由更改剪裁大小位置。"));
+    lblCrop->setToolTip(QStringLiteral("鼠标双击就进行剪裁，现在仍可自由更改剪裁大小位置。"));
     lblCrop->hide();
 
     shpCrop = new OutlineWidget(this);
@@ -182,12 +181,24 @@ frmResize::~frmResize() = default;
 
 // ---- geometry in twips ----
 
-double frmResize::TwipsPerPixelX() const { return ScreenUnits::TwipsPerPixelX(); }
-double frmResize::TwipsPerPixelY() const { return ScreenUnits::TwipsPerPixelY(); }
-double frmResize::LeftTw() const { return x() * TwipsPerPixelX(); }
-double frmResize::TopTw() const { return y() * TwipsPerPixelY(); }
-double frmResize::WidthTw() const { return width() * TwipsPerPixelX(); }
-double frmResize::HeightTw() const { return height() * TwipsPerPixelY(); }
+double frmResize::TwipsPerPixelX() const {
+    return ScreenUnits::TwipsPerPixelX();
+}
+double frmResize::TwipsPerPixelY() const {
+    return ScreenUnits::TwipsPerPixelY();
+}
+double frmResize::LeftTw() const {
+    return x() * TwipsPerPixelX();
+}
+double frmResize::TopTw() const {
+    return y() * TwipsPerPixelY();
+}
+double frmResize::WidthTw() const {
+    return width() * TwipsPerPixelX();
+}
+double frmResize::HeightTw() const {
+    return height() * TwipsPerPixelY();
+}
 
 void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 height) {
     const double tx = TwipsPerPixelX();
@@ -221,7 +232,9 @@ void frmResize::Layout() {
     }
 }
 
-QImage frmResize::Picture() const { return imgView->picture(); }
+QImage frmResize::Picture() const {
+    return imgView->picture();
+}
 
 void frmResize::PictureChanged() {
     cmdGetOrgWidthHeight();
@@ -265,14 +278,18 @@ bool frmResize::LoadFromFile(const QString& fileName) {
     return true;
 }
 
-bool frmResize::lnkOpenPicture(const QString& iFileName) { return LoadFromFile(iFileName); }
+bool frmResize::lnkOpenPicture(const QString& iFileName) {
+    return LoadFromFile(iFileName);
+}
 
 QImage frmResize::GetViewPicture() {
     const QImage copy = mdlPhotoShop::CopyPicture24(imgView->picture());
     return mdlPhotoShop::ScalePicture(copy, imgView->width(), imgView->height());
 }
 
-QImage frmResize::lnkGetCopyPicture() { return GetViewPicture(); }
+QImage frmResize::lnkGetCopyPicture() {
+    return GetViewPicture();
+}
 
 bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
     imgView->setPicture(mdlPhotoShop::CopyRegion(imgView->picture(), x, y, w, h));
@@ -304,7 +321,9 @@ bool frmResize::lnkViewResize(qint32 iWidth, qint32 iHeight) {
     return ApplyViewSize(iWidth, iHeight);
 }
 
-bool frmResize::valHaveBackup() const { return mBackup && mBackup->Count() > 0; }
+bool frmResize::valHaveBackup() const {
+    return mBackup && mBackup->Count() > 0;
+}
 
 // ---- tip, messages, topmost band ----
 
@@ -327,7 +346,9 @@ int frmResize::ShowMessage(const QString& text, int style, const QString& title)
     return result;
 }
 
-bool frmResize::SuspendTopMost() { return mdlAPI_Form::SetNoTopMost(this); }
+bool frmResize::SuspendTopMost() {
+    return mdlAPI_Form::SetNoTopMost(this);
+}
 
 bool frmResize::RestoreTopMost() {
     if (mdlOption::Options().AlwaysTop) {
@@ -343,7 +364,9 @@ void frmResize::cmdSetFormFocusON() {
     shpFocus->show();
 }
 
-void frmResize::cmdSetFormFocusOFF() { shpFocus->hide(); }
+void frmResize::cmdSetFormFocusOFF() {
+    shpFocus->hide();
+}
 
 void frmResize::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
@@ -553,8 +576,8 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
         return true;
     }
     const QPointF p = WindowArithmetic::MoveWindowByArrow(
-        {LeftTw(), TopTw(), WidthTw(), HeightTw()}, arrow, step, TwipsPerPixelX(),
-        TwipsPerPixelY(), ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
+        {LeftTw(), TopTw(), WidthTw(), HeightTw()}, arrow, step, TwipsPerPixelX(), TwipsPerPixelY(),
+        ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
     MoveTw(p.x(), p.y());
     return true;
 }
@@ -569,8 +592,7 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    const Qt::KeyboardModifiers all =
-        Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     switch (event->key()) {
         case Qt::Key_Escape:
         case Qt::Key_Delete:

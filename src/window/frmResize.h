@@ -27,9 +27,9 @@ public:
     ~frmResize() override;
 
     // Members other parts of the program read and write.
-    QString mPicFile;           // file the picture came from; "" otherwise
-    QString mPicFileExt;        // copied with mPicFile when a window is duplicated
-    qint32 mOrgWidth = 0;       // the picture's own size, pixels
+    QString mPicFile;      // file the picture came from; "" otherwise
+    QString mPicFileExt;   // copied with mPicFile when a window is duplicated
+    qint32 mOrgWidth = 0;  // the picture's own size, pixels
     qint32 mOrgHeight = 0;
     qint32 mNowPointColor = 0;  // 0x00BBGGRR under the mouse; -1 outside the window
     bool mFormShape = false;    // the colour-key shape is on
@@ -66,7 +66,7 @@ public:
     QImage GetViewPicture();
     bool CropRect(qint32 x, qint32 y, qint32 w, qint32 h);  // picture pixels
     bool MaskRect(qint32 x, qint32 y, qint32 w, qint32 h);  // picture pixels
-    bool ApplyViewSize(qint32 w, qint32 h);                  // pixels
+    bool ApplyViewSize(qint32 w, qint32 h);                 // pixels
     bool ShowTip(const QString& text);
     int ShowMessage(const QString& text, int style, const QString& title);
     bool SuspendTopMost();

@@ -61,8 +61,9 @@ void ApplyKey(QWidget* w, qint32 key) {
         return;
     }
     const QRgb rgb = qRgb(key & 0xFF, (key >> 8) & 0xFF, (key >> 16) & 0xFF);
-    // Pixels of the key colour become transparent; the grab may be larger on a high-dpi screen.
-    QImage keyMask = surface.createMaskFromColor(rgb, Qt::MaskOutColor);
+    // A region built from this mask holds the pixels that are not the key colour (pinned by the
+    // window tests). The grab may be larger than the window on a high-dpi screen.
+    QImage keyMask = surface.createMaskFromColor(rgb, Qt::MaskInColor);
     if (keyMask.size() != w->size()) {
         keyMask = keyMask.scaled(w->size());
     }
@@ -77,9 +78,13 @@ void ApplyKey(QWidget* w, qint32 key) {
 }
 }  // namespace
 
-bool SetTopMost(QWidget* window) { return PlaceInBand(window, true); }
+bool SetTopMost(QWidget* window) {
+    return PlaceInBand(window, true);
+}
 
-bool SetNoTopMost(QWidget* window) { return PlaceInBand(window, false); }
+bool SetNoTopMost(QWidget* window) {
+    return PlaceInBand(window, false);
+}
 
 bool SetColorKeyShape(QWidget* window, qint32 colour) {
     if (!window) {

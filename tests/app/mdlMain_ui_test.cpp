@@ -64,8 +64,8 @@ TEST_F(StartUp, AFolderOrSeveralArgumentsOpenTheEmptyWindowForTheBrowser) {
     mdlMain::Start();
     ASSERT_EQ(Windows().size(), 1);
     EXPECT_EQ(Windows().first()->mPicFile, "");
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                          QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     for (QWidget* w : QApplication::topLevelWidgets()) {
         delete w;
@@ -82,7 +82,9 @@ TEST_F(StartUp, AMissingSingleFileLeavesNoWindow) {
 }
 
 int gExitCode = -1;
-void RecordExit(int code) { gExitCode = code; }
+void RecordExit(int code) {
+    gExitCode = code;
+}
 
 TEST_F(StartUp, CloseAllAsksAndEndsAtOnceOnlyOnOk) {
     frmCloseAll::setExitForTesting(RecordExit);

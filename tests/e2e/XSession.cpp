@@ -1,14 +1,16 @@
 #include "XSession.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-#include <unistd.h>
 
 namespace {
-void Pause(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
+void Pause(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+}
 }  // namespace
 
 XSession::XSession() {
@@ -90,7 +92,9 @@ bool XSession::StartLumora(const QStringList& args) {
     return mApp->waitForStarted(10000);
 }
 
-bool XSession::Running() const { return mApp && mApp->state() == QProcess::Running; }
+bool XSession::Running() const {
+    return mApp && mApp->state() == QProcess::Running;
+}
 
 int XSession::WaitForExit(int limitMs) {
     if (!mApp) {
@@ -106,8 +110,8 @@ qulonglong XSession::FindWindow(int limitMs) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < limitMs && Running()) {
-        const QString out =
-            Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(mApp->processId())});
+        const QString out = Run(
+            "xdotool", {"search", "--onlyvisible", "--pid", QString::number(mApp->processId())});
         const QStringList ids = out.split('\n', Qt::SkipEmptyParts);
         if (!ids.isEmpty()) {
             return ids.first().trimmed().toULongLong();
@@ -126,10 +130,14 @@ QRect XSession::Geometry(qulonglong window) {
             continue;
         }
         const int v = kv[1].trimmed().toInt();
-        if (kv[0] == "X") x = v;
-        if (kv[0] == "Y") y = v;
-        if (kv[0] == "WIDTH") w = v;
-        if (kv[0] == "HEIGHT") h = v;
+        if (kv[0] == "X")
+            x = v;
+        if (kv[0] == "Y")
+            y = v;
+        if (kv[0] == "WIDTH")
+            w = v;
+        if (kv[0] == "HEIGHT")
+            h = v;
     }
     return w < 0 ? QRect() : QRect(x, y, w, h);
 }
@@ -149,9 +157,13 @@ void XSession::MoveTo(int x, int y) {
     Run("xdotool", {"mousemove", "--sync", QString::number(x), QString::number(y)});
 }
 
-void XSession::Press(int button) { Run("xdotool", {"mousedown", QString::number(button)}); }
+void XSession::Press(int button) {
+    Run("xdotool", {"mousedown", QString::number(button)});
+}
 
-void XSession::Release(int button) { Run("xdotool", {"mouseup", QString::number(button)}); }
+void XSession::Release(int button) {
+    Run("xdotool", {"mouseup", QString::number(button)});
+}
 
 void XSession::DragTo(int button, QPoint from, QPoint to, bool release) {
     MoveTo(from.x(), from.y());
@@ -167,7 +179,9 @@ void XSession::DragTo(int button, QPoint from, QPoint to, bool release) {
     }
 }
 
-void XSession::Key(const QString& keyName) { Run("xdotool", {"key", keyName}); }
+void XSession::Key(const QString& keyName) {
+    Run("xdotool", {"key", keyName});
+}
 
 QImage XSession::Screenshot() {
     const QString file = mWorkDir + "/screen.png";

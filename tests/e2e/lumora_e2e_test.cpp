@@ -16,7 +16,9 @@ QString GreyPicture(const QTemporaryDir& dir) {
     return path;
 }
 
-bool IsGrey(QRgb c) { return qRed(c) == 128 && qGreen(c) == 128 && qBlue(c) == 128; }
+bool IsGrey(QRgb c) {
+    return qRed(c) == 128 && qGreen(c) == 128 && qBlue(c) == 128;
+}
 
 class RealProgram : public testing::Test {
 protected:

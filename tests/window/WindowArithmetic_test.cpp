@@ -63,17 +63,16 @@ TEST_P(CropArrow, ClampsAtTheWindowEdges) {
     const QRect r = (GetParam().key == Arrow::Left || GetParam().key == Arrow::Up)
                         ? nearTopLeft
                         : nearBottomRight;
-    EXPECT_EQ(MoveCropByArrow(r, GetParam().key, GetParam().step, 4, 100, 80),
-              GetParam().expected);
+    EXPECT_EQ(MoveCropByArrow(r, GetParam().key, GetParam().step, 4, 100, 80), GetParam().expected);
 }
 INSTANTIATE_TEST_SUITE_P(
     Steps, CropArrow,
-    testing::Values(CropArrowCase{Arrow::Left, 1, {2, 6}},     // one pixel
-                    CropArrowCase{Arrow::Left, 10, {0, 6}},    // left limit is 0, not the border
-                    CropArrowCase{Arrow::Up, 1, {3, 5}},       //
-                    CropArrowCase{Arrow::Up, 10, {3, 4}},      // top limit is the border
-                    CropArrowCase{Arrow::Right, 1, {61, 52}},  //
-                    CropArrowCase{Arrow::Right, 10, {66, 52}},  // 100 - 30 - 4
+    testing::Values(CropArrowCase{Arrow::Left, 1, {2, 6}},       // one pixel
+                    CropArrowCase{Arrow::Left, 10, {0, 6}},      // left limit is 0, not the border
+                    CropArrowCase{Arrow::Up, 1, {3, 5}},         //
+                    CropArrowCase{Arrow::Up, 10, {3, 4}},        // top limit is the border
+                    CropArrowCase{Arrow::Right, 1, {61, 52}},    //
+                    CropArrowCase{Arrow::Right, 10, {66, 52}},   // 100 - 30 - 4
                     CropArrowCase{Arrow::Down, 10, {60, 56}}));  // 80 - 20 - 4
 
 TEST(WindowArrow, StepsAndClampsInTwips) {
@@ -95,10 +94,10 @@ TEST(WindowArrow, StepsAndClampsInTwips) {
 }
 
 TEST(CropFromDrag, NeedsAnInsideAnchorAndMoreThanTenPixelsSideways) {
-    EXPECT_FALSE(CropFromDrag({0, 20}, 100, 100, 200, 200));   // anchor on the left edge
-    EXPECT_FALSE(CropFromDrag({20, 0}, 100, 100, 200, 200));   // anchor on the top edge
-    EXPECT_FALSE(CropFromDrag({20, 20}, 30, 150, 200, 200));   // 10 sideways: not yet
-    EXPECT_FALSE(CropFromDrag({20, 20}, 20, 180, 200, 200));   // straight down: never
+    EXPECT_FALSE(CropFromDrag({0, 20}, 100, 100, 200, 200));  // anchor on the left edge
+    EXPECT_FALSE(CropFromDrag({20, 0}, 100, 100, 200, 200));  // anchor on the top edge
+    EXPECT_FALSE(CropFromDrag({20, 20}, 30, 150, 200, 200));  // 10 sideways: not yet
+    EXPECT_FALSE(CropFromDrag({20, 20}, 20, 180, 200, 200));  // straight down: never
     EXPECT_EQ(CropFromDrag({20, 20}, 31, 150, 200, 200), QRect(20, 20, 11, 130));
     // dragging up and left from the anchor
     EXPECT_EQ(CropFromDrag({100, 100}, 40, 70, 200, 200), QRect(40, 70, 60, 30));
