@@ -203,8 +203,12 @@ double frmResize::HeightTw() const {
 void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 height) {
     const double tx = TwipsPerPixelX();
     const double ty = TwipsPerPixelY();
-    setGeometry(Round32(left / tx), Round32(top / ty), std::max(1, Round32(width / tx)),
-                std::max(1, Round32(height / ty)));
+    // Both edges are rounded, so an edge that a drag does not move never shifts by a pixel.
+    const qint32 x = Round32(left / tx);
+    const qint32 y = Round32(top / ty);
+    const qint32 right = Round32((static_cast<double>(left) + width) / tx);
+    const qint32 bottom = Round32((static_cast<double>(top) + height) / ty);
+    setGeometry(x, y, std::max(1, right - x), std::max(1, bottom - y));
 }
 
 void frmResize::MoveTw(double left, double top) {
