@@ -6,6 +6,7 @@
 #include "app/mdlMain.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
+#include "support/WindowFixture.h"
 #include "window/frmResize.h"
 
 #include <QApplication>
@@ -17,20 +18,8 @@
 
 namespace {
 
-class StartUp : public testing::Test {
+class StartUp : public WindowFixture {
 protected:
-    void SetUp() override {
-        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
-        mdlOption::SetDefaultOptions();
-        mdlOption::Options().AlwaysTop = false;
-    }
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            delete w;
-        }
-        mdlKestrin_Command::SetProcessArguments({});
-        ScreenUnits::OverrideForTesting(0, 0);
-    }
     QList<frmResize*> Windows() {
         QList<frmResize*> out;
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -67,9 +56,7 @@ TEST_F(StartUp, AFolderOrSeveralArgumentsOpenTheEmptyWindowForTheBrowser) {
     QFile::setPermissions(dir.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        delete w;
-    }
+    CloseAllWindows();
     mdlKestrin_Command::SetProcessArguments({"/does/not/exist.png", "/neither.jpg"});
     mdlMain::Start();
     EXPECT_EQ(Windows().size(), 1);

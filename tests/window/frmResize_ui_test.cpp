@@ -3,8 +3,8 @@
 #include "app/ScreenUnits.h"
 #include "app/mdlMain.h"
 #include "settings/mdlOption.h"
-#include "support/ScriptedSeam.h"
 #include "support/TestSupport.h"
+#include "support/WindowFixture.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"
@@ -17,26 +17,13 @@
 
 namespace {
 
-// Every window test runs at 15 twips per pixel on a 1024 x 768 screen, with default options.
-class ImageWindow : public testing::Test {
+class ImageWindow : public WindowFixture {
 protected:
-    void SetUp() override {
-        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
-        mdlOption::SetDefaultOptions();
-        mdlOption::Options().AlwaysTop = false;
-    }
-    void TearDown() override {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            delete w;
-        }
-        ScreenUnits::OverrideForTesting(0, 0);
-    }
     frmResize* NewWindow() {
         auto* w = new frmResize;
         w->show();
         return w;
     }
-    ScriptedSeam seam;
 };
 
 TEST_F(ImageWindow, StartsAtTheDesignSizeWithThePlaceholder) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include "app/ScreenUnits.h"
+#include "app/mdlKestrin_Command.h"
+#include "settings/mdlOption.h"
+#include "support/ScriptedSeam.h"
+
+// Window tests run at 15 twips per pixel on a 1024 x 768 screen, with default options (windows
+// not kept on top), scripted modal answers, and no window left behind.
+class WindowFixture : public testing::Test {
+protected:
+    void SetUp() override {
+        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
+        mdlOption::SetDefaultOptions();
+        mdlOption::Options().AlwaysTop = false;
+    }
+    void TearDown() override {
+        CloseAllWindows();
+        mdlKestrin_Command::SetProcessArguments({});
+        ScreenUnits::OverrideForTesting(0, 0);
+    }
+    static void CloseAllWindows() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            delete w;
+        }
+    }
+    ScriptedSeam seam;
+};
