@@ -113,6 +113,12 @@ QImage PictureFromReply(const Reply& reply, int memfd) {
     return picture;
 }
 
+// True when an idle worker's socket has nothing to say: no reply pending, not closed.
+bool IsQuiet(int socket) {
+    pollfd p{socket, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
 }  // namespace
 
 cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
@@ -274,6 +280,12 @@ QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome) {
     const QByteArray name = QFile::encodeName(info.absoluteFilePath());
     if (info.isFile() && !name.isEmpty() && name.size() <= mdlDecodeWorker::kMaxNameBytes) {
         Slot* slot = Acquire();
+        if (slot->pid >= 0 && !IsQuiet(slot->socket)) {
+            // Died (or spoke) while idle: replaced before it is given a file, which would
+            // otherwise fail for no fault of its own.
+            Stop(*slot);
+            Start(*slot);
+        }
         if (slot->pid < 0 && !Start(*slot)) {
             outcome = Outcome::Crashed;
         } else {

@@ -206,7 +206,8 @@ TEST_P(BrokenWorkers, FailTheLoadAndAreReplaced) {
         Outcome outcome = Outcome::Loaded;
         EXPECT_TRUE(pool.Decode(DataFile("base.png"), &outcome).isNull());
         EXPECT_EQ(outcome, GetParam().outcome);
-        EXPECT_EQ(pool.counters().started, 1 + round);
+        // Replaced after each failure (and again when found dead while idle).
+        EXPECT_GE(pool.counters().started, 1 + round);
     }
 }
 
