@@ -54,6 +54,13 @@ QString FromLibrary(const char* text) {
     return text != nullptr ? QString::fromLatin1(text) : QString();
 }
 
+// More pixels than a picture may hold (the product of two 32-bit sizes could overflow).
+bool TooManyPixels(FIBITMAP* b) {
+    const quint64 width = FreeImage_GetWidth(b);
+    const quint64 height = FreeImage_GetHeight(b);
+    return width != 0 && height > static_cast<quint64>(kMaxPicturePixels) / width;
+}
+
 bool IsMasks(FIBITMAP* b, unsigned red, unsigned green, unsigned blue) {
     return FreeImage_GetRedMask(b) == red && FreeImage_GetGreenMask(b) == green &&
            FreeImage_GetBlueMask(b) == blue;
@@ -114,7 +121,7 @@ PictureLayout LayoutOfBitmap(FIBITMAP* b) {
     }
     const qint64 width = FreeImage_GetWidth(b);
     const qint64 height = FreeImage_GetHeight(b);
-    if (width == 0 || height == 0 || width * height > kMaxPicturePixels) {
+    if (width == 0 || height == 0 || TooManyPixels(b)) {
         return layout;
     }
     layout.width = static_cast<int>(width);
@@ -266,9 +273,7 @@ FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
         // than a picture may hold is refused before any pixel memory is taken.
         if (FreeImage_FIFSupportsNoPixels(format)) {
             BitmapPtr header(FreeImage_Load(format, name.constData(), iFlags | FIF_LOAD_NOPIXELS));
-            if (header && static_cast<qint64>(FreeImage_GetWidth(header.get())) *
-                                  FreeImage_GetHeight(header.get()) >
-                              kMaxPicturePixels) {
+            if (header && TooManyPixels(header.get())) {
                 RaiseInvalidPicture();
             }
         }
@@ -279,9 +284,7 @@ FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
         // Some decoders throw out of FreeImage_Load on damaged files.
         RaiseInvalidPicture();
     }
-    if (!bitmap ||
-        static_cast<qint64>(FreeImage_GetWidth(bitmap.get())) * FreeImage_GetHeight(bitmap.get()) >
-            kMaxPicturePixels) {
+    if (!bitmap || TooManyPixels(bitmap.get())) {
         RaiseInvalidPicture();
     }
     if (!IsStandardBitmap(bitmap.get())) {
