@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "app/NumberedError.h"
+#include "image/cDecodePool.h"
 
 namespace MFreeImage {
 
@@ -53,21 +54,12 @@ QString FromLibrary(const char* text) {
     return text != nullptr ? QString::fromLatin1(text) : QString();
 }
 
-// How a standard bitmap becomes a picture: the picture's format and geometry, its colour table,
-// and how each row is copied.
-enum class RowCopy {
-    Plain,    // same bytes, one memcpy per row
-    Nibbles,  // 4 bits per pixel widened to one byte per pixel
-    Opaque,   // 32 bits whose unused alpha byte is set to 0xFF
-};
-
-struct PictureLayout {
-    QImage::Format format = QImage::Format_Invalid;
-    int width = 0;
-    int height = 0;
-    RowCopy copy = RowCopy::Plain;
-    QList<QRgb> colors;
-};
+// More pixels than a picture may hold (the product of two 32-bit sizes could overflow).
+bool TooManyPixels(FIBITMAP* b) {
+    const quint64 width = FreeImage_GetWidth(b);
+    const quint64 height = FreeImage_GetHeight(b);
+    return width != 0 && height > static_cast<quint64>(kMaxPicturePixels) / width;
+}
 
 bool IsMasks(FIBITMAP* b, unsigned red, unsigned green, unsigned blue) {
     return FreeImage_GetRedMask(b) == red && FreeImage_GetGreenMask(b) == green &&
@@ -120,10 +112,20 @@ FIBITMAP* ToStandardBitmap(FIBITMAP* b) {
     }
 }
 
-PictureLayout LayoutOf(FIBITMAP* b) {
+}  // namespace
+
+PictureLayout LayoutOfBitmap(FIBITMAP* b) {
     PictureLayout layout;
-    layout.width = static_cast<int>(FreeImage_GetWidth(b));
-    layout.height = static_cast<int>(FreeImage_GetHeight(b));
+    if (b == nullptr || !IsStandardBitmap(b)) {
+        return layout;
+    }
+    const qint64 width = FreeImage_GetWidth(b);
+    const qint64 height = FreeImage_GetHeight(b);
+    if (width == 0 || height == 0 || TooManyPixels(b)) {
+        return layout;
+    }
+    layout.width = static_cast<int>(width);
+    layout.height = static_cast<int>(height);
     const unsigned bpp = FreeImage_GetBPP(b);
     switch (bpp) {
         case 1:
@@ -169,6 +171,13 @@ PictureLayout LayoutOf(FIBITMAP* b) {
         default:
             return PictureLayout();
     }
+    // Qt's row length: whole 32-bit words.
+    const int depth = bpp == 4 ? 8 : static_cast<int>(bpp);
+    layout.bytesPerLine = static_cast<qsizetype>((width * depth + 31) / 32 * 4);
+    layout.dotsPerMeterX =
+        static_cast<int>(qMin<unsigned>(FreeImage_GetDotsPerMeterX(b), 1u << 30));
+    layout.dotsPerMeterY =
+        static_cast<int>(qMin<unsigned>(FreeImage_GetDotsPerMeterY(b), 1u << 30));
     if (bpp <= 8) {
         // The palette as FreeImage keeps it, opaque, at full length for the depth so that every
         // index a row can hold names a colour.
@@ -185,8 +194,6 @@ PictureLayout LayoutOf(FIBITMAP* b) {
     return layout;
 }
 
-// Copies picture rows [first, first + count) of bitmap b, top row first, into dst rows of
-// dstBytesPerLine bytes each.
 void CopyPictureRows(FIBITMAP* b, const PictureLayout& layout, int first, int count, uchar* dst,
                      qsizetype dstBytesPerLine) {
     const size_t line = FreeImage_GetLine(b);
@@ -220,12 +227,16 @@ void CopyPictureRows(FIBITMAP* b, const PictureLayout& layout, int first, int co
     }
 }
 
-}  // namespace
-
 QImage LoadPictureFile(const QString& iFileName) {
+#if defined(Q_OS_LINUX)
+    // Decoding happens in a worker process: a file that crashes, hangs or floods a decoder takes
+    // the worker down, never the program.
+    QImage picture = cDecodePool::Shared().Decode(iFileName);
+#else
     QImage picture = ImageToPicture(LoadImageFile(iFileName, 0), true);
+#endif
     if (picture.isNull()) {
-        // A picture the program cannot hold is reported like a file it cannot read, so no
+        // Also a picture the program cannot hold: reported like a file it cannot read, so no
         // caller mistakes it for success.
         RaiseInvalidPicture();
     }
@@ -258,12 +269,22 @@ FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
     }
     BitmapPtr bitmap;
     try {
+        // The header first, where the format can read it alone: a file that declares more pixels
+        // than a picture may hold is refused before any pixel memory is taken.
+        if (FreeImage_FIFSupportsNoPixels(format)) {
+            BitmapPtr header(FreeImage_Load(format, name.constData(), iFlags | FIF_LOAD_NOPIXELS));
+            if (header && TooManyPixels(header.get())) {
+                RaiseInvalidPicture();
+            }
+        }
         bitmap.reset(FreeImage_Load(format, name.constData(), iFlags));
+    } catch (const NumberedError&) {
+        throw;
     } catch (...) {
         // Some decoders throw out of FreeImage_Load on damaged files.
         RaiseInvalidPicture();
     }
-    if (!bitmap) {
+    if (!bitmap || TooManyPixels(bitmap.get())) {
         RaiseInvalidPicture();
     }
     if (!IsStandardBitmap(bitmap.get())) {
@@ -449,7 +470,10 @@ QImage ImageToPicture(FIBITMAP* iBitmap, bool iFree) {
         }
         source = converted.get();
     }
-    const PictureLayout layout = LayoutOf(source);
+    const PictureLayout layout = LayoutOfBitmap(source);
+    if (layout.format == QImage::Format_Invalid) {
+        return QImage();
+    }
     QImage picture(layout.width, layout.height, layout.format);
     if (picture.isNull()) {
         return QImage();
@@ -458,9 +482,9 @@ QImage ImageToPicture(FIBITMAP* iBitmap, bool iFree) {
     if (!layout.colors.isEmpty()) {
         picture.setColorTable(layout.colors);
     }
-    if (FreeImage_GetDotsPerMeterX(source) > 0 && FreeImage_GetDotsPerMeterY(source) > 0) {
-        picture.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(source)));
-        picture.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(source)));
+    if (layout.dotsPerMeterX > 0 && layout.dotsPerMeterY > 0) {
+        picture.setDotsPerMeterX(layout.dotsPerMeterX);
+        picture.setDotsPerMeterY(layout.dotsPerMeterY);
     }
     return picture;
 }

@@ -26,7 +26,9 @@ struct FIBITMAP;
 // from any thread.
 namespace MFreeImage {
 
-// Reads a picture file. Raises 481 when it cannot be read; never returns a null picture.
+// Reads a picture file. Raises 481 when it cannot be read; never returns a null picture. The file
+// is decoded in a worker process (see cDecodePool), so a file that crashes, hangs or floods a
+// decoder only fails this call.
 QImage LoadPictureFile(const QString& iFileName);
 
 // Writes iPicture to iFileName in the format of its extension, lowering the colour depth where
@@ -40,9 +42,11 @@ bool SavePictureFile(const QImage& iPicture, const QString& iFileName);
 // ---- The FreeImage layer that serves the two above. Used by this module, the decode worker and
 // ---- their tests only. A "format" is a FreeImage format identifier, -1 for unknown.
 
-// Decodes iFileName with FreeImage in the calling process. The format follows the name's
-// extension alone. Returns a standard bitmap (8 bits per channel at most) that the caller frees
-// with FreeImage_Unload; raises 481 when the file cannot be read.
+// Decodes iFileName with FreeImage in the calling process: the decode worker's side of
+// LoadPictureFile (nothing else in the program calls it; FreeImage_Load is called nowhere else).
+// The format follows the name's extension alone. Returns a standard bitmap (8 bits per channel at
+// most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
+// when the file cannot be read.
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0);
 
 // Encodes iBitmap and writes it. iFormat -1 takes the format from the name. When the name's
@@ -67,6 +71,41 @@ bool IsExtensionOfFormat(int iFormat, const QString& iFileName);
 
 // The first extension of iFormat's list ("jpg" for JPEG); empty for an unknown format.
 QString PrimaryExtension(int iFormat);
+
+// The most pixels a picture read from a file may have (256 Mpixel). Larger ones are refused as
+// invalid pictures, before any pixel memory is taken where the format lets the header be read
+// alone.
+inline constexpr qint64 kMaxPicturePixels = qint64(256) << 20;
+
+// How a standard bitmap's rows are copied into a picture's.
+enum class RowCopy {
+    Plain,    // the same bytes, one memcpy per row
+    Nibbles,  // 4 bits per pixel widened to one byte per pixel
+    Opaque,   // 32 bits whose unused alpha byte (all zero) is set to 0xFF
+};
+
+// A bitmap seen as a picture: format, geometry in pixels, Qt's row length in bytes (whole 32-bit
+// words), the colour table (full length for the depth, so every index names a colour; empty above
+// 8 bits), and the resolution in dots per metre (0 when the file names none).
+struct PictureLayout {
+    QImage::Format format = QImage::Format_Invalid;
+    int width = 0;
+    int height = 0;
+    qsizetype bytesPerLine = 0;
+    QList<QRgb> colors;
+    int dotsPerMeterX = 0;
+    int dotsPerMeterY = 0;
+    RowCopy copy = RowCopy::Plain;
+};
+
+// The layout of a standard bitmap (as LoadImageFile returns); format Format_Invalid for any other
+// bitmap or one of more than kMaxPicturePixels.
+PictureLayout LayoutOfBitmap(FIBITMAP* iBitmap);
+
+// Copies picture rows [iFirst, iFirst + iCount) of iBitmap, counted from the top, into oRows, one
+// row every iBytesPerLine bytes. Lets the decode worker build a picture in memory of its own.
+void CopyPictureRows(FIBITMAP* iBitmap, const PictureLayout& iLayout, int iFirst, int iCount,
+                     uchar* oRows, qsizetype iBytesPerLine);
 
 // Copies a bitmap into a new picture of the matching format (see above), top row first. Frees
 // iBitmap when iFree. Returns a null picture when the bitmap cannot be represented or the

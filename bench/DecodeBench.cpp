@@ -1,0 +1,115 @@
+// Loading a 24-megapixel JPEG through the decode worker, beside decoding it in this process.
+// Both produce the same QImage and then read one byte of every page of it, as showing the
+// picture would: the worker's picture arrives as shared pages that this process has yet to map.
+
+#include <FreeImage.h>
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "image/MFreeImage.h"
+#include "image/cDecodePool.h"
+
+namespace {
+
+// A 6000 x 4000 JPEG of smooth gradients with fine texture, written once per run.
+const QString& BigJpeg() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("24mp.jpg"));
+        const int width = 6000;
+        const int height = 4000;
+        FIBITMAP* b = FreeImage_Allocate(width, height, 24);
+        quint32 noise = 12345;
+        for (int y = 0; y < height; ++y) {
+            BYTE* px = FreeImage_GetScanLine(b, y);
+            for (int x = 0; x < width; ++x, px += 3) {
+                noise = noise * 1664525u + 1013904223u;
+                const int grain = static_cast<int>(noise >> 28);
+                px[FI_RGBA_BLUE] = static_cast<BYTE>((x * 255 / width + grain) & 0xFF);
+                px[FI_RGBA_GREEN] = static_cast<BYTE>((y * 255 / height + grain) & 0xFF);
+                px[FI_RGBA_RED] = static_cast<BYTE>(((x + y) / 40 * 37 + grain) & 0xFF);
+            }
+        }
+        const QByteArray name = QFile::encodeName(file);
+        FreeImage_Save(FIF_JPEG, b, name.constData(), JPEG_QUALITYGOOD);
+        FreeImage_Unload(b);
+        return file;
+    }();
+    return path;
+}
+
+quint64 TouchPages(const QImage& picture) {
+    quint64 sum = 0;
+    const uchar* bytes = picture.constBits();
+    const qsizetype size = picture.sizeInBytes();
+    for (qsizetype i = 0; i < size; i += 4096) {
+        sum += bytes[i];
+    }
+    return sum;
+}
+
+void BM_Decode24MpJpeg_InProcess(benchmark::State& state) {
+    const QString& path = BigJpeg();
+    for (auto _ : state) {
+        const QImage picture = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path, 0), true);
+        benchmark::DoNotOptimize(TouchPages(picture));
+    }
+}
+
+void BM_Decode24MpJpeg_Worker(benchmark::State& state) {
+    const QString& path = BigJpeg();
+    MFreeImage::LoadPictureFile(path);  // the pool is warm before timing starts
+    for (auto _ : state) {
+        const QImage picture = MFreeImage::LoadPictureFile(path);
+        benchmark::DoNotOptimize(TouchPages(picture));
+    }
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Both ways in turn, each pair under the same load of the machine; reports the medians and the
+// median ratio (worker / in process).
+void BM_Decode24MpJpeg_Paired(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    const QString& path = BigJpeg();
+    MFreeImage::LoadPictureFile(path);
+    std::vector<double> local;
+    std::vector<double> worker;
+    std::vector<double> ratio;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        {
+            const QImage picture =
+                MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path, 0), true);
+            benchmark::DoNotOptimize(TouchPages(picture));
+        }
+        const auto t1 = Clock::now();
+        {
+            const QImage picture = MFreeImage::LoadPictureFile(path);
+            benchmark::DoNotOptimize(TouchPages(picture));
+        }
+        const auto t2 = Clock::now();
+        local.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+        worker.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        ratio.push_back(worker.back() / local.back());
+    }
+    state.counters["in_process_ms"] = Median(local);
+    state.counters["worker_ms"] = Median(worker);
+    state.counters["ratio"] = Median(ratio);
+}
+
+// The work happens in another process, so only wall-clock time means anything.
+BENCHMARK(BM_Decode24MpJpeg_InProcess)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(BM_Decode24MpJpeg_Worker)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(BM_Decode24MpJpeg_Paired)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
+
+}  // namespace

@@ -1,0 +1,435 @@
+#include "image/cDecodePool.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <thread>
+
+#if defined(Q_OS_LINUX)
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "image/MFreeImage.h"
+#include "image/mdlDecodeWorker.h"
+
+extern char** environ;
+
+namespace {
+
+using mdlDecodeWorker::Reply;
+
+// A picture's rows mapped from a worker's memfd; unmapped when the last QImage sharing them goes.
+struct MappedRows {
+    void* address;
+    size_t size;
+};
+
+void UnmapRows(void* info) {
+    auto* rows = static_cast<MappedRows*>(info);
+    ::munmap(rows->address, rows->size);
+    delete rows;
+}
+
+int DepthOf(QImage::Format format) {
+    switch (format) {
+        case QImage::Format_Mono:
+            return 1;
+        case QImage::Format_Indexed8:
+            return 8;
+        case QImage::Format_RGB16:
+        case QImage::Format_RGB555:
+            return 16;
+        case QImage::Format_BGR888:
+            return 24;
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            return 32;
+        default:
+            return 0;
+    }
+}
+
+// The picture a reply describes, built on the memfd's pages; null when the reply or the memfd is
+// not what a worker sends. Takes ownership of memfd.
+QImage PictureFromReply(const Reply& reply, int memfd) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{memfd};
+    const auto format = static_cast<QImage::Format>(reply.format);
+    const int depth = DepthOf(format);
+    if (depth == 0 || reply.width <= 0 || reply.height <= 0 ||
+        static_cast<qint64>(reply.width) * reply.height > MFreeImage::kMaxPicturePixels) {
+        return QImage();
+    }
+    const qint64 bytesPerLine = (static_cast<qint64>(reply.width) * depth + 31) / 32 * 4;
+    const int colors = format == QImage::Format_Mono       ? 2
+                       : format == QImage::Format_Indexed8 ? -1
+                                                           : 0;
+    if (reply.bytesPerLine != bytesPerLine ||
+        (colors >= 0 ? reply.colorCount != colors
+                     : (reply.colorCount < 1 || reply.colorCount > 256))) {
+        return QImage();
+    }
+    const qint64 size = bytesPerLine * reply.height;
+    struct stat st {};
+    const int seals = ::fcntl(memfd, F_GET_SEALS);
+    const int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
+    if (::fstat(memfd, &st) != 0 || st.st_size < size || seals < 0 || (seals & needed) != needed) {
+        return QImage();
+    }
+    void* address =
+        ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, memfd, 0);
+    if (address == MAP_FAILED) {
+        return QImage();
+    }
+    auto* rows = new MappedRows{address, static_cast<size_t>(size)};
+    QImage picture(static_cast<uchar*>(address), reply.width, reply.height,
+                   static_cast<qsizetype>(bytesPerLine), format, &UnmapRows, rows);
+    if (picture.isNull()) {
+        UnmapRows(rows);
+        return QImage();
+    }
+    if (reply.colorCount > 0) {
+        picture.setColorTable(
+            QList<QRgb>(std::begin(reply.colors), std::begin(reply.colors) + reply.colorCount));
+    }
+    if (reply.dotsPerMeterX > 0 && reply.dotsPerMeterY > 0) {
+        picture.setDotsPerMeterX(reply.dotsPerMeterX);
+        picture.setDotsPerMeterY(reply.dotsPerMeterY);
+    }
+    return picture;
+}
+
+// True when an idle worker's socket has nothing to say: no reply pending, not closed.
+bool IsQuiet(int socket) {
+    pollfd p{socket, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
+}  // namespace
+
+cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
+    : mCommand(iCommand),
+      mTimeLimitMs(iTimeLimitMs),
+      mSlots(static_cast<size_t>(qMax(1, iWorkers))) {
+    for (Slot& slot : mSlots) {
+        Start(slot);
+    }
+}
+
+cDecodePool::~cDecodePool() {
+    std::lock_guard<std::mutex> lock(mMutex);
+    for (Slot& slot : mSlots) {
+        Stop(slot);
+    }
+}
+
+cDecodePool& cDecodePool::Shared() {
+    // Never destroyed: threads may still decode while the process ends; the workers end when
+    // their sockets close with the process.
+    static cDecodePool* const pool = new cDecodePool(
+        {WorkerProgram()},
+        static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)), kTimeLimitMs);
+    return *pool;
+}
+
+QString cDecodePool::WorkerProgram() {
+    const QByteArray chosen = qgetenv("LUMORA_DECODE_WORKER");
+    if (!chosen.isEmpty()) {
+        return QFile::decodeName(chosen);
+    }
+    const QString beside =
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
+        QStringLiteral("/lumora-decode");
+    if (QFileInfo(beside).isExecutable()) {
+        return beside;
+    }
+#if defined(LUMORA_DECODE_BUILD_PATH)
+    // Tests and benchmarks run from their own folders of the build tree.
+    const QString built = QStringLiteral(LUMORA_DECODE_BUILD_PATH);
+    if (QFileInfo(built).isExecutable()) {
+        return built;
+    }
+#endif
+    return beside;
+}
+
+cDecodePool::Counters cDecodePool::counters() const {
+    Counters c;
+    c.loaded = mLoaded.load();
+    c.refused = mRefused.load();
+    c.crashed = mCrashed.load();
+    c.timedOut = mTimedOut.load();
+    c.garbled = mGarbled.load();
+    c.started = mStarted.load();
+    return c;
+}
+
+cDecodePool::Slot* cDecodePool::Acquire() {
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        for (Slot& slot : mSlots) {
+            if (!slot.busy) {
+                slot.busy = true;
+                return &slot;
+            }
+        }
+        mIdle.wait(lock);
+    }
+}
+
+void cDecodePool::Release(Slot* slot) {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        slot->busy = false;
+    }
+    mIdle.notify_one();
+}
+
+bool cDecodePool::Start(Slot& slot) {
+    if (mCommand.isEmpty()) {
+        return false;
+    }
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        return false;
+    }
+    // The worker's end is moved above the standard descriptors, so that placing it on
+    // descriptor 3 in the child is a real duplication (which drops close-on-exec).
+    const int childEnd = ::fcntl(pair[1], F_DUPFD_CLOEXEC, 10);
+    ::close(pair[1]);
+    if (childEnd < 0) {
+        ::close(pair[0]);
+        return false;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // Decoders print to the standard streams (libtiff's warnings); the program's stay quiet.
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, childEnd, mdlDecodeWorker::kSocketFd);
+    posix_spawn_file_actions_addclosefrom_np(&actions, mdlDecodeWorker::kSocketFd + 1);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<QByteArray> arguments;
+    for (const QString& a : mCommand) {
+        arguments.push_back(QFile::encodeName(a));
+    }
+    std::vector<char*> argv;
+    for (QByteArray& a : arguments) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(childEnd);
+    if (failed != 0) {
+        ::close(pair[0]);
+        return false;
+    }
+    slot.pid = pid;
+    slot.socket = pair[0];
+    ++mStarted;
+    return true;
+}
+
+void cDecodePool::Stop(Slot& slot) {
+    if (slot.pid > 0) {
+        ::kill(static_cast<pid_t>(slot.pid), SIGKILL);
+        while (::waitpid(static_cast<pid_t>(slot.pid), nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (slot.socket >= 0) {
+        ::close(slot.socket);
+    }
+    slot.pid = -1;
+    slot.socket = -1;
+}
+
+QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome) {
+    QImage picture;
+    Outcome outcome = Outcome::Refused;
+    // Absolute, since the worker's working folder is the one it was started in. A name that is no
+    // regular file is refused here, so no worker ever opens a pipe or a device.
+    const QFileInfo info(iFileName);
+    const QByteArray name = QFile::encodeName(info.absoluteFilePath());
+    if (info.isFile() && !name.isEmpty() && name.size() <= mdlDecodeWorker::kMaxNameBytes) {
+        Slot* slot = Acquire();
+        if (slot->pid >= 0 && !IsQuiet(slot->socket)) {
+            // Died (or spoke) while idle: replaced before it is given a file, which would
+            // otherwise fail for no fault of its own.
+            Stop(*slot);
+            Start(*slot);
+        }
+        if (slot->pid < 0 && !Start(*slot)) {
+            outcome = Outcome::Crashed;
+        } else {
+            outcome = Exchange(*slot, name, picture);
+            if (outcome == Outcome::Crashed || outcome == Outcome::TimedOut ||
+                outcome == Outcome::Garbled) {
+                // Replaced at once, so the next file finds a warm worker.
+                Stop(*slot);
+                Start(*slot);
+            }
+        }
+        Release(slot);
+    }
+    switch (outcome) {
+        case Outcome::Loaded:
+            ++mLoaded;
+            break;
+        case Outcome::Refused:
+            ++mRefused;
+            break;
+        case Outcome::Crashed:
+            ++mCrashed;
+            break;
+        case Outcome::TimedOut:
+            ++mTimedOut;
+            break;
+        case Outcome::Garbled:
+            ++mGarbled;
+            break;
+    }
+    if (oOutcome != nullptr) {
+        *oOutcome = outcome;
+    }
+    return picture;
+}
+
+cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, QImage& oPicture) {
+    mdlDecodeWorker::Request request;
+    request.nameBytes = static_cast<quint32>(name.size());
+    QByteArray message(reinterpret_cast<const char*>(&request), sizeof request);
+    message.append(name);
+    for (;;) {
+        const ssize_t n = ::send(slot.socket, message.constData(),
+                                 static_cast<size_t>(message.size()), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n != message.size()) {
+            return Outcome::Crashed;  // the worker is gone (or never got going)
+        }
+        break;
+    }
+
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(mTimeLimitMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            return Outcome::TimedOut;
+        }
+        pollfd p{slot.socket, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready > 0) {
+            break;
+        }
+        if (ready < 0 && errno != EINTR) {
+            return Outcome::Crashed;
+        }
+    }
+
+    // One byte more than a reply, so a longer message shows as truncated.
+    alignas(Reply) char buffer[sizeof(Reply) + 8];
+    iovec iov{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = -1;
+    do {
+        n = ::recvmsg(slot.socket, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    std::vector<int> fds;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n > 0 && c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
+            const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (size_t i = 0; i < count; ++i) {
+                int fd = -1;
+                std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+                fds.push_back(fd);
+            }
+        }
+    }
+    if (n <= 0) {
+        return Outcome::Crashed;  // closed: the worker died
+    }
+    Reply reply;
+    const bool whole =
+        n == static_cast<ssize_t>(sizeof reply) && (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0;
+    if (whole) {
+        std::memcpy(&reply, buffer, sizeof reply);
+    }
+    if (whole && reply.magic == mdlDecodeWorker::kReplyMagic) {
+        if (reply.status == mdlDecodeWorker::Status::Refused && fds.empty()) {
+            return Outcome::Refused;
+        }
+        if (reply.status == mdlDecodeWorker::Status::Picture && fds.size() == 1) {
+            oPicture = PictureFromReply(reply, fds.front());
+            return oPicture.isNull() ? Outcome::Garbled : Outcome::Loaded;
+        }
+    }
+    for (const int fd : fds) {
+        ::close(fd);
+    }
+    return Outcome::Garbled;
+}
+
+#else
+
+// Elsewhere there is no worker: pictures are decoded in the program's own process.
+
+cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
+    : mCommand(iCommand),
+      mTimeLimitMs(iTimeLimitMs),
+      mSlots(static_cast<size_t>(qMax(1, iWorkers))) {}
+cDecodePool::~cDecodePool() = default;
+cDecodePool& cDecodePool::Shared() {
+    static cDecodePool pool({}, 1, kTimeLimitMs);
+    return pool;
+}
+QString cDecodePool::WorkerProgram() {
+    return QString();
+}
+cDecodePool::Counters cDecodePool::counters() const {
+    return Counters();
+}
+QImage cDecodePool::Decode(const QString&, Outcome* oOutcome) {
+    if (oOutcome != nullptr) {
+        *oOutcome = Outcome::Crashed;
+    }
+    return QImage();
+}
+
+#endif
