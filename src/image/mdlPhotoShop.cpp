@@ -350,9 +350,13 @@ QImage CaptureScreen() {
     if (grabbed.isNull()) {
         return QImage();
     }
-    // A high-density screen grabs in device pixels: bring it to the screen's logical size.
-    return grabbed.size() == QSize(w, h) ? CopyPicture24(grabbed)
-                                         : CopyPicture24(ScalePicture(grabbed, w, h));
+    // A plain copy from the screen's top-left corner, as large as the screen is in pixels (parts
+    // beyond the grab stay black). A high-density screen grabs in device pixels: that grab is
+    // first brought to the screen's size in logical pixels.
+    if (!qFuzzyCompare(grabbed.devicePixelRatio(), 1.0)) {
+        return CopyPicture24(ScalePicture(grabbed, w, h));
+    }
+    return CopyRegion(grabbed, 0, 0, w, h);
 }
 
 QImage RotatePicture(const QImage& picture, qint16 angle) {
