@@ -202,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RotateSizeTest,
                                          QSize(130, 67), QSize(257, 131), QSize(901, 877)));
 
 TEST(FlipPicture, MovesRowsAndColumns) {
-    for (int w : {1, 2, 5, 130}) {
+    for (int w : {1, 2, 5, 16, 17, 31, 130}) {
         const QImage src = PatternImage(w, 4);
         const QImage x = FlipPicture(src, QStringLiteral("X"));
         const QImage y = FlipPicture(src, QStringLiteral("Y"));
