@@ -10,7 +10,6 @@
 
 #include "app/NumberedError.h"
 #include "app/Rounding.h"
-#include "image/PixelMemory.h"
 #include "image/mdlPhotoShop.h"
 #include "support/TestSupport.h"
 
@@ -513,21 +512,6 @@ TEST(PixelBuffer, LoadRebuildClear) {
     ClearPixels();
     EXPECT_TRUE(PixelsToPicture().isNull());
     EXPECT_FALSE(LoadPixels(QImage()));
-}
-
-TEST(PixelMemory, LargePicturesAreHugePageAlignedAndZero) {
-    const qsizetype bpl = RowBytes(1000);
-    const QImage big = PixelMemory::NewImage(1000, 1000, bpl, QImage::Format_BGR888);
-    ASSERT_FALSE(big.isNull());
-    EXPECT_EQ(reinterpret_cast<quintptr>(big.constBits()) % (2u << 20), 0u);
-    const QImage small = PixelMemory::NewImage(3, 2, 12, QImage::Format_BGR888);
-    ASSERT_FALSE(small.isNull());
-    for (const QImage* img : {&big, &small}) {
-        const QByteArray bytes = AllBytes(*img);
-        EXPECT_EQ(bytes.count('\0'), bytes.size());
-    }
-    EXPECT_TRUE(PixelMemory::NewImage(0, 5, 12, QImage::Format_BGR888).isNull());
-    EXPECT_TRUE(PixelMemory::NewImage(3, 2, 10, QImage::Format_BGR888).isNull());
 }
 
 TEST(CaptureScreen, WithoutAGuiApplicationThereIsNoPicture) {
