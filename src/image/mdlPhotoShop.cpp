@@ -350,9 +350,13 @@ QImage CaptureScreen() {
     if (grabbed.isNull()) {
         return QImage();
     }
-    // A high-density screen grabs in device pixels: bring it to the screen's logical size.
-    return grabbed.size() == QSize(w, h) ? CopyPicture24(grabbed)
-                                         : CopyPicture24(ScalePicture(grabbed, w, h));
+    // A plain copy from the screen's top-left corner, as large as the screen is in pixels (parts
+    // beyond the grab stay black). A high-density screen grabs in device pixels: that grab is
+    // first brought to the screen's size in logical pixels.
+    if (!qFuzzyCompare(grabbed.devicePixelRatio(), 1.0)) {
+        return CopyPicture24(ScalePicture(grabbed, w, h));
+    }
+    return CopyRegion(grabbed, 0, 0, w, h);
 }
 
 QImage RotatePicture(const QImage& picture, qint16 angle) {
@@ -391,9 +395,10 @@ QImage FlipPicture(const QImage& picture, const QString& axis) {
         }
         const QImage& src = gPixels.image;
         const qsizetype rowBytes = qsizetype(3) * W;
+        const qsizetype bpl = out.bytesPerLine();
         uchar* base = out.bits();
         for (qint32 y = 0; y < H; ++y) {
-            uchar* d = base + y * out.bytesPerLine();
+            uchar* d = base + y * bpl;
             if (flipX) {
                 std::memcpy(d, src.constScanLine(H - 1 - y), rowBytes);
             } else {
@@ -422,9 +427,10 @@ QImage FillBlack(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h) 
     const qsizetype black = qsizetype(3) * w;
     const qsizetype right = qsizetype(3) * W - left - black;
     if (!gPixels.borrowed) {  // our own converted copy: blacken it in place
+        const qsizetype bpl = gPixels.image.bytesPerLine();
         uchar* base = gPixels.image.bits();
         for (qint32 row = y; row < y + h; ++row) {
-            std::memset(base + row * gPixels.image.bytesPerLine() + left, 0, size_t(black));
+            std::memset(base + row * bpl + left, 0, size_t(black));
         }
         return PixelsToPicture();
     }
@@ -434,10 +440,11 @@ QImage FillBlack(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h) 
     }
     // The new buffer starts black, so the rectangle needs no writing.
     const QImage& src = gPixels.image;
+    const qsizetype bpl = out.bytesPerLine();
     uchar* base = out.bits();
     for (qint32 row = 0; row < H; ++row) {
         const uchar* s = src.constScanLine(row);
-        uchar* d = base + row * out.bytesPerLine();
+        uchar* d = base + row * bpl;
         if (row < y || row >= y + h) {
             std::memcpy(d, s, size_t(left + black + right));
             continue;
@@ -461,9 +468,10 @@ QImage GrayPicture(const QImage& picture) {
         return QImage();
     }
     const QImage& src = gPixels.image;
+    const qsizetype bpl = out.bytesPerLine();
     uchar* base = out.bits();
     for (qint32 y = 0; y < H; ++y) {
-        PixelKernels::GreyRow(src.constScanLine(y), base + y * out.bytesPerLine(), W);
+        PixelKernels::GreyRow(src.constScanLine(y), base + y * bpl, W);
     }
     gPixels = PixelBuffer{out, W, H, false};
     return PixelsToPicture();

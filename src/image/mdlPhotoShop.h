@@ -47,9 +47,10 @@ QImage CopyPicture24(const QImage& picture);
 
 // The picture stretched to w x h pixels, nearest neighbour: result pixel (x, y) is the source
 // pixel (floor((2x + 1) * W / (2w)), floor((2y + 1) * H / (2h))), the source pixel under the
-// centre of the result pixel (W, H the source size). A 24-bit or 32-bit source keeps its
-// format; any other becomes 24 bits. Raises 91 for no picture; w or h not positive gives no
-// picture.
+// centre of the result pixel (W, H the source size). A Format_BGR888 source and the 32-bit
+// formats listed above keep their format (alpha included); any other becomes Format_BGR888 (and
+// raises 6 when the source itself is too large for 24 bits). Raises 91 for no picture; w or h
+// not positive gives no picture.
 QImage ScalePicture(const QImage& picture, qint32 w, qint32 h);
 
 // A new 24-bit picture of w x h whose pixel (i, j) is the source pixel (x + i, y + j); pixels
@@ -57,9 +58,10 @@ QImage ScalePicture(const QImage& picture, qint32 w, qint32 h);
 // picture.
 QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h);
 
-// The primary screen as a 24-bit picture, sized by the screen's size in twips divided by twips
-// per pixel (rounded half to even). No picture without a GUI application or when the platform
-// refuses to grab the screen.
+// The primary screen as a 24-bit picture of the screen's size in pixels (its size in twips
+// divided by twips per pixel, rounded half to even): a plain copy from the top-left corner, black
+// beyond the grab (a high-density grab is first brought to that size). No picture without a GUI
+// application or when the platform refuses to grab the screen.
 QImage CaptureScreen();
 
 // Rotated a quarter turn: 90 clockwise, -90 counter-clockwise; width and height exchange. Any
