@@ -6,6 +6,57 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPainter>
+#include <QtEndian>
+
+namespace {
+
+// True for the formats the stretch reads as they are; it turns any other into 24 bits first.
+bool IsStretchFormat(QImage::Format f) {
+    switch (f) {
+        case QImage::Format_BGR888:
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+        case QImage::Format_RGBX8888:
+        case QImage::Format_RGBA8888:
+        case QImage::Format_RGBA8888_Premultiplied:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// A 24-bit picture (bytes blue, green, red) as opaque 32-bit pixels, the format a window's
+// backing store holds, so that a paint is a plain copy of rows. Qt converts between these two
+// formats on a slow general path; here four pixels come from three 32-bit loads. Null when the
+// memory cannot be had.
+QImage WidenTo32(const QImage& src) {
+    QImage out(src.size(), QImage::Format_RGB32);
+    if (out.isNull()) {
+        return out;
+    }
+    const int w = src.width();
+    for (int y = 0; y < src.height(); ++y) {
+        const uchar* s = src.constScanLine(y);
+        auto* d = reinterpret_cast<quint32*>(out.scanLine(y));
+        int x = 0;
+        for (; x + 4 <= w; x += 4, s += 12, d += 4) {
+            const auto a = qFromLittleEndian<quint32>(s);
+            const auto b = qFromLittleEndian<quint32>(s + 4);
+            const auto c = qFromLittleEndian<quint32>(s + 8);
+            d[0] = 0xFF000000u | a;
+            d[1] = 0xFF000000u | (a >> 24) | (b << 8);
+            d[2] = 0xFF000000u | (b >> 16) | (c << 16);
+            d[3] = 0xFF000000u | (c >> 8);
+        }
+        for (; x < w; ++x, s += 3, ++d) {
+            *d = 0xFF000000u | s[0] | (quint32(s[1]) << 8) | (quint32(s[2]) << 16);
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 PictureViewWidget::PictureViewWidget(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
@@ -14,9 +65,18 @@ PictureViewWidget::PictureViewWidget(QWidget* parent) : QWidget(parent) {
 
 void PictureViewWidget::setPicture(const QImage& picture) {
     mPicture = picture;
+    mSource = QImage();
     mShown = QImage();
     mShownSize = QSize();
     update();
+}
+
+const QImage& PictureViewWidget::stretchSource() {
+    if (mSource.isNull() && !mPicture.isNull()) {
+        mSource =
+            IsStretchFormat(mPicture.format()) ? mPicture : mdlPhotoShop::CopyPicture24(mPicture);
+    }
+    return mSource;
 }
 
 const QImage& PictureViewWidget::shownPicture() {
@@ -26,9 +86,16 @@ const QImage& PictureViewWidget::shownPicture() {
         if (!mPicture.isNull() && width() > 0 && height() > 0) {
             try {
                 // The same stretch that makes the window's copy of the shown picture, so what is
-                // saved or copied is exactly what is on screen; painted fastest as 32 bits.
-                mShown = mdlPhotoShop::ScalePicture(mPicture, width(), height())
-                             .convertToFormat(QImage::Format_RGB32);
+                // saved or copied is exactly what is on screen; kept as 32 bits for the paint.
+                const QImage& source = stretchSource();
+                const QImage stretched =
+                    source.isNull() ? QImage()
+                                    : mdlPhotoShop::ScalePicture(source, width(), height());
+                if (stretched.format() == QImage::Format_BGR888) {
+                    mShown = WidenTo32(stretched);
+                } else if (!stretched.isNull()) {
+                    mShown = stretched.convertToFormat(QImage::Format_RGB32);
+                }
             } catch (...) {
                 mShown = QImage();
             }

@@ -28,7 +28,12 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The picture in a format the stretch reads directly (24 or 32 bits): the picture itself, or
+    // for any other format a 24-bit copy made once per picture, not once per size.
+    const QImage& stretchSource();
+
     QImage mPicture;
-    QImage mShown;  // display format of mPicture at mShownSize
+    QImage mSource;  // see stretchSource(); null until first needed
+    QImage mShown;   // mPicture stretched to mShownSize, 32 bits: what a paint copies
     QSize mShownSize;
 };
