@@ -14,10 +14,11 @@ QString WithSlash(const QString& folder) {
 }
 
 // Whatever its permissions, a name that exists as a file is taken; a folder of that name is not
-// looked for.
+// looked for. A link counts as taken even when what it points to is gone, so a save never
+// writes through it.
 bool FileExists(const QString& path) {
     const QFileInfo info(path);
-    return info.exists() && !info.isDir();
+    return info.isSymLink() || (info.exists() && !info.isDir());
 }
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "app/mdlMain.h"
 
+#include "app/Rounding.h"
 #include "app/ScreenUnits.h"
 #include "app/frmCloseAll.h"
 #include "app/mdlKestrin_Command.h"
@@ -13,7 +14,9 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QThread>
 #include <QTime>
+#include <cmath>
 
 namespace mdlMain {
 namespace {
@@ -102,9 +105,9 @@ frmResize* CopyPictureWindow(frmResize* source) {
     window->mPicFile = source->mPicFile;
     window->mPicFileExt = source->mPicFileExt;
     window->cmdGetOrgWidthHeight();
-    window->SetGeometryTw(static_cast<qint32>(p.x()), static_cast<qint32>(p.y()),
-                          static_cast<qint32>(source->WidthTw()),
-                          static_cast<qint32>(source->HeightTw()));
+    window->SetGeometryTw(Rounding::Round32(p.x()), Rounding::Round32(p.y()),
+                          Rounding::Round32(source->WidthTw()),
+                          Rounding::Round32(source->HeightTw()));
     window->show();
     return window;
 }
@@ -127,7 +130,14 @@ void ShowCloseAll() {
 void WaitSeconds(float seconds, const std::function<float()>& timeOfDay,
                  const std::function<void()>& pump) {
     const auto now = timeOfDay ? timeOfDay : std::function<float()>(SecondsSinceMidnight);
-    const auto run = pump ? pump : std::function<void()>([] { QApplication::processEvents(); });
+    // Lets the queue run, then rests a millisecond so the wait does not hold a core busy.
+    const auto run = pump ? pump : std::function<void()>([] {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    });
+    if (!std::isfinite(seconds)) {
+        seconds = 0;
+    }
     const float t0 = now();
     float t = t0;
     do {
@@ -139,8 +149,27 @@ void WaitSeconds(float seconds, const std::function<float()>& timeOfDay,
     } while (!(t - t0 > seconds));
 }
 
-void ShowBrowser(const QStringList&, frmResize*) {}
-void ShowCommandPanel(frmResize*) {}
-void ShowCropMenu(frmResize*) {}
+Openers& WindowOpeners() {
+    static Openers openers;
+    return openers;
+}
+
+void ShowBrowser(const QStringList& files, frmResize* owner) {
+    if (WindowOpeners().browser) {
+        WindowOpeners().browser(files, owner);
+    }
+}
+
+void ShowCommandPanel(frmResize* owner) {
+    if (WindowOpeners().commandPanel) {
+        WindowOpeners().commandPanel(owner);
+    }
+}
+
+void ShowCropMenu(frmResize* owner) {
+    if (WindowOpeners().cropMenu) {
+        WindowOpeners().cropMenu(owner);
+    }
+}
 
 }  // namespace mdlMain

@@ -41,8 +41,16 @@ void WaitSeconds(float seconds, const std::function<float()>& timeOfDay = {},
 // Number of loaded image windows.
 int ImageWindowCount();
 
-// Hooks for the parts of the program that open from an image window: the thumbnail browser, the
-// command panel and the crop menu. Each does nothing until its part is present.
+// What opens from an image window: the thumbnail browser (with files or folders, in order), the
+// command panel and the crop menu. Each part installs its own opener when it is present; until
+// then, and for null openers, nothing opens. Tests install recorders.
+struct Openers {
+    std::function<void(const QStringList&, frmResize*)> browser;
+    std::function<void(frmResize*)> commandPanel;
+    std::function<void(frmResize*)> cropMenu;
+};
+Openers& WindowOpeners();
+
 void ShowBrowser(const QStringList& files, frmResize* owner);
 void ShowCommandPanel(frmResize* owner);
 void ShowCropMenu(frmResize* owner);

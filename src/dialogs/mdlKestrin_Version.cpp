@@ -16,9 +16,12 @@ QString GetVersionText() {
         .arg(GetDevNumber());
 }
 
+QString VersionBoxTitle() {
+    return QStringLiteral("Kestrin标准内部版本信息");
+}
+
 void ShowVersionInfo(QObject* owner) {
-    ModalSeam::ShowMessage(owner, GetVersionText(), ModalSeam::Information,
-                           QStringLiteral("Kestrin标准内部版本信息"));
+    ModalSeam::ShowMessage(owner, GetVersionText(), ModalSeam::Information, VersionBoxTitle());
 }
 
 }  // namespace mdlKestrin_Version

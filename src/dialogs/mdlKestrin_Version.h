@@ -12,6 +12,9 @@ inline constexpr int kMinor = 0;
 
 QString GetDevNumber();
 
+// Title of the version box.
+QString VersionBoxTitle();
+
 // Four lines, CREATE / MODIFY / VER / DEV, each ending in CR LF.
 QString GetVersionText();
 

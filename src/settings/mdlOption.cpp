@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace mdlOption {
 namespace {
@@ -108,9 +109,14 @@ bool ReadOptions(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) {
         return false;
     }
-    const QByteArray bytes = f.read(kMaxFileBytes);
-    bool ok = f.error() == QFileDevice::NoError && f.atEnd();
+    QByteArray bytes = f.read(kMaxFileBytes);
+    const bool ok = f.error() == QFileDevice::NoError && f.atEnd();
     f.close();
+    if (!ok) {
+        // Cut short: a line (or a character) broken at the cut is not applied half.
+        const qsizetype lastEnd = std::max(bytes.lastIndexOf('\r'), bytes.lastIndexOf('\n'));
+        bytes.truncate(lastEnd < 0 ? 0 : lastEnd + 1);
+    }
 
     // A line ends at CR, CR LF or (for files edited here) LF.
     const QString text = Decode(bytes);

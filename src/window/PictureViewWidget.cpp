@@ -10,20 +10,11 @@
 
 namespace {
 
-// True for the formats the stretch reads as they are; it turns any other into 24 bits first.
+// True for the formats the stretch reads as they are and that show their bytes as stored. Any
+// other (palette, 16 bits, and 32 bits with alpha, whose stored colour bytes are what the window
+// copies and saves) is made 24 bits first, once per picture.
 bool IsStretchFormat(QImage::Format f) {
-    switch (f) {
-        case QImage::Format_BGR888:
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-        case QImage::Format_ARGB32_Premultiplied:
-        case QImage::Format_RGBX8888:
-        case QImage::Format_RGBA8888:
-        case QImage::Format_RGBA8888_Premultiplied:
-            return true;
-        default:
-            return false;
-    }
+    return f == QImage::Format_BGR888 || f == QImage::Format_RGB32;
 }
 
 // A 24-bit picture (bytes blue, green, red) as opaque 32-bit pixels, the format a window's

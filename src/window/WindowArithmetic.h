@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QRgb>
 #include <QtGlobal>
 #include <optional>
 
@@ -60,6 +61,14 @@ QPointF AutoPosition(const TwipsRect& window, double screenW, double screenH);
 // Where a duplicated window goes, twips: 200 down and right of its source, or 400 from the
 // screen's right / bottom edge when that would pass 200 from it.
 QPointF CascadePosition(double sourceLeft, double sourceTop, double screenW, double screenH);
+
+// Colours between Qt and the program's 0x00BBGGRR values (red in the lowest byte).
+inline qint32 ColourRef(QRgb rgb) {
+    return static_cast<qint32>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
+}
+inline QRgb RgbOf(qint32 colour) {
+    return qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
 
 // Opacity percent to the window system's 0..255 alpha, rounded half to even and clamped.
 int AlphaFromPercent(int percent);

@@ -16,6 +16,7 @@
 #include "window/cBackup.h"
 #include "window/mdlAPI_Form.h"
 
+#include <QBitmap>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -79,10 +80,6 @@ qint16 ShiftMask(Qt::KeyboardModifiers k) {
     return m;
 }
 
-qint32 ColourRef(QRgb rgb) {
-    return static_cast<qint32>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
-}
-
 QImage Placeholder() {
     QImage img(QStringLiteral(":/placeholder.png"));
     if (img.isNull()) {
@@ -139,6 +136,10 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     connect(imgView, &PictureViewWidget::filesDropped, this, &frmResize::OnFilesDropped);
     imgView->installEventFilter(this);
     lblCrop->installEventFilter(this);
+    for (QWidget* overlay : {static_cast<QWidget*>(lblTip), static_cast<QWidget*>(shpFocus),
+                             static_cast<QWidget*>(shpCrop)}) {
+        overlay->installEventFilter(this);
+    }
 
     // The design size, in the middle of the screen until someone places the window.
     resize(kDesignClient, kDesignClient);
@@ -231,9 +232,7 @@ void frmResize::Layout() {
     shpFocus->setGeometry(b, b, imgView->width(), imgView->height());
     cmdGetOrgWidthHeight();
     cmdShowSize();
-    if (mFormShape) {
-        mdlAPI_Form::RefreshColorKey(this);
-    }
+    ShapeChanged();
 }
 
 QImage frmResize::Picture() const {
@@ -242,9 +241,53 @@ QImage frmResize::Picture() const {
 
 void frmResize::PictureChanged() {
     cmdGetOrgWidthHeight();
-    if (mFormShape) {
-        mdlAPI_Form::RefreshColorKey(this);
+    ShapeChanged();
+}
+
+void frmResize::ShapeChanged() {
+    if (!mFormShape || mShapeRefreshPending) {
+        return;
     }
+    mShapeRefreshPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            mShapeRefreshPending = false;
+            if (mFormShape) {
+                mdlAPI_Form::RefreshColorKey(this);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+QRegion frmResize::KeptRegion(qint32 colour) {
+    QRegion kept;
+    if (WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb()) != colour) {
+        kept = QRegion(rect()) - QRegion(imgView->geometry());
+    }
+    const QImage& shown = imgView->shownPicture();
+    if (!shown.isNull()) {
+        if (shown.cacheKey() != mKeptPictureImage || colour != mKeptPictureKey) {
+            mKeptPicture = QRegion(QBitmap::fromImage(
+                shown.createMaskFromColor(WindowArithmetic::RgbOf(colour), Qt::MaskInColor)));
+            mKeptPictureImage = shown.cacheKey();
+            mKeptPictureKey = colour;
+        }
+        kept += mKeptPicture.translated(imgView->pos());
+    }
+    // Controls over the picture show their own pixels: the tip whole, the outlines and the crop
+    // label's frame as one-pixel rings.
+    if (lblTip->isVisible()) {
+        kept += lblTip->geometry();
+    }
+    for (QWidget* ring : {static_cast<QWidget*>(shpFocus), static_cast<QWidget*>(shpCrop),
+                          static_cast<QWidget*>(lblCrop)}) {
+        if (ring->isVisible()) {
+            const QRect g = ring->geometry();
+            kept += QRegion(g) - QRegion(g.adjusted(1, 1, -1, -1));
+        }
+    }
+    return kept;
 }
 
 void frmResize::cmdGetOrgWidthHeight() {
@@ -287,22 +330,45 @@ bool frmResize::lnkOpenPicture(const QString& iFileName) {
 }
 
 QImage frmResize::GetViewPicture() {
-    const QImage copy = mdlPhotoShop::CopyPicture24(imgView->picture());
-    return mdlPhotoShop::ScalePicture(copy, imgView->width(), imgView->height());
+    try {
+        const QImage copy = mdlPhotoShop::CopyPicture24(imgView->picture());
+        return mdlPhotoShop::ScalePicture(copy, imgView->width(), imgView->height());
+    } catch (...) {
+        return QImage();  // no picture, or one too large to copy
+    }
 }
 
 QImage frmResize::lnkGetCopyPicture() {
     return GetViewPicture();
 }
 
+// Both leave the picture as it was when the operation fails or gives no picture.
 bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    imgView->setPicture(mdlPhotoShop::CopyRegion(imgView->picture(), x, y, w, h));
+    QImage result;
+    try {
+        result = mdlPhotoShop::CopyRegion(imgView->picture(), x, y, w, h);
+    } catch (...) {
+        return false;
+    }
+    if (result.isNull()) {
+        return false;
+    }
+    imgView->setPicture(result);
     PictureChanged();
     return true;
 }
 
 bool frmResize::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    imgView->setPicture(mdlPhotoShop::FillBlack(imgView->picture(), x, y, w, h));
+    QImage result;
+    try {
+        result = mdlPhotoShop::FillBlack(imgView->picture(), x, y, w, h);
+    } catch (...) {
+        return false;
+    }
+    if (result.isNull()) {
+        return false;
+    }
+    imgView->setPicture(result);
     PictureChanged();
     return true;
 }
@@ -420,6 +486,7 @@ void frmResize::cmdSetFormShape() {
     lblTip->setVisible(tipShown);
     mTouming = 100;
     mFormShape = true;
+    ShapeChanged();  // the tip and the frame are back over the picture
 }
 
 void frmResize::cmdResetFormShape() {
@@ -449,9 +516,9 @@ qint32 frmResize::SampleColor(QPoint p) {
     const QPoint inView = p - imgView->pos();
     const QImage& shown = imgView->shownPicture();
     if (!shown.isNull() && shown.rect().contains(inView)) {
-        return ColourRef(shown.pixel(inView));
+        return WindowArithmetic::ColourRef(shown.pixel(inView));
     }
-    return ColourRef(palette().color(QPalette::Window).rgb());
+    return WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb());
 }
 
 void frmResize::PictureMouseDown(QMouseEvent* e) {
@@ -499,7 +566,7 @@ void frmResize::ShowCropRect(const QRect& r) {
 }
 
 void frmResize::PictureMouseUp(QMouseEvent* e) {
-    if (e->button() != Qt::RightButton || e->buttons() != Qt::NoButton) {
+    if (e->button() != Qt::RightButton) {
         return;
     }
     if (lblCrop->isVisible()) {
@@ -511,6 +578,10 @@ void frmResize::PictureMouseUp(QMouseEvent* e) {
 
 bool frmResize::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
+    if (watched != imgView &&
+        (t == QEvent::Show || t == QEvent::Hide || t == QEvent::Move || t == QEvent::Resize)) {
+        ShapeChanged();  // a control over the picture appeared, went or moved
+    }
     if (t != QEvent::MouseButtonPress && t != QEvent::MouseMove &&
         t != QEvent::MouseButtonRelease) {
         return QWidget::eventFilter(watched, event);
@@ -540,13 +611,14 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
                 mCropper->MouseDown(ButtonMask(e->button()), shift, x, y);
             } else if (t == QEvent::MouseMove && mCropper) {
                 mCropper->MouseMove(ButtonMask(e->buttons()), shift, x, y);
-            } else if (t == QEvent::MouseButtonRelease && e->button() == Qt::RightButton &&
-                       e->buttons() == Qt::NoButton) {
+            } else if (t == QEvent::MouseButtonRelease && e->button() == Qt::RightButton) {
                 mdlMain::ShowCropMenu(this);
             }
         }
     } catch (const std::exception& ex) {
         qWarning("Lumora: mouse handling failed: %s", ex.what());
+    } catch (...) {
+        qWarning("Lumora: mouse handling failed");
     }
     return false;
 }
@@ -576,6 +648,7 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
         const QPoint p = WindowArithmetic::MoveCropByArrow(lblCrop->geometry(), arrow, step,
                                                            mFormBorder, width(), height());
         lblCrop->move(p);
+        // The outline stays one pixel inside the label, where drawing and dragging put it.
         shpCrop->move(p + QPoint(1, 1));
         return true;
     }
@@ -610,9 +683,8 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
             break;
         case Qt::Key_F12:
             if ((event->modifiers() & all) == all) {
-                SuspendTopMost();
-                mdlKestrin_Version::ShowVersionInfo(this);
-                RestoreTopMost();
+                ShowMessage(mdlKestrin_Version::GetVersionText(), ModalSeam::Information,
+                            mdlKestrin_Version::VersionBoxTitle());
             }
             break;
         default:
@@ -667,7 +739,8 @@ void frmResize::closeEvent(QCloseEvent* event) {
         return;
     }
     timerSystem->stop();
-    mBackup.reset();
+    // The panel may still hold this window until it is deleted: its history empties, but stays.
+    mBackup->ClearBackup();
     mResizer.reset();
     mCropper.reset();
     // This window still counts as loaded while the shell looks for others.

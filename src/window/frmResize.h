@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "window/IControlGeometry.h"
+#include "window/mdlAPI_Form.h"
 
 class QLabel;
 class QTimer;
@@ -20,7 +21,7 @@ class ControlAdapter;
 // the window less a border of mFormBorder pixels. Dragging its edges resizes it, dragging inside
 // moves it, a right-button drag draws the crop rectangle. Its position and size are measured in
 // twips (Left/Top/Width/Height); everything inside it in pixels.
-class frmResize : public QWidget, public ITwipsWindow {
+class frmResize : public QWidget, public ITwipsWindow, public IColorKeySurface {
     Q_OBJECT
 public:
     explicit frmResize(QWidget* parent = nullptr);
@@ -95,6 +96,10 @@ public:
     // True once the window has been closed (it may not be deleted yet).
     bool IsUnloaded() const { return mUnloaded; }
 
+    // The window's pixels that are not of the colour: the band (unless it is of that colour), the
+    // shown picture's other pixels, and whatever control is showing over the picture.
+    QRegion KeptRegion(qint32 colour) override;
+
     // The timer's work, also called by tests with a chosen second of the minute.
     void TimerTick(int secondOfMinute);
 
@@ -115,6 +120,8 @@ private:
     void PictureMouseUp(QMouseEvent* e);
     void ShowCropRect(const QRect& r);
     void PictureChanged();
+    // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
+    void ShapeChanged();
 
     std::unique_ptr<ControlAdapter> mImageControl;
     std::unique_ptr<ControlAdapter> mCropControl;
@@ -127,4 +134,9 @@ private:
     qint16 mTipTicks = 0;
     qint16 mIdleTicks = 0;
     bool mUnloaded = false;
+    bool mShapeRefreshPending = false;
+    // Kept pixels of the shown picture for a key colour, made once per picture, size and key.
+    QRegion mKeptPicture;
+    qint64 mKeptPictureImage = 0;
+    qint32 mKeptPictureKey = -2;
 };

@@ -1,5 +1,7 @@
 #include "window/mdlAPI_Form.h"
 
+#include "window/WindowArithmetic.h"
+
 #include <QBitmap>
 #include <QImage>
 #include <QRegion>
@@ -25,9 +27,7 @@ void SetFlag(QWidget* w, Qt::WindowType flag, bool on) {
         w->overrideWindowFlags(flags);
         handle->setFlags(flags);
     } else {
-        const QRect g = w->geometry();
         w->setWindowFlags(flags);
-        w->setGeometry(g);
     }
 }
 
@@ -37,16 +37,16 @@ bool PlaceInBand(QWidget* w, bool topMost) {
     }
     const QRect g = w->geometry();
     SetFlag(w, Qt::WindowStaysOnTopHint, topMost);
-    w->setGeometry(g);
+    // A window that was never shown has no place yet: giving it one would stop it from sizing and
+    // centring itself when it first shows.
+    if (w->testAttribute(Qt::WA_WState_Created)) {
+        w->setGeometry(g);
+    }
     if (w->isVisible()) {
         w->raise();
         w->activateWindow();
     }
     return true;
-}
-
-qint32 ToColourRef(QRgb rgb) {
-    return static_cast<qint32>(qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16));
 }
 
 // The window's own pixels, as they show without any cut-out.
@@ -55,19 +55,24 @@ QImage Surface(QWidget* w) {
     return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-void ApplyKey(QWidget* w, qint32 key) {
+// The pixels of a window that are not of the key colour, from a picture of its surface.
+QRegion KeptFromSurface(QWidget* w, qint32 key) {
     const QImage surface = Surface(w);
     if (surface.isNull()) {
-        return;
+        return QRegion(w->rect());
     }
-    const QRgb rgb = qRgb(key & 0xFF, (key >> 8) & 0xFF, (key >> 16) & 0xFF);
     // A region built from this mask holds the pixels that are not the key colour (pinned by the
     // window tests). The grab may be larger than the window on a high-dpi screen.
-    QImage keyMask = surface.createMaskFromColor(rgb, Qt::MaskInColor);
+    QImage keyMask = surface.createMaskFromColor(WindowArithmetic::RgbOf(key), Qt::MaskInColor);
     if (keyMask.size() != w->size()) {
         keyMask = keyMask.scaled(w->size());
     }
-    const QRegion kept(QBitmap::fromImage(keyMask));
+    return QRegion(QBitmap::fromImage(keyMask));
+}
+
+void ApplyKey(QWidget* w, qint32 key) {
+    auto* surface = dynamic_cast<IColorKeySurface*>(w);
+    const QRegion kept = surface ? surface->KeptRegion(key) : KeptFromSurface(w, key);
     if (kept.isEmpty()) {
         // An all-key window would vanish completely and could never be clicked again; keep one
         // pixel so it can still be found and reset.
@@ -94,7 +99,7 @@ bool SetColorKeyShape(QWidget* window, qint32 colour) {
     SetFlag(window, Qt::WindowTransparentForInput, false);
     if (colour == -1) {
         const QImage surface = Surface(window);
-        colour = surface.isNull() ? 0 : ToColourRef(surface.pixel(0, 0));
+        colour = surface.isNull() ? 0 : WindowArithmetic::ColourRef(surface.pixel(0, 0));
     }
     window->setProperty(kKeyProperty, colour);
     ApplyKey(window, colour);

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <QRegion>
 #include <QtGlobal>
 
 class QWidget;
+
+// A window that can tell, better than a picture of its surface, which of its pixels to keep for a
+// colour key (the image window knows its picture and which controls are showing over it).
+class IColorKeySurface {
+public:
+    virtual ~IColorKeySurface() = default;
+    // The window's pixels that are not of the colour (0x00BBGGRR), in window pixels.
+    virtual QRegion KeptRegion(qint32 colour) = 0;
+};
 
 // The window-system helpers of the program's windows. Each does nothing (and reports false) when
 // given no window.

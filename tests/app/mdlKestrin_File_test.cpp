@@ -60,6 +60,12 @@ TEST(GetNewFileName, WalksTheNumberedNames) {
     QDir(folder).mkdir("new(3) 图 a.jpg");
     EXPECT_EQ(GetNewFileName(base), folder + "new(3) 图 a.jpg");
 
+    // a link whose target is gone is still a name in use: a save must not write through it
+    QFile::link(folder + "elsewhere/gone.jpg", folder + "new(3) 图 a.jpg.tmp");
+    QDir(folder).rmdir("new(3) 图 a.jpg");
+    QFile::rename(folder + "new(3) 图 a.jpg.tmp", folder + "new(3) 图 a.jpg");
+    EXPECT_EQ(GetNewFileName(base), folder + "new(4) 图 a.jpg");
+
     EXPECT_EQ(GetNewFileName("bare.jpg"), "");
 }
 

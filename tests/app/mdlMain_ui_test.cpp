@@ -83,6 +83,8 @@ TEST_F(StartUp, CloseAllAsksAndEndsAtOnceOnlyOnOk) {
     EXPECT_TRUE(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
     mdlMain::ShowCloseAll();
     EXPECT_EQ(frmCloseAll::Shared(), dlg);  // one shared dialog
+    EXPECT_LT(dlg->width(), 400);           // sized to its contents, not a default window
+    EXPECT_LT(dlg->height(), 300);
 
     QTest::mouseClick(dlg->cmdOK, Qt::LeftButton);
     EXPECT_EQ(gExitCode, 0);

@@ -88,7 +88,13 @@ bool XSession::StartLumora(const QStringList& args) {
     mApp->setProcessEnvironment(env);
     mApp->setWorkingDirectory(mWorkDir);
     mApp->setProcessChannelMode(QProcess::ForwardedChannels);
-    mApp->start(QStringLiteral(LUMORA_EXE), args);
+    // A copy of the program in the work folder: it reads and writes Option.ini beside itself, so
+    // no settings file of the build folder can change what a test sees.
+    const QString exe = mWorkDir + QStringLiteral("/lumora");
+    if (!QFile::copy(QStringLiteral(LUMORA_EXE), exe)) {
+        return false;
+    }
+    mApp->start(exe, args);
     return mApp->waitForStarted(10000);
 }
 

@@ -136,13 +136,20 @@ TEST_F(OptionFile, HostileFilesNeverCrash) {
     EXPECT_FALSE(ReadOptions(Write(QByteArray(3 << 20, '\n'))));
 }
 
-TEST_F(OptionFile, FailedWriteLeavesOldFileAndReportsFalse) {
-    const QString path = Write("AlwaysTop=False\r\n");
+TEST_F(OptionFile, FailedWriteReportsFalse) {
     EXPECT_FALSE(WriteOptions(dir.path() + "/no/such/folder/Option.ini"));
     EXPECT_FALSE(WriteOptions("   "));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "AlwaysTop=False\r\n");
+    EXPECT_FALSE(WriteOptions(dir.path()));  // a folder cannot become the file
+}
+
+TEST_F(OptionFile, ACutShortFileAppliesNoHalfLine) {
+    // larger than any option file: read up to the cut, and the line broken by it is not applied
+    QByteArray text = "AlwaysTop=False\r\n";
+    text += QByteArray((1 << 20) - text.size() - 20, '\n');
+    text += "QuickSavePath=/very/long/folder/name/cut/here\r\n";
+    EXPECT_FALSE(ReadOptions(Write(text)));
+    EXPECT_FALSE(Options().AlwaysTop);
+    EXPECT_EQ(Options().QuickSavePath, "");
 }
 
 TEST(OptionFileLocation, IsBesideTheProgramOrInTheConfigFolder) {

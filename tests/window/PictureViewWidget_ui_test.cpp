@@ -98,3 +98,17 @@ TEST(PictureView, PaintsTheShownPictureAndNothingWithoutAPicture) {
 }
 
 }  // namespace
+
+namespace {
+// A translucent premultiplied picture shows the colour bytes it stores, exactly as the window's
+// copy of it (which is what is saved and copied) holds them.
+TEST(PictureView, TranslucentPictureShowsWhatItsCopyHolds) {
+    QImage picture(4, 3, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(qRgba(50, 25, 10, 128));  // premultiplied bytes (100,50,20) at half alpha
+    PictureViewWidget view;
+    view.setPicture(picture);
+    view.resize(8, 6);
+    const QImage copy = mdlPhotoShop::ScalePicture(mdlPhotoShop::CopyPicture24(picture), 8, 6);
+    EXPECT_TRUE(TestSupport::SamePixels(view.shownPicture(), copy));
+}
+}  // namespace

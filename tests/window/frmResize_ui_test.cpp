@@ -2,6 +2,7 @@
 
 #include "app/ScreenUnits.h"
 #include "app/mdlMain.h"
+#include "dialogs/mdlKestrin_Version.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
@@ -13,7 +14,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
+#include "window/cBackup.h"
 
 namespace {
 
@@ -218,7 +221,8 @@ TEST_F(ImageWindow, ShapeAndOpacityExcludeEachOther) {
 
     // the key is kept when the window changes size
     w->resize(80, 60);
-    EXPECT_FALSE(w->mask().contains(QPoint(70, 5)));
+    QApplication::processEvents();
+    EXPECT_FALSE(w->mask().contains(QPoint(70, 50)));
     EXPECT_TRUE(w->mask().contains(QPoint(40, 30)));
 
     w->mTouming = 50;
@@ -246,7 +250,8 @@ TEST_F(ImageWindow, EscClosesAndHiddenF12ShowsTheVersion) {
     QTest::keyClick(w, Qt::Key_F12, Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     ASSERT_EQ(seam.messages.size(), 1u);
     EXPECT_EQ(seam.messages[0].title, QStringLiteral("Kestrin标准内部版本信息"));
-    EXPECT_TRUE(seam.messages[0].text.startsWith("CREATE:2007/11/12  0:20\r\n"));
+    EXPECT_EQ(seam.messages[0].text, mdlKestrin_Version::GetVersionText());
+    EXPECT_EQ(seam.messages[0].style, ModalSeam::Information);
 
     const int before = mdlMain::ImageWindowCount();
     QTest::keyClick(w, Qt::Key_Escape);
@@ -266,9 +271,12 @@ TEST_F(ImageWindow, OpenPictureWindowPlacesOnlyWithBothCoordinatesPositive) {
     frmResize* placed = mdlMain::OpenPictureWindow(QString(), 1500, 3000);
     ASSERT_TRUE(placed);
     EXPECT_EQ(placed->pos(), QPoint(100, 200));
-    frmResize* unplaced = mdlMain::OpenPictureWindow(QString(), 0, 3000);
-    ASSERT_TRUE(unplaced);
-    EXPECT_NE(unplaced->pos(), QPoint(unplaced->pos().x(), 200));
+    const QPoint designed = NewWindow()->pos();
+    for (const QPoint& p : {QPoint(0, 3000), QPoint(1500, 0), QPoint(-1500, 3000)}) {
+        frmResize* unplaced = mdlMain::OpenPictureWindow(QString(), p.x(), p.y());
+        ASSERT_TRUE(unplaced);
+        EXPECT_EQ(unplaced->pos(), designed);
+    }
     const int before = mdlMain::ImageWindowCount();
     EXPECT_EQ(mdlMain::OpenPictureWindow(TestSupport::DataFile("nothing.jpg"), 0, 0), nullptr);
     EXPECT_EQ(mdlMain::ImageWindowCount(), before);
@@ -296,6 +304,137 @@ TEST_F(ImageWindow, CopyCascadesAndFallsBackNearTheScreenEdge) {
     frmResize* edge = mdlMain::CopyPictureWindow(src);
     ASSERT_TRUE(edge);
     EXPECT_EQ(edge->pos(), QPoint(997, 741));  // 14960 and 11120 twips
+}
+
+TEST_F(ImageWindow, ShapeFollowsTheControlsShowingOverThePicture) {
+    frmResize* w = NewWindow();
+    QImage white(80, 60, QImage::Format_BGR888);
+    white.fill(Qt::white);
+    w->SetPicture(white);
+    w->resize(80, 60);
+    w->ShowTip("80 * 60");  // the tip covers (5, 5)
+    w->cmdSetFormShape();
+    QApplication::processEvents();
+    EXPECT_TRUE(w->mask().contains(QPoint(5, 5)));     // the tip's own pixels stay
+    EXPECT_FALSE(w->mask().contains(QPoint(40, 40)));  // white picture: cut out
+    w->TimerTick(0);
+    w->TimerTick(0);  // the tip goes
+    QApplication::processEvents();
+    EXPECT_FALSE(w->lblTip->isVisible());
+    EXPECT_FALSE(w->mask().contains(QPoint(5, 5)));
+}
+
+TEST_F(ImageWindow, FailedPictureOperationsLeaveThePictureAsItWas) {
+    frmResize* w = NewWindow();
+    const QImage before = TestSupport::PatternImage(20, 10);
+    w->SetPicture(before);
+    EXPECT_FALSE(w->MaskRect(15, 5, 10, 10));  // reaches outside: refused
+    EXPECT_FALSE(w->CropRect(0, 0, 0, 5));     // nothing to keep
+    EXPECT_TRUE(TestSupport::SamePixels(w->Picture(), before));
+    EXPECT_TRUE(w->CropRect(5, 2, 4, 3));
+    EXPECT_EQ(w->mOrgWidth, 4);
+    EXPECT_EQ(w->mOrgHeight, 3);
+
+    w->SetPicture(QImage());  // no picture at all: nothing to view, nothing escapes
+    EXPECT_TRUE(w->GetViewPicture().isNull());
+    EXPECT_FALSE(w->MaskRect(0, 0, 1, 1));
+    EXPECT_EQ(w->mOrgWidth, 0);
+}
+
+TEST_F(ImageWindow, AClosedWindowStillAnswersItsCommands) {
+    frmResize* w = NewWindow();
+    w->Backup().BackupPicture(TestSupport::PatternImage(2, 2), "CROP", 1, 1);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->close();
+    EXPECT_TRUE(w->IsUnloaded());
+    EXPECT_FALSE(w->valHaveBackup());
+    EXPECT_EQ(w->Backup().Count(), 0);
+    delete w;
+}
+
+// What opens from a window is recorded instead of shown.
+class WindowOpenings : public ImageWindow {
+protected:
+    void SetUp() override {
+        ImageWindow::SetUp();
+        auto& o = mdlMain::WindowOpeners();
+        o.browser = [this](const QStringList& files, frmResize* owner) {
+            browserFiles = files;
+            opened << QStringLiteral("browser");
+            owners << owner;
+        };
+        o.commandPanel = [this](frmResize* owner) {
+            opened << QStringLiteral("panel");
+            owners << owner;
+        };
+        o.cropMenu = [this](frmResize* owner) {
+            opened << QStringLiteral("crop");
+            owners << owner;
+        };
+    }
+    void TearDown() override {
+        mdlMain::WindowOpeners() = {};
+        ImageWindow::TearDown();
+    }
+    static void RightDrag(QWidget* view, QPoint from, QPoint to) {
+        QTest::mousePress(view, Qt::RightButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)),
+                         Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+        QTest::mouseRelease(view, Qt::RightButton, {}, to);
+    }
+    QStringList opened;
+    QStringList browserFiles;
+    QList<frmResize*> owners;
+};
+
+TEST_F(WindowOpenings, RightReleaseOpensThePanelOrTheCropMenu) {
+    frmResize* w = NewWindow();
+    w->resize(200, 150);
+    QTest::mouseClick(w->imgView, Qt::RightButton, {}, QPoint(50, 50));
+    RightDrag(w->imgView, QPoint(20, 20), QPoint(80, 60));
+    ASSERT_TRUE(w->lblCrop->isVisible());
+    QTest::mouseClick(w->lblCrop, Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(opened, (QStringList{"panel", "crop", "crop"}));
+    EXPECT_EQ(owners, (QList<frmResize*>{w, w, w}));
+    QTest::keyClick(w, Qt::Key_Menu);
+    EXPECT_EQ(opened.last(), "panel");
+}
+
+TEST_F(WindowOpenings, OneDroppedFileLoadsHereAndTheRestGoToTheBrowser) {
+    frmResize* w = NewWindow();
+    const QString file = TestSupport::DataFile("png_rgb.png");
+    emit w->imgView->filesDropped({file});
+    EXPECT_EQ(w->mPicFile, file);
+    EXPECT_TRUE(opened.isEmpty());
+
+    emit w->imgView->filesDropped({TestSupport::DataFile("no such.png")});  // fails quietly
+    EXPECT_EQ(w->mPicFile, file);
+    EXPECT_TRUE(opened.isEmpty());
+
+    QTemporaryDir folder;
+    emit w->imgView->filesDropped({folder.path()});
+    emit w->imgView->filesDropped({"/b.png", "/a.png"});
+    EXPECT_EQ(opened, (QStringList{"browser", "browser"}));
+    EXPECT_EQ(browserFiles, (QStringList{"/b.png", "/a.png"}));  // in the order dropped
+    EXPECT_EQ(owners.last(), w);
+}
+
+TEST_F(ImageWindow, PressSamplesTheColourUnderThePointer) {
+    frmResize* w = NewWindow();
+    QImage pic(2, 1, QImage::Format_BGR888);
+    pic.setPixelColor(0, 0, QColor(10, 20, 30));
+    pic.setPixelColor(1, 0, QColor(200, 100, 50));
+    w->SetPicture(pic);
+    w->cmdSetFormHaveBorder();
+    w->resize(108, 58);  // picture shown at 100 x 50 inside the 4-pixel band
+    QTest::mousePress(w->imgView, Qt::LeftButton, {}, QPoint(75, 20));
+    EXPECT_EQ(w->mNowPointColor, 200 | (100 << 8) | (50 << 16));
+    QTest::mouseRelease(w->imgView, Qt::LeftButton, {}, QPoint(75, 20));
+    QTest::mousePress(w->imgView, Qt::LeftButton, {}, QPoint(10, 20));
+    EXPECT_EQ(w->mNowPointColor, 10 | (20 << 8) | (30 << 16));
+    EXPECT_EQ(w->SampleColor(QPoint(-1, 5)), -1);
+    EXPECT_EQ(w->SampleColor(QPoint(108, 5)), -1);
 }
 
 TEST(WaitSeconds, WaitsAcrossMidnight) {
