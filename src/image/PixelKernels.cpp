@@ -279,7 +279,7 @@ void MirrorRow(const uchar* src, uchar* dst, qint32 w) {
 void RotateQuarter(const uchar* src, qsizetype srcBpl, qint32 W, qint32 H, uchar* dst,
                    qsizetype dstBpl, bool clockwise) {
     constexpr qint32 kTile = 64;
-    constexpr qint32 kBand = 128;
+    constexpr qint32 kBand = 256;
     const qsizetype step = clockwise ? -srcBpl : srcBpl;
     // Source row that result column x comes from.
     const auto sourceRow = [&](qint32 x) -> const uchar* {

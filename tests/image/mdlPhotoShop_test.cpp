@@ -181,7 +181,7 @@ TEST(RotatePicture, OnePixelStaysAndOtherAnglesLeavePixels) {
     }
 }
 
-// Sizes across the tile (64) and band (128) edges, odd widths, single rows and columns, and one
+// Sizes across the tile (64) and band (256) edges, odd widths, single rows and columns, and one
 // picture large enough for the huge-page path.
 class RotateSizeTest : public testing::TestWithParam<QSize> {};
 
