@@ -10,11 +10,11 @@
 
 namespace {
 
-// True for the formats the stretch reads as they are and that show their bytes as stored. Any
-// other (palette, 16 bits, and 32 bits with alpha, whose stored colour bytes are what the window
-// copies and saves) is made 24 bits first, once per picture.
+// True for the formats the stretch reads as they are and whose colour bytes show as stored (the
+// alpha of ARGB32 is dropped on the way to the screen, as the window's copy drops it). Any other
+// (palette, 16 bits, premultiplied) is made 24 bits first, once per picture.
 bool IsStretchFormat(QImage::Format f) {
-    return f == QImage::Format_BGR888 || f == QImage::Format_RGB32;
+    return f == QImage::Format_BGR888 || f == QImage::Format_RGB32 || f == QImage::Format_ARGB32;
 }
 
 // A 24-bit picture (bytes blue, green, red) as opaque 32-bit pixels, the format a window's

@@ -103,12 +103,15 @@ namespace {
 // A translucent premultiplied picture shows the colour bytes it stores, exactly as the window's
 // copy of it (which is what is saved and copied) holds them.
 TEST(PictureView, TranslucentPictureShowsWhatItsCopyHolds) {
-    QImage picture(4, 3, QImage::Format_ARGB32_Premultiplied);
-    picture.fill(qRgba(50, 25, 10, 128));  // premultiplied bytes (100,50,20) at half alpha
-    PictureViewWidget view;
-    view.setPicture(picture);
-    view.resize(8, 6);
-    const QImage copy = mdlPhotoShop::ScalePicture(mdlPhotoShop::CopyPicture24(picture), 8, 6);
-    EXPECT_TRUE(TestSupport::SamePixels(view.shownPicture(), copy));
+    for (QImage::Format f : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32}) {
+        QImage picture(4, 3, f);
+        picture.fill(qRgba(50, 25, 10, 128));  // stored bytes; premultiplied: (100,50,20) at half
+        PictureViewWidget view;
+        view.setPicture(picture);
+        view.resize(8, 6);
+        const QImage copy = mdlPhotoShop::ScalePicture(mdlPhotoShop::CopyPicture24(picture), 8, 6);
+        ASSERT_EQ(copy.pixelColor(0, 0), QColor(50, 25, 10)) << f;
+        EXPECT_TRUE(TestSupport::SamePixels(view.shownPicture(), copy)) << f;
+    }
 }
 }  // namespace
