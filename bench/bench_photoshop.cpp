@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchArgs.h"
+
 #include <QImage>
 #include <QString>
 #include <algorithm>
@@ -257,24 +259,7 @@ BENCHMARK(BM_ScalePicture)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScalePictureUp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv, argv + argc);
-    const auto given = [&](const char* flag) {
-        return std::any_of(args.begin(), args.end(),
-                           [&](const std::string& a) { return a.rfind(flag, 0) == 0; });
-    };
-    if (!given("--benchmark_repetitions")) {
-        args.emplace_back("--benchmark_repetitions=7");
-    }
-    if (!given("--benchmark_enable_random_interleaving")) {
-        args.emplace_back("--benchmark_enable_random_interleaving=true");
-    }
-    std::vector<char*> argvOut;
-    for (std::string& a : args) {
-        argvOut.push_back(a.data());
-    }
-    int count = int(argvOut.size());
-    benchmark::Initialize(&count, argvOut.data());
-    if (benchmark::ReportUnrecognizedArguments(count, argvOut.data())) {
+    if (!InitializeWithDefaults(argc, argv, 7)) {
         return 1;
     }
     Source();  // build the picture before any timing

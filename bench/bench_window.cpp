@@ -22,6 +22,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchArgs.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -515,24 +517,7 @@ int main(int argc, char** argv) {
     gPaintWatch = &watch;
     QApplication::instance()->installEventFilter(&watch);
 
-    std::vector<std::string> args(argv, argv + argc);
-    const auto given = [&](const char* flag) {
-        return std::any_of(args.begin(), args.end(),
-                           [&](const std::string& a) { return a.rfind(flag, 0) == 0; });
-    };
-    if (!given("--benchmark_repetitions")) {
-        args.emplace_back("--benchmark_repetitions=5");
-    }
-    if (!given("--benchmark_enable_random_interleaving")) {
-        args.emplace_back("--benchmark_enable_random_interleaving=true");
-    }
-    std::vector<char*> argvOut;
-    for (std::string& a : args) {
-        argvOut.push_back(a.data());
-    }
-    int count = int(argvOut.size());
-    benchmark::Initialize(&count, argvOut.data());
-    if (benchmark::ReportUnrecognizedArguments(count, argvOut.data())) {
+    if (!InitializeWithDefaults(argc, argv, 5)) {
         return 1;
     }
     mdlOption::SetDefaultOptions();

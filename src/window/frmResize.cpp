@@ -342,11 +342,10 @@ QImage frmResize::lnkGetCopyPicture() {
     return GetViewPicture();
 }
 
-// Both leave the picture as it was when the operation fails or gives no picture.
-bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+bool frmResize::ReplacePicture(const std::function<QImage(const QImage&)>& operation) {
     QImage result;
     try {
-        result = mdlPhotoShop::CopyRegion(imgView->picture(), x, y, w, h);
+        result = operation(imgView->picture());
     } catch (...) {
         return false;
     }
@@ -358,19 +357,12 @@ bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
     return true;
 }
 
+bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+    return ReplacePicture([=](const QImage& p) { return mdlPhotoShop::CopyRegion(p, x, y, w, h); });
+}
+
 bool frmResize::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    QImage result;
-    try {
-        result = mdlPhotoShop::FillBlack(imgView->picture(), x, y, w, h);
-    } catch (...) {
-        return false;
-    }
-    if (result.isNull()) {
-        return false;
-    }
-    imgView->setPicture(result);
-    PictureChanged();
-    return true;
+    return ReplacePicture([=](const QImage& p) { return mdlPhotoShop::FillBlack(p, x, y, w, h); });
 }
 
 bool frmResize::ApplyViewSize(qint32 w, qint32 h) {

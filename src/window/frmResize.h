@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "window/IControlGeometry.h"
@@ -120,6 +121,9 @@ private:
     void PictureMouseUp(QMouseEvent* e);
     void ShowCropRect(const QRect& r);
     void PictureChanged();
+    // Shows what operation makes of the picture; the picture stays as it was when the operation
+    // fails or gives no picture.
+    bool ReplacePicture(const std::function<QImage(const QImage&)>& operation);
     // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
     void ShapeChanged();
 

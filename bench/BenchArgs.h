@@ -1,0 +1,31 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// Starts the benchmark library with the given arguments, adding what the figures need unless the
+// caller chose otherwise: repetitions (medians) in random order, so a passing load on the machine
+// spreads over every benchmark alike. False when an argument was not understood.
+inline bool InitializeWithDefaults(int argc, char** argv, int repetitions) {
+    std::vector<std::string> args(argv, argv + argc);
+    const auto given = [&](const char* flag) {
+        return std::any_of(args.begin(), args.end(),
+                           [&](const std::string& a) { return a.rfind(flag, 0) == 0; });
+    };
+    if (!given("--benchmark_repetitions")) {
+        args.emplace_back("--benchmark_repetitions=" + std::to_string(repetitions));
+    }
+    if (!given("--benchmark_enable_random_interleaving")) {
+        args.emplace_back("--benchmark_enable_random_interleaving=true");
+    }
+    std::vector<char*> argvOut;
+    for (std::string& a : args) {
+        argvOut.push_back(a.data());
+    }
+    int count = static_cast<int>(argvOut.size());
+    benchmark::Initialize(&count, argvOut.data());
+    return !benchmark::ReportUnrecognizedArguments(count, argvOut.data());
+}
