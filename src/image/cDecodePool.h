@@ -51,7 +51,7 @@ public:
     // iCommand: the worker program and its arguments; iWorkers: how many (at least 1);
     // iTimeLimitMs: the time limit per file.
     cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs);
-    ~cDecodePool();  // kills and reaps the workers
+    ~cDecodePool();  // kills the workers, reaping those already gone (see Unreaped)
     cDecodePool(const cDecodePool&) = delete;
     cDecodePool& operator=(const cDecodePool&) = delete;
 
