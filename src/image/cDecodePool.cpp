@@ -42,75 +42,50 @@ void UnmapRows(void* info) {
     delete rows;
 }
 
-int DepthOf(QImage::Format format) {
-    switch (format) {
-        case QImage::Format_Mono:
-            return 1;
-        case QImage::Format_Indexed8:
-            return 8;
-        case QImage::Format_RGB16:
-        case QImage::Format_RGB555:
-            return 16;
-        case QImage::Format_BGR888:
-            return 24;
-        case QImage::Format_RGB32:
-        case QImage::Format_ARGB32:
-            return 32;
-        default:
-            return 0;
+// Killed workers that had not gone yet when they were stopped, to be reaped later. Process-wide,
+// so that a pool's destruction leaves nothing a later pool cannot reap.
+struct UnreapedList {
+    std::mutex lock;
+    std::vector<pid_t> pids;
+};
+
+UnreapedList& UnreapedPids() {
+    static UnreapedList* const list = new UnreapedList;  // never destroyed: used until exit
+    return *list;
+}
+
+// Reaps pid when it has ended, without waiting. True when it is gone: reaped now, or no child
+// of this process any more.
+bool Reaped(pid_t pid) {
+    for (;;) {
+        const pid_t r = ::waitpid(pid, nullptr, WNOHANG);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        return r == pid || (r < 0 && errno == ECHILD);
     }
 }
 
-// The picture a reply describes, built on the memfd's pages; null when the reply or the memfd is
-// not what a worker sends. Takes ownership of memfd.
-QImage PictureFromReply(const Reply& reply, int memfd) {
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{memfd};
-    const auto format = static_cast<QImage::Format>(reply.format);
-    const int depth = DepthOf(format);
-    if (depth == 0 || reply.width <= 0 || reply.height <= 0 ||
-        static_cast<qint64>(reply.width) * reply.height > MFreeImage::kMaxPicturePixels) {
-        return QImage();
+void ReapUnreaped() {
+    UnreapedList& list = UnreapedPids();
+    std::lock_guard<std::mutex> lock(list.lock);
+    list.pids.erase(std::remove_if(list.pids.begin(), list.pids.end(), Reaped), list.pids.end());
+}
+
+void CloseAll(const std::vector<int>& fds) {
+    for (const int fd : fds) {
+        ::close(fd);
     }
-    const qint64 bytesPerLine = (static_cast<qint64>(reply.width) * depth + 31) / 32 * 4;
-    const int colors = format == QImage::Format_Mono       ? 2
-                       : format == QImage::Format_Indexed8 ? -1
-                                                           : 0;
-    if (reply.bytesPerLine != bytesPerLine ||
-        (colors >= 0 ? reply.colorCount != colors
-                     : (reply.colorCount < 1 || reply.colorCount > 256))) {
-        return QImage();
+}
+
+// Says once per process that the worker program cannot be started: every load then fails as an
+// invalid picture, which alone would not tell anyone why.
+void WarnCannotStart(const QString& program, int error) {
+    static std::atomic<bool> warned{false};
+    if (!warned.exchange(true)) {
+        qWarning("Lumora cannot start its picture decoder %s (%s); no picture file can be opened.",
+                 qUtf8Printable(program), qUtf8Printable(qt_error_string(error)));
     }
-    const qint64 size = bytesPerLine * reply.height;
-    struct stat st {};
-    const int seals = ::fcntl(memfd, F_GET_SEALS);
-    const int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
-    if (::fstat(memfd, &st) != 0 || st.st_size < size || seals < 0 || (seals & needed) != needed) {
-        return QImage();
-    }
-    void* address =
-        ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, memfd, 0);
-    if (address == MAP_FAILED) {
-        return QImage();
-    }
-    auto* rows = new MappedRows{address, static_cast<size_t>(size)};
-    QImage picture(static_cast<uchar*>(address), reply.width, reply.height,
-                   static_cast<qsizetype>(bytesPerLine), format, &UnmapRows, rows);
-    if (picture.isNull()) {
-        UnmapRows(rows);
-        return QImage();
-    }
-    if (reply.colorCount > 0) {
-        picture.setColorTable(
-            QList<QRgb>(std::begin(reply.colors), std::begin(reply.colors) + reply.colorCount));
-    }
-    if (reply.dotsPerMeterX > 0 && reply.dotsPerMeterY > 0) {
-        picture.setDotsPerMeterX(reply.dotsPerMeterX);
-        picture.setDotsPerMeterY(reply.dotsPerMeterY);
-    }
-    return picture;
 }
 
 // True when an idle worker's socket has nothing to say: no reply pending, not closed.
@@ -124,7 +99,8 @@ bool IsQuiet(int socket) {
 cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
     : mCommand(iCommand),
       mTimeLimitMs(iTimeLimitMs),
-      mSlots(static_cast<size_t>(qMax(1, iWorkers))) {
+      mSlots(static_cast<size_t>(qMax(1, iWorkers))),
+      mStopSignal(SIGKILL) {
     for (Slot& slot : mSlots) {
         Start(slot);
     }
@@ -178,8 +154,35 @@ cDecodePool::Counters cDecodePool::counters() const {
     return c;
 }
 
+QList<qint64> cDecodePool::IdleWorkers() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    QList<qint64> pids;
+    for (const Slot& slot : mSlots) {
+        if (!slot.busy && slot.pid > 0) {
+            pids.append(slot.pid);
+        }
+    }
+    return pids;
+}
+
+QList<qint64> cDecodePool::Unreaped() {
+    UnreapedList& list = UnreapedPids();
+    std::lock_guard<std::mutex> lock(list.lock);
+    return QList<qint64>(list.pids.begin(), list.pids.end());
+}
+
 cDecodePool::Slot* cDecodePool::Acquire() {
     std::unique_lock<std::mutex> lock(mMutex);
+    ReapUnreaped();
+    // An idle worker that died on its own is reaped now rather than left a zombie until its slot
+    // is next used; the slot starts a new one when it is.
+    for (Slot& slot : mSlots) {
+        if (!slot.busy && slot.pid > 0 && Reaped(static_cast<pid_t>(slot.pid))) {
+            ::close(slot.socket);
+            slot.pid = -1;
+            slot.socket = -1;
+        }
+    }
     for (;;) {
         for (Slot& slot : mSlots) {
             if (!slot.busy) {
@@ -200,6 +203,7 @@ void cDecodePool::Release(Slot* slot) {
 }
 
 bool cDecodePool::Start(Slot& slot) {
+    ReapUnreaped();
     if (mCommand.isEmpty()) {
         return false;
     }
@@ -250,6 +254,7 @@ bool cDecodePool::Start(Slot& slot) {
     ::close(childEnd);
     if (failed != 0) {
         ::close(pair[0]);
+        WarnCannotStart(mCommand.front(), failed);
         return false;
     }
     slot.pid = pid;
@@ -260,8 +265,13 @@ bool cDecodePool::Start(Slot& slot) {
 
 void cDecodePool::Stop(Slot& slot) {
     if (slot.pid > 0) {
-        ::kill(static_cast<pid_t>(slot.pid), SIGKILL);
-        while (::waitpid(static_cast<pid_t>(slot.pid), nullptr, 0) < 0 && errno == EINTR) {
+        const auto pid = static_cast<pid_t>(slot.pid);
+        ::kill(pid, mStopSignal.load());
+        // Never waits: a worker that has not gone yet is reaped later (see Acquire and Start).
+        if (!Reaped(pid)) {
+            UnreapedList& list = UnreapedPids();
+            std::lock_guard<std::mutex> lock(list.lock);
+            list.pids.push_back(pid);
         }
     }
     if (slot.socket >= 0) {
@@ -358,6 +368,10 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
         }
     }
 
+    return ReadReply(slot.socket, oPicture);
+}
+
+cDecodePool::Outcome cDecodePool::ReadReply(int iSocket, QImage& oPicture) {
     // One byte more than a reply, so a longer message shows as truncated.
     alignas(Reply) char buffer[sizeof(Reply) + 8];
     iovec iov{buffer, sizeof buffer};
@@ -369,10 +383,10 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
     msg.msg_controllen = sizeof control;
     ssize_t n = -1;
     do {
-        n = ::recvmsg(slot.socket, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+        n = ::recvmsg(iSocket, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
     } while (n < 0 && errno == EINTR);
     std::vector<int> fds;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n > 0 && c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n >= 0 && c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
             const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
             for (size_t i = 0; i < count; ++i) {
@@ -383,6 +397,7 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
         }
     }
     if (n <= 0) {
+        CloseAll(fds);
         return Outcome::Crashed;  // closed: the worker died
     }
     Reply reply;
@@ -400,10 +415,88 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
             return oPicture.isNull() ? Outcome::Garbled : Outcome::Loaded;
         }
     }
-    for (const int fd : fds) {
-        ::close(fd);
-    }
+    CloseAll(fds);
     return Outcome::Garbled;
+}
+
+QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{memfd};
+    // The format is checked as the number it came as: only a known value becomes a QImage::Format.
+    int depth = 0;
+    bool colorsFit = false;
+    switch (reply.format) {
+        case QImage::Format_Mono:
+            depth = 1;
+            colorsFit = reply.colorCount == 2;
+            break;
+        case QImage::Format_Indexed8:
+            // 16 colours come from a 4-bit file, whose pixels were widened to a byte each.
+            depth = 8;
+            colorsFit = reply.colorCount == 16 || reply.colorCount == 256;
+            break;
+        case QImage::Format_RGB16:
+        case QImage::Format_RGB555:
+            depth = 16;
+            colorsFit = reply.colorCount == 0;
+            break;
+        case QImage::Format_BGR888:
+            depth = 24;
+            colorsFit = reply.colorCount == 0;
+            break;
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            depth = 32;
+            colorsFit = reply.colorCount == 0;
+            break;
+        default:
+            return QImage();
+    }
+    if (!colorsFit || reply.width <= 0 || reply.height <= 0 ||
+        static_cast<qint64>(reply.width) * reply.height > MFreeImage::kMaxPicturePixels) {
+        return QImage();
+    }
+    const auto format = static_cast<QImage::Format>(reply.format);
+    const qint64 bytesPerLine = (static_cast<qint64>(reply.width) * depth + 31) / 32 * 4;
+    if (reply.bytesPerLine != bytesPerLine) {
+        return QImage();
+    }
+    const qint64 size = bytesPerLine * reply.height;
+    // Sealed, the rows can neither change nor shrink under the mapping (a shrunk file would turn
+    // a read of the picture into SIGBUS). A pipe or a plain file has no seals and fails here.
+    struct stat st {};
+    const int seals = ::fcntl(memfd, F_GET_SEALS);
+    const int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
+    if (seals < 0 || (seals & needed) != needed || ::fstat(memfd, &st) != 0 ||
+        !S_ISREG(st.st_mode) || st.st_size < size) {
+        return QImage();
+    }
+    void* address =
+        ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, memfd, 0);
+    if (address == MAP_FAILED) {
+        return QImage();
+    }
+    auto* rows = new MappedRows{address, static_cast<size_t>(size)};
+    QImage picture(static_cast<uchar*>(address), reply.width, reply.height,
+                   static_cast<qsizetype>(bytesPerLine), format, &UnmapRows, rows);
+    if (picture.isNull()) {
+        UnmapRows(rows);
+        return QImage();
+    }
+    if (reply.colorCount > 0) {
+        // The worker's table as sent, padded with black to the full table of the format, so that
+        // every index a row can hold names a colour.
+        QList<QRgb> table(std::begin(reply.colors), std::begin(reply.colors) + reply.colorCount);
+        table.resize(format == QImage::Format_Indexed8 ? 256 : 2, qRgb(0, 0, 0));
+        picture.setColorTable(table);
+    }
+    if (reply.dotsPerMeterX > 0 && reply.dotsPerMeterY > 0) {
+        picture.setDotsPerMeterX(reply.dotsPerMeterX);
+        picture.setDotsPerMeterY(reply.dotsPerMeterY);
+    }
+    return picture;
 }
 
 #else
@@ -413,7 +506,8 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
 cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
     : mCommand(iCommand),
       mTimeLimitMs(iTimeLimitMs),
-      mSlots(static_cast<size_t>(qMax(1, iWorkers))) {}
+      mSlots(static_cast<size_t>(qMax(1, iWorkers))),
+      mStopSignal(0) {}
 cDecodePool::~cDecodePool() = default;
 cDecodePool& cDecodePool::Shared() {
     static cDecodePool pool({}, 1, kTimeLimitMs);
@@ -424,6 +518,18 @@ QString cDecodePool::WorkerProgram() {
 }
 cDecodePool::Counters cDecodePool::counters() const {
     return Counters();
+}
+QList<qint64> cDecodePool::IdleWorkers() const {
+    return {};
+}
+QList<qint64> cDecodePool::Unreaped() {
+    return {};
+}
+cDecodePool::Outcome cDecodePool::ReadReply(int, QImage&) {
+    return Outcome::Crashed;
+}
+QImage cDecodePool::PictureFromReply(const mdlDecodeWorker::Reply&, int) {
+    return QImage();
 }
 QImage cDecodePool::Decode(const QString&, Outcome* oOutcome) {
     if (oOutcome != nullptr) {
