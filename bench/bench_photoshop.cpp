@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchArgs.h"
+#include "BenchSupport.h"
 
 #include <QImage>
 #include <QString>
@@ -141,20 +141,6 @@ const Row kRows[] = {
     {"BM_ScalePicture", "ScalePicture 4500x3000", 4},
     {"BM_ScalePictureUp", "ScalePicture 7500x5000", 0},
 };
-
-double ToMs(double t, benchmark::TimeUnit unit) {
-    switch (unit) {
-        case benchmark::kNanosecond:
-            return t / 1e6;
-        case benchmark::kMicrosecond:
-            return t / 1e3;
-        case benchmark::kMillisecond:
-            return t;
-        case benchmark::kSecond:
-            return t * 1e3;
-    }
-    return t;
-}
 
 double MedianOf(std::vector<double> v) {
     if (v.empty()) {

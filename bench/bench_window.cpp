@@ -22,7 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BenchArgs.h"
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -352,20 +352,6 @@ void BM_OpenDecodePairs(benchmark::State& state) {
         state.SetIterationTime((open.wallMs + decode.wallMs) / 1000.0);
     }
     mdlOption::SetDefaultOptions();
-}
-
-double ToMs(double t, benchmark::TimeUnit unit) {
-    switch (unit) {
-        case benchmark::kNanosecond:
-            return t / 1e6;
-        case benchmark::kMicrosecond:
-            return t / 1e3;
-        case benchmark::kMillisecond:
-            return t;
-        case benchmark::kSecond:
-            return t * 1e3;
-    }
-    return t;
 }
 
 // The console report as usual, and afterwards the figures with their goals.

@@ -38,16 +38,6 @@ void ExpectInvalidPicture(const std::function<void()>& f, const QString& what) {
     EXPECT_EQ(error->description(), QStringLiteral("Invalid picture"));
 }
 
-// The meaningful bytes of every row, without the padding at the end of each.
-QByteArray RowBytes(const QImage& image) {
-    QByteArray bytes;
-    const int perRow = (image.width() * image.depth() + 7) / 8;
-    for (int y = 0; y < image.height(); ++y) {
-        bytes.append(reinterpret_cast<const char*>(image.constScanLine(y)), perRow);
-    }
-    return bytes;
-}
-
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -559,7 +549,7 @@ TEST_P(LosslessRoundTrip, GivesBackTheSameBytes) {
     const QImage back = MFreeImage::LoadPictureFile(path);
     EXPECT_EQ(back.format(), picture.format());
     EXPECT_EQ(back.colorTable(), picture.colorTable());
-    EXPECT_EQ(RowBytes(back), RowBytes(picture));
+    EXPECT_EQ(TestSupport::RowBytes(back), TestSupport::RowBytes(picture));
 }
 
 // PSD is left out: its writer leaks a small block inside the library on every save.
@@ -598,7 +588,7 @@ TEST_F(SaveTest, FileRoundTripIsByteExactForLosslessFormats) {
         const QImage second = MFreeImage::LoadPictureFile(path);
         EXPECT_EQ(second.format(), first.format()) << name;
         EXPECT_EQ(second.colorTable(), first.colorTable()) << name;
-        EXPECT_EQ(RowBytes(second), RowBytes(first)) << name;
+        EXPECT_EQ(TestSupport::RowBytes(second), TestSupport::RowBytes(first)) << name;
     }
 }
 

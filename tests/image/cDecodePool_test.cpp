@@ -32,15 +32,6 @@ using TestSupport::DataFile;
 
 namespace {
 
-QByteArray RowBytes(const QImage& image) {
-    QByteArray bytes;
-    const int perRow = (image.width() * image.depth() + 7) / 8;
-    for (int y = 0; y < image.height(); ++y) {
-        bytes.append(reinterpret_cast<const char*>(image.constScanLine(y)), perRow);
-    }
-    return bytes;
-}
-
 void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << qPrintable(path);
@@ -124,7 +115,7 @@ TEST(DecodePool, WorkerGivesTheSamePictureAsAnInProcessDecode) {
         }
         EXPECT_EQ(remote.colorTable(), table) << qPrintable(file);
         EXPECT_EQ(remote.dotsPerMeterX(), local.dotsPerMeterX()) << qPrintable(file);
-        EXPECT_EQ(RowBytes(remote), RowBytes(local)) << qPrintable(file);
+        EXPECT_EQ(TestSupport::RowBytes(remote), TestSupport::RowBytes(local)) << qPrintable(file);
     }
 }
 
@@ -301,7 +292,7 @@ TEST(DecodePool, ManyThreadsShareThePool) {
                                "gif_il.gif", "png_1bit.png", "ico_multi.ico", "tga_rle.tga"};
     std::vector<QByteArray> expected;
     for (const QString& f : files) {
-        expected.push_back(RowBytes(MFreeImage::LoadPictureFile(DataFile(f))));
+        expected.push_back(TestSupport::RowBytes(MFreeImage::LoadPictureFile(DataFile(f))));
     }
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
@@ -310,7 +301,7 @@ TEST(DecodePool, ManyThreadsShareThePool) {
             for (int i = 0; i < 24; ++i) {
                 const int k = (i + t) % static_cast<int>(files.size());
                 try {
-                    if (RowBytes(MFreeImage::LoadPictureFile(DataFile(files[k]))) !=
+                    if (TestSupport::RowBytes(MFreeImage::LoadPictureFile(DataFile(files[k]))) !=
                         expected[static_cast<size_t>(k)]) {
                         ++wrong;
                     }

@@ -32,4 +32,13 @@ bool SamePixels(const QImage& a, const QImage& b) {
     return true;
 }
 
+QByteArray RowBytes(const QImage& image) {
+    QByteArray bytes;
+    const int perRow = (image.width() * image.depth() + 7) / 8;
+    for (int y = 0; y < image.height(); ++y) {
+        bytes.append(reinterpret_cast<const char*>(image.constScanLine(y)), perRow);
+    }
+    return bytes;
+}
+
 }  // namespace TestSupport

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
@@ -16,5 +17,8 @@ QImage PatternImage(int width, int height, QImage::Format format = QImage::Forma
 // True when both pictures have the same size and the same colour at every pixel
 // (formats may differ).
 bool SamePixels(const QImage& a, const QImage& b);
+
+// The meaningful bytes of every row, without the padding at the end of each.
+QByteArray RowBytes(const QImage& image);
 
 }  // namespace TestSupport

@@ -29,3 +29,18 @@ inline bool InitializeWithDefaults(int argc, char** argv, int repetitions) {
     benchmark::Initialize(&count, argvOut.data());
     return !benchmark::ReportUnrecognizedArguments(count, argvOut.data());
 }
+
+// A time the library reports, in milliseconds.
+inline double ToMs(double t, benchmark::TimeUnit unit) {
+    switch (unit) {
+        case benchmark::kNanosecond:
+            return t / 1e6;
+        case benchmark::kMicrosecond:
+            return t / 1e3;
+        case benchmark::kMillisecond:
+            return t;
+        case benchmark::kSecond:
+            return t * 1e3;
+    }
+    return t;
+}
