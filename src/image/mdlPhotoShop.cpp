@@ -76,6 +76,20 @@ bool Is32BitRgba(QImage::Format f) {
            f == QImage::Format_RGBA8888_Premultiplied;
 }
 
+// Rows of red-green-blue pixels (`stride` bytes each, any fourth byte ignored) as blue-green-red.
+void SwapRedBlueRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uchar* out,
+                     qsizetype outBpl, int stride) {
+    for (qint32 j = 0; j < n; ++j) {
+        const uchar* s = src.constScanLine(y0 + j) + qsizetype(stride) * x0;
+        uchar* d = out + j * outBpl;
+        for (qint32 i = 0; i < w; ++i, s += stride, d += 3) {
+            d[0] = s[2];
+            d[1] = s[1];
+            d[2] = s[0];
+        }
+    }
+}
+
 // Writes the source rectangle (x0, y0, w, n), which lies inside the source, as 24-bit rows
 // (3w bytes each, padding untouched) at `out`, rows `outBpl` bytes apart. False when memory for
 // a conversion runs out.
@@ -90,15 +104,7 @@ bool ConvertRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uc
         return true;
     }
     if (f == QImage::Format_RGB888) {
-        for (qint32 j = 0; j < n; ++j) {
-            const uchar* s = src.constScanLine(y0 + j) + qsizetype(3) * x0;
-            uchar* d = out + j * outBpl;
-            for (qint32 i = 0; i < w; ++i, s += 3, d += 3) {
-                d[0] = s[2];
-                d[1] = s[1];
-                d[2] = s[0];
-            }
-        }
+        SwapRedBlueRows(src, x0, y0, w, n, out, outBpl, 3);
         return true;
     }
     if (Is32BitBgra(f)) {
@@ -116,15 +122,7 @@ bool ConvertRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uc
         return true;
     }
     if (Is32BitRgba(f)) {
-        for (qint32 j = 0; j < n; ++j) {
-            const uchar* s = src.constScanLine(y0 + j) + qsizetype(4) * x0;
-            uchar* d = out + j * outBpl;
-            for (qint32 i = 0; i < w; ++i, s += 4, d += 3) {
-                d[0] = s[2];
-                d[1] = s[1];
-                d[2] = s[0];
-            }
-        }
+        SwapRedBlueRows(src, x0, y0, w, n, out, outBpl, 4);  // alpha dropped
         return true;
     }
     if (f == QImage::Format_Indexed8 || f == QImage::Format_Mono || f == QImage::Format_MonoLSB) {

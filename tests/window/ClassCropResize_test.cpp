@@ -5,12 +5,11 @@
 
 using ControlFakes::FakeControl;
 using ControlFakes::FakeWindow;
+using ControlFakes::kLeft;
+using ControlFakes::kNone;
+using ControlFakes::kRight;
 
 namespace {
-
-constexpr qint16 kNone = 0;
-constexpr qint16 kLeft = 1;
-constexpr qint16 kRight = 2;
 
 // The image window's set-up: band 4 px (minimum 13 px), a label at 10, 10 of 100 x 50 px in a
 // window 6000 x 4500 twips (400 x 300 px at 15 twips per pixel).

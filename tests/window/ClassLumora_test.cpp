@@ -5,12 +5,11 @@
 
 using ControlFakes::FakeControl;
 using ControlFakes::FakeWindow;
+using ControlFakes::kLeft;
+using ControlFakes::kNone;
+using ControlFakes::kRight;
 
 namespace {
-
-constexpr qint16 kNone = 0;
-constexpr qint16 kLeft = 1;
-constexpr qint16 kRight = 2;
 
 // An image window as it configures its controller: band 4 px, resize and move on.
 struct Rig {

@@ -8,6 +8,11 @@
 // controllers ask of them.
 namespace ControlFakes {
 
+// Mouse button masks as the controllers take them.
+constexpr qint16 kNone = 0;
+constexpr qint16 kLeft = 1;
+constexpr qint16 kRight = 2;
+
 class FakeControl : public IPointerControl {
 public:
     FakeControl(float left, float top, float width, float height)
