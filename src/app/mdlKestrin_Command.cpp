@@ -1,7 +1,7 @@
 #include "app/mdlKestrin_Command.h"
 
-#include "app/NumberedError.h"
-#include "app/TextUtil.h"
+#include "base/NumberedError.h"
+#include "base/TextUtil.h"
 
 namespace mdlKestrin_Command {
 namespace {

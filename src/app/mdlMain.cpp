@@ -1,9 +1,9 @@
 #include "app/mdlMain.h"
 
-#include "app/Rounding.h"
-#include "app/ScreenUnits.h"
-#include "app/frmCloseAll.h"
 #include "app/mdlKestrin_Command.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
+#include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"

@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "image/cDecodePool.h"
 
 namespace MFreeImage {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 // On x86-64 the grey and mirror loops have 16-pixel SSSE3 forms, chosen at run time so the
 // program still runs on any x86-64 processor.

@@ -19,7 +19,7 @@
 #include <new>
 #include <vector>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "image/MFreeImage.h"
 
 namespace mdlDecodeWorker {

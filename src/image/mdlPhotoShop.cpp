@@ -10,9 +10,9 @@
 #include <new>
 #include <vector>
 
-#include "app/NumberedError.h"
-#include "app/Rounding.h"
-#include "app/ScreenUnits.h"
+#include "base/NumberedError.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
 #include "image/PixelKernels.h"
 #include "image/PixelMemory.h"
 

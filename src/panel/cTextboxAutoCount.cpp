@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 namespace {
 

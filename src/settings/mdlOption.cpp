@@ -1,7 +1,7 @@
 #include "settings/mdlOption.h"
 
-#include "app/TextUtil.h"
-#include "app/mdlKestrin_File.h"
+#include "base/TextUtil.h"
+#include "base/mdlKestrin_File.h"
 
 #include <QDir>
 #include <QFile>

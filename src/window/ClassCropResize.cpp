@@ -1,6 +1,6 @@
 #include "window/ClassCropResize.h"
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 using Rounding::Round32;
 

@@ -1,6 +1,6 @@
 #include "window/ClassLumora.h"
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 using Rounding::Round32;
 

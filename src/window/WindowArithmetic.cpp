@@ -1,6 +1,6 @@
 #include "window/WindowArithmetic.h"
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "window/cBackup.h"
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 
 #include <limits>
 

@@ -1,8 +1,8 @@
 #include "window/frmResize.h"
 
-#include "app/Rounding.h"
-#include "app/ScreenUnits.h"
 #include "app/mdlMain.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlKestrin_Version.h"
 #include "image/MFreeImage.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/NumberedError.h"
 #include "app/mdlKestrin_Command.h"
+#include "base/NumberedError.h"
 
 namespace {
 

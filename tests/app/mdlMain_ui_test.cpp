@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/ScreenUnits.h"
-#include "app/frmCloseAll.h"
 #include "app/mdlKestrin_Command.h"
 #include "app/mdlMain.h"
+#include "base/ScreenUnits.h"
+#include "dialogs/frmCloseAll.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "image/MFreeImage.h"
 #include "image/cDecodePool.h"
 #include "support/TestSupport.h"

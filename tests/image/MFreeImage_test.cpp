@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "support/TestSupport.h"
 
 using TestSupport::DataFile;

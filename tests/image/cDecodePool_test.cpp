@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "image/MFreeImage.h"
 #include "image/mdlDecodeWorker.h"
 #include "support/TestSupport.h"

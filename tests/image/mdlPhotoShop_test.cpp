@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/NumberedError.h"
-#include "app/Rounding.h"
+#include "base/NumberedError.h"
+#include "base/Rounding.h"
 #include "image/mdlPhotoShop.h"
 #include "support/TestSupport.h"
 

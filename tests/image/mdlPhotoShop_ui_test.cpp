@@ -4,8 +4,8 @@
 #include <QImage>
 #include <QScreen>
 
-#include "app/Rounding.h"
-#include "app/ScreenUnits.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
 #include "image/mdlPhotoShop.h"
 
 namespace {

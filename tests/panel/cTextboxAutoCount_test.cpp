@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "panel/cTextboxAutoCount.h"
 
 namespace {

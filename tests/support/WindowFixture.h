@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "app/ScreenUnits.h"
 #include "app/mdlKestrin_Command.h"
+#include "base/ScreenUnits.h"
 #include "settings/mdlOption.h"
 #include "support/ScriptedSeam.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/NumberedError.h"
+#include "base/NumberedError.h"
 #include "support/TestSupport.h"
 #include "window/cBackup.h"
 

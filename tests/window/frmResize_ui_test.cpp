@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/ScreenUnits.h"
 #include "app/mdlMain.h"
+#include "base/ScreenUnits.h"
 #include "dialogs/mdlKestrin_Version.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
-#include "app/mdlKestrin_File.h"
+#include "base/mdlKestrin_File.h"
 
-#include "app/TextUtil.h"
+#include "base/TextUtil.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/ScreenUnits.h"
+#include "base/ScreenUnits.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Rounding.h"
+#include "base/Rounding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/frmCloseAll.h"
+#include "dialogs/frmCloseAll.h"
 
 #include "window/mdlAPI_Form.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/mdlKestrin_File.h"
+#include "base/mdlKestrin_File.h"
 
 #include <QDir>
 #include <QFile>
