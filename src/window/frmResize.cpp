@@ -5,7 +5,7 @@
 #include "base/ScreenUnits.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlKestrin_Version.h"
-#include "image/MFreeImage.h"
+#include "image/mdlPictureFile.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
 #include "window/ClassCropResize.h"
@@ -313,7 +313,7 @@ bool frmResize::SetPicture(const QImage& picture) {
 bool frmResize::LoadFromFile(const QString& fileName) {
     QImage picture;
     try {
-        picture = MFreeImage::LoadPictureFile(fileName);
+        picture = mdlPictureFile::LoadPictureFile(fileName);
     } catch (...) {
         return false;
     }
