@@ -5,13 +5,13 @@
 #include "base/ScreenUnits.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
-#include "image/mdlPhotoShop.h"
+#include "panel/frmMenuBuf.h"
 #include "settings/mdlOption.h"
-#include "window/PictureViewWidget.h"
 #include "window/WindowArithmetic.h"
 #include "window/frmResize.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
@@ -34,13 +34,29 @@ QList<frmResize*> LoadedImageWindows() {
 float SecondsSinceMidnight() {
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
 }
+
+// Image windows find the shell through the window services; filled in once the program (or a
+// test) links this module.
+[[maybe_unused]] const bool gServicesInstalled = (InstallWindowServices(), true);
 }  // namespace
+
+void InstallWindowServices() {
+    auto& shell = WindowServices::ShellServices();
+    shell.openPictureWindow = OpenPictureWindow;
+    shell.closeMenusIfLastWindow = CloseMenusIfLastWindow;
+    WindowServices::WindowOpeners().cropMenu = [](frmResize* owner) {
+        frmMenuBuf* menu = frmMenuBuf::Shared();
+        menu->OwnerForm(owner);
+        menu->PopupAt(QCursor::pos());
+    };
+}
 
 int Main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     QApplication::setOrganizationName(QStringLiteral("Lumora"));
     mdlDialogs::InstallWidgetSeam();
+    InstallWindowServices();
     mdlKestrin_Command::SetProcessArguments(QApplication::arguments().mid(1));
 
     mdlOption::SetDefaultOptions();
@@ -94,17 +110,12 @@ frmResize* CopyPictureWindow(frmResize* source) {
     const QPointF p = WindowArithmetic::CascadePosition(source->LeftTw(), source->TopTw(),
                                                         ScreenUnits::ScreenWidthTwips(),
                                                         ScreenUnits::ScreenHeightTwips());
-    QImage copy;
-    try {
-        copy = mdlPhotoShop::CopyPicture24(source->Picture());
-    } catch (...) {
+    auto* window = new frmResize;
+    if (!window->AdoptPictureOf(*source)) {
+        window->close();
+        delete window;
         return nullptr;  // nothing to copy: no new window
     }
-    auto* window = new frmResize;
-    window->imgView->setPicture(copy);
-    window->mPicFile = source->mPicFile;
-    window->mPicFileExt = source->mPicFileExt;
-    window->cmdGetOrgWidthHeight();
     window->SetGeometryTw(Rounding::Round32(p.x()), Rounding::Round32(p.y()),
                           Rounding::Round32(source->WidthTw()),
                           Rounding::Round32(source->HeightTw()));
@@ -120,7 +131,7 @@ void CloseMenusIfLastWindow() {
     if (ImageWindowCount() > 1) {
         return;
     }
-    // The command panel and the crop-menu host close here once they exist.
+    frmMenuBuf::UnloadShared();
 }
 
 void ShowCloseAll() {
@@ -150,8 +161,7 @@ void WaitSeconds(float seconds, const std::function<float()>& timeOfDay,
 }
 
 Openers& WindowOpeners() {
-    static Openers openers;
-    return openers;
+    return WindowServices::WindowOpeners();
 }
 
 void ShowBrowser(const QStringList& files, frmResize* owner) {

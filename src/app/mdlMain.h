@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "window/WindowServices.h"
+
 class frmResize;
 
 // The program's start and the one place that creates image windows outside the browser.
@@ -41,15 +43,14 @@ void WaitSeconds(float seconds, const std::function<float()>& timeOfDay = {},
 // Number of loaded image windows.
 int ImageWindowCount();
 
-// What opens from an image window: the thumbnail browser (with files or folders, in order), the
-// command panel and the crop menu. Each part installs its own opener when it is present; until
-// then, and for null openers, nothing opens. Tests install recorders.
-struct Openers {
-    std::function<void(const QStringList&, frmResize*)> browser;
-    std::function<void(frmResize*)> commandPanel;
-    std::function<void(frmResize*)> cropMenu;
-};
+// What opens from an image window (see WindowServices): the browser, the command panel and the
+// crop menu. Tests install recorders.
+using Openers = WindowServices::Openers;
 Openers& WindowOpeners();
+
+// Fills in the window services with the shell's own: new windows, the crop menu, closing the
+// shared menus with the last window. Done once at start; tests call it again after replacing them.
+void InstallWindowServices();
 
 void ShowBrowser(const QStringList& files, frmResize* owner);
 void ShowCommandPanel(frmResize* owner);

@@ -1,5 +1,6 @@
 #include "dialogs/frmCloseAll.h"
 
+#include "image/cSaveJob.h"
 #include "window/mdlAPI_Form.h"
 
 #include <QHBoxLayout>
@@ -38,7 +39,11 @@ frmCloseAll::frmCloseAll(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);
     layout->addLayout(buttons);
-    connect(cmdOK, &QPushButton::clicked, this, [] { gExit(0); });
+    connect(cmdOK, &QPushButton::clicked, this, [] {
+        // A save still writing would leave its temporary file behind: let it finish first.
+        cSaveJob::WaitForAll();
+        gExit(0);
+    });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::close);
     mdlAPI_Form::SetTopMost(this);
 }

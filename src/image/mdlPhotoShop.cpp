@@ -329,18 +329,20 @@ QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h)
     return out;
 }
 
-QImage CaptureScreen() {
+QImage CaptureScreen(QScreen* iScreen) {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
         return QImage();
     }
-    QScreen* screen = QGuiApplication::primaryScreen();
+    QScreen* screen = iScreen ? iScreen : QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return QImage();
     }
-    const qint32 w =
-        Rounding::Round32(ScreenUnits::ScreenWidthTwips() / ScreenUnits::TwipsPerPixelX());
-    const qint32 h =
-        Rounding::Round32(ScreenUnits::ScreenHeightTwips() / ScreenUnits::TwipsPerPixelY());
+    qint32 w = screen->geometry().width();
+    qint32 h = screen->geometry().height();
+    if (iScreen == nullptr) {
+        w = Rounding::Round32(ScreenUnits::ScreenWidthTwips() / ScreenUnits::TwipsPerPixelX());
+        h = Rounding::Round32(ScreenUnits::ScreenHeightTwips() / ScreenUnits::TwipsPerPixelY());
+    }
     if (w <= 0 || h <= 0) {
         return QImage();
     }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class QScreen;
+
 // The program's own picture operations. Every operation takes a picture and returns a new one;
 // the picture it was given is never changed. "No picture" is a null QImage.
 //
@@ -58,11 +60,12 @@ QImage ScalePicture(const QImage& picture, qint32 w, qint32 h);
 // picture.
 QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h);
 
-// The primary screen as a 24-bit picture of the screen's size in pixels (its size in twips
-// divided by twips per pixel, rounded half to even): a plain copy from the top-left corner, black
-// beyond the grab (a high-density grab is first brought to that size). No picture without a GUI
-// application or when the platform refuses to grab the screen.
-QImage CaptureScreen();
+// A screen as a 24-bit picture of the screen's size in pixels: a plain copy from the top-left
+// corner, black beyond the grab (a high-density grab is first brought to that size). Null
+// iScreen: the primary screen, whose size is its size in twips divided by twips per pixel,
+// rounded half to even. No picture without a GUI application or when the platform refuses to
+// grab the screen.
+QImage CaptureScreen(QScreen* iScreen = nullptr);
 
 // Rotated a quarter turn: 90 clockwise, -90 counter-clockwise; width and height exchange. Any
 // other angle gives an unchanged 24-bit copy. No picture for no picture.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/InputMasks.h"
 #include "base/Rounding.h"
 
 namespace {
@@ -97,7 +98,7 @@ void cTextboxAutoCount::MouseDown(qint16 /*button*/, qint16 /*shift*/, float /*x
 }
 
 void cTextboxAutoCount::MouseMove(qint16 button, qint16 shift, float /*x*/, float y) {
-    if (button != kLeftButton) {
+    if (button != InputMasks::kLeftButton) {
         return;
     }
     KeyDown(static_cast<double>(y) >= mLastY ? kKeyCodeDown : kKeyCodeUp, shift);

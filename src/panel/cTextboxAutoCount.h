@@ -18,7 +18,6 @@ class cTextboxAutoCount {
 public:
     static constexpr qint16 kKeyCodeUp = 38;
     static constexpr qint16 kKeyCodeDown = 40;
-    static constexpr qint16 kLeftButton = 1;
 
     cTextboxAutoCount() = default;
 

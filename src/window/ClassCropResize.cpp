@@ -1,5 +1,6 @@
 #include "window/ClassCropResize.h"
 
+#include "base/InputMasks.h"
 #include "base/Rounding.h"
 
 using Rounding::Round32;
@@ -111,7 +112,7 @@ void ClassCropResize::MouseDown(qint16 button, qint16 /*shift*/, float x, float 
     mDownX = Round32(px);
     mDownY = Round32(py);
     mHandle = DragZone::Handle::None;
-    if (button == kLeftButton) {
+    if (button == InputMasks::kLeftButton) {
         const DragZone::Handle zone = ZoneAt(px, py);
         objForm->SetCursorShape(DragZone::CursorOf(zone));
         mHandle = zone;
@@ -131,7 +132,7 @@ void ClassCropResize::MouseMove(qint16 button, qint16 /*shift*/, float x, float 
 
     objForm->SetCursorShape(DragZone::CursorOf(ZoneAt(px, py)));
 
-    if (button != kLeftButton) {
+    if (button != InputMasks::kLeftButton) {
         return;
     }
 

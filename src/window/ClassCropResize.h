@@ -20,8 +20,6 @@
 // MouseDown and MouseMove. There is no mouse-up handler; the handle stays until the next press.
 class ClassCropResize {
 public:
-    static constexpr qint16 kLeftButton = 1;
-
     ClassCropResize() = default;
 
     // Band width along each edge, in pixels; 0 at creation. Values of 0 or below are ignored.

@@ -1,5 +1,6 @@
 #include "window/ClassLumora.h"
 
+#include "base/InputMasks.h"
 #include "base/Rounding.h"
 
 using Rounding::Round32;
@@ -80,7 +81,7 @@ void ClassLumora::MouseDown(qint16 button, qint16 /*shift*/, float x, float y) {
     mDownY = Round32(y);
     if (mEnableResize) {
         mHandle = DragZone::Handle::None;
-        if (button == kLeftButton) {
+        if (button == InputMasks::kLeftButton) {
             const DragZone::Handle zone = ZoneAt(x, y);
             objImage->SetCursorShape(DragZone::CursorOf(zone));
             mHandle = zone;
@@ -105,7 +106,7 @@ void ClassLumora::MouseMove(qint16 button, qint16 /*shift*/, float x, float y) {
 
     objImage->SetCursorShape(mEnableResize ? DragZone::CursorOf(ZoneAt(x, y)) : Qt::ArrowCursor);
 
-    if (mHandle == DragZone::Handle::None || button != kLeftButton) {
+    if (mHandle == DragZone::Handle::None || button != InputMasks::kLeftButton) {
         return;
     }
 

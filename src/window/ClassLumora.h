@@ -19,11 +19,6 @@
 // longer held on a move; the handle stays until the next press.
 class ClassLumora {
 public:
-    // Button masks as the handlers take them.
-    static constexpr qint16 kLeftButton = 1;
-    static constexpr qint16 kRightButton = 2;
-    static constexpr qint16 kMiddleButton = 4;
-
     ClassLumora() = default;
 
     // Band width along each edge, in pixels; 0 at creation. Values of 0 or below are ignored.

@@ -1,19 +1,19 @@
 #include "window/frmResize.h"
 
-#include "app/mdlMain.h"
+#include "base/InputMasks.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlKestrin_Version.h"
-#include "image/mdlPictureFile.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
-#include "window/ClassCropResize.h"
 #include "window/ClassLumora.h"
+#include "window/CropRectWidget.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
+#include "window/PixelControlAdapter.h"
 #include "window/WindowArithmetic.h"
-#include "window/cBackup.h"
+#include "window/WindowServices.h"
 #include "window/mdlAPI_Form.h"
 
 #include <QBitmap>
@@ -28,57 +28,8 @@
 
 using Rounding::Round32;
 
-// Lets the controllers move, size and set the cursor of one control, in pixels of the window.
-class ControlAdapter final : public IPointerControl {
-public:
-    explicit ControlAdapter(QWidget* w) : mWidget(w) {}
-    float LeftPx() const override { return static_cast<float>(mWidget->x()); }
-    float TopPx() const override { return static_cast<float>(mWidget->y()); }
-    float WidthPx() const override { return static_cast<float>(mWidget->width()); }
-    float HeightPx() const override { return static_cast<float>(mWidget->height()); }
-    void SetGeometryPx(qint32 left, qint32 top, qint32 width, qint32 height) override {
-        mWidget->setGeometry(left, top, std::max(0, width), std::max(0, height));
-    }
-    void SetCursorShape(Qt::CursorShape shape) override {
-        if (mWidget->cursor().shape() != shape) {
-            mWidget->setCursor(shape);
-        }
-    }
-
-private:
-    QWidget* mWidget;
-};
-
 namespace {
 constexpr int kDesignClient = 61;  // pixels, before the border is added
-
-qint16 ButtonMask(Qt::MouseButtons b) {
-    qint16 m = 0;
-    if (b & Qt::LeftButton) {
-        m |= 1;
-    }
-    if (b & Qt::RightButton) {
-        m |= 2;
-    }
-    if (b & Qt::MiddleButton) {
-        m |= 4;
-    }
-    return m;
-}
-
-qint16 ShiftMask(Qt::KeyboardModifiers k) {
-    qint16 m = 0;
-    if (k & Qt::ShiftModifier) {
-        m |= 1;
-    }
-    if (k & Qt::ControlModifier) {
-        m |= 2;
-    }
-    if (k & Qt::AltModifier) {
-        m |= 4;
-    }
-    return m;
-}
 
 QImage Placeholder() {
     QImage img(QStringLiteral(":/placeholder.png"));
@@ -100,19 +51,16 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     imgView->setMouseTracking(true);
     imgView->setToolTip(
         QStringLiteral("将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
-    imgView->setPicture(Placeholder());
+    mModel.ReplacePicture(Placeholder());
+    imgView->setPicture(mModel.Picture());
 
-    lblCrop = new QLabel(this);
-    lblCrop->setFrameShape(QFrame::Box);
-    lblCrop->setLineWidth(1);
-    lblCrop->setAttribute(Qt::WA_TranslucentBackground);
-    lblCrop->setMouseTracking(true);
-    lblCrop->setToolTip(QStringLiteral("鼠标双击就进行剪裁，现在仍可自由更改剪裁大小位置。"));
-    lblCrop->hide();
-
-    shpCrop = new OutlineWidget(this);
-    shpCrop->setBorderColor(Qt::white);
-    shpCrop->hide();
+    lblCrop = new CropRectWidget(this, this);
+    shpCrop = lblCrop->Outline();
+    connect(lblCrop, &CropRectWidget::menuRequested, this, [this] {
+        if (auto open = WindowServices::WindowOpeners().cropMenu) {
+            open(this);
+        }
+    });
 
     shpFocus = new OutlineWidget(this);
     shpFocus->setBorderColor(Qt::black);
@@ -153,28 +101,18 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     } else {
         cmdSetFormNoBorder();
     }
-    mImageControl = std::make_unique<ControlAdapter>(imgView);
-    mCropControl = std::make_unique<ControlAdapter>(lblCrop);
-    mCropOutline = std::make_unique<ControlAdapter>(shpCrop);
+    mImageControl = std::make_unique<PixelControlAdapter>(imgView);
     mResizer = std::make_unique<ClassLumora>();
     mResizer->setBorderWidth(4);
     mResizer->setObjectForm(this);
     mResizer->setObjectImage(mImageControl.get());
     mResizer->setEnableResize(true);
     mResizer->setEnableMove(true);
-    mCropper = std::make_unique<ClassCropResize>();
-    mCropper->setBorderWidth(4);
-    mCropper->setObjectForm(mCropControl.get());
-    mCropper->setObjectShap(mCropOutline.get());
-    mCropper->setObjectFather(this);
-    mCropper->setEnable(true);
     RestoreTopMost();
     cmdGetOrgWidthHeight();
     mTouming = 100;
     mIdleTicks = 0;
     mFormShape = false;
-    mBackup = std::make_unique<cBackup>();
-    mBackup->setMaxUndoCount(1);
     timerSystem->start();
 }
 
@@ -236,10 +174,11 @@ void frmResize::Layout() {
 }
 
 QImage frmResize::Picture() const {
-    return imgView->picture();
+    return mModel.Picture();
 }
 
 void frmResize::PictureChanged() {
+    imgView->setPicture(mModel.Picture());
     cmdGetOrgWidthHeight();
     ShapeChanged();
 }
@@ -301,8 +240,7 @@ void frmResize::cmdShowSize() {
 }
 
 bool frmResize::SetPicture(const QImage& picture) {
-    mPicFile.clear();
-    imgView->setPicture(picture);
+    mModel.SetPicture(picture);
     PictureChanged();
     if (mdlOption::Options().ResizeWhenOpen) {
         ApplyViewSize(mOrgWidth, mOrgHeight);
@@ -310,18 +248,24 @@ bool frmResize::SetPicture(const QImage& picture) {
     return true;
 }
 
+void frmResize::cmdClear() {
+    if (mBusy) {
+        return;
+    }
+    mModel.History().ClearBackup();
+    mModel.ReplacePicture(Placeholder());  // the file name stays for later quick saves
+    PictureChanged();
+    ApplyViewSize(mOrgWidth, mOrgHeight);
+}
+
 bool frmResize::LoadFromFile(const QString& fileName) {
-    QImage picture;
-    try {
-        picture = mdlPictureFile::LoadPictureFile(fileName);
-    } catch (...) {
+    if (!mModel.Load(fileName)) {
         return false;
     }
-    if (picture.isNull()) {
-        return false;
+    PictureChanged();
+    if (mdlOption::Options().ResizeWhenOpen) {
+        ApplyViewSize(mOrgWidth, mOrgHeight);
     }
-    SetPicture(picture);
-    mPicFile = fileName;
     return true;
 }
 
@@ -330,39 +274,39 @@ bool frmResize::lnkOpenPicture(const QString& iFileName) {
 }
 
 QImage frmResize::GetViewPicture() {
-    try {
-        const QImage copy = mdlPhotoShop::CopyPicture24(imgView->picture());
-        return mdlPhotoShop::ScalePicture(copy, imgView->width(), imgView->height());
-    } catch (...) {
-        return QImage();  // no picture, or one too large to copy
-    }
+    return mModel.ViewPicture(ShownSize());
 }
 
 QImage frmResize::lnkGetCopyPicture() {
     return GetViewPicture();
 }
 
-bool frmResize::ReplacePicture(const std::function<QImage(const QImage&)>& operation) {
+bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
     QImage result;
     try {
-        result = operation(imgView->picture());
+        result = mdlPhotoShop::CopyRegion(mModel.Picture(), x, y, w, h);
     } catch (...) {
-        return false;
     }
     if (result.isNull()) {
-        return false;
+        return false;  // the picture stays as it was
     }
-    imgView->setPicture(result);
+    mModel.ReplacePicture(result);
     PictureChanged();
     return true;
 }
 
-bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    return ReplacePicture([=](const QImage& p) { return mdlPhotoShop::CopyRegion(p, x, y, w, h); });
-}
-
 bool frmResize::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    return ReplacePicture([=](const QImage& p) { return mdlPhotoShop::FillBlack(p, x, y, w, h); });
+    QImage result;
+    try {
+        result = mdlPhotoShop::FillBlack(mModel.Picture(), x, y, w, h);
+    } catch (...) {
+    }
+    if (result.isNull()) {
+        return false;
+    }
+    mModel.ReplacePicture(result);
+    PictureChanged();
+    return true;
 }
 
 bool frmResize::ApplyViewSize(qint32 w, qint32 h) {
@@ -384,7 +328,7 @@ bool frmResize::lnkViewResize(qint32 iWidth, qint32 iHeight) {
 }
 
 bool frmResize::valHaveBackup() const {
-    return mBackup && mBackup->Count() > 0;
+    return mModel.History().Count() > 0;
 }
 
 // ---- tip, messages, topmost band ----
@@ -514,8 +458,7 @@ qint32 frmResize::SampleColor(QPoint p) {
 }
 
 void frmResize::PictureMouseDown(QMouseEvent* e) {
-    lblCrop->hide();
-    shpCrop->hide();
+    lblCrop->HideRect();
     const QPoint px = e->position().toPoint();
     mNowPointColor = SampleColor(px + imgView->pos());
     mIdleTicks = 1;
@@ -543,15 +486,8 @@ void frmResize::PictureMouseMove(QMouseEvent* e) {
 
 void frmResize::ShowCropRect(const QRect& r) {
     // Picture-relative values used as window coordinates, as the crop commands read them back.
-    lblCrop->setGeometry(r);
-    lblCrop->show();
-    if (lblCrop->width() > 2 && lblCrop->height() > 2) {
-        shpCrop->setGeometry(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2);
-        shpCrop->show();
-    }
-    // the outline is drawn over the label; the tip over both
-    lblCrop->raise();
-    shpCrop->raise();
+    lblCrop->ShowRect(r);
+    // the tip and the focus frame are drawn over the rectangle
     shpFocus->raise();
     lblTip->raise();
     ShowTip(QStringLiteral("%1 * %2").arg(lblCrop->width()).arg(lblCrop->height()));
@@ -561,10 +497,10 @@ void frmResize::PictureMouseUp(QMouseEvent* e) {
     if (e->button() != Qt::RightButton) {
         return;
     }
-    if (lblCrop->isVisible()) {
-        mdlMain::ShowCropMenu(this);
-    } else {
-        mdlMain::ShowCommandPanel(this);
+    const auto& open = WindowServices::WindowOpeners();
+    const auto& opener = lblCrop->isVisible() ? open.cropMenu : open.commandPanel;
+    if (opener) {
+        opener(this);
     }
 }
 
@@ -578,34 +514,30 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
         t != QEvent::MouseButtonRelease) {
         return QWidget::eventFilter(watched, event);
     }
+    if (mBusy) {
+        return true;  // no drags or crop rectangles while a save or capture runs
+    }
+    if (watched != imgView) {
+        return false;
+    }
     auto* e = static_cast<QMouseEvent*>(event);
     // Positions reach the controllers in twips, relative to the control.
     const auto x = static_cast<float>(e->position().x() * TwipsPerPixelX());
     const auto y = static_cast<float>(e->position().y() * TwipsPerPixelY());
-    const qint16 shift = ShiftMask(e->modifiers());
+    const qint16 shift = InputMasks::ShiftMask(e->modifiers());
     try {
-        if (watched == imgView) {
-            if (t == QEvent::MouseButtonPress) {
-                PictureMouseDown(e);
-                if (mResizer) {
-                    mResizer->MouseDown(ButtonMask(e->button()), shift, x, y);
-                }
-            } else if (t == QEvent::MouseMove) {
-                PictureMouseMove(e);
-                if (mResizer) {
-                    mResizer->MouseMove(ButtonMask(e->buttons()), shift, x, y);
-                }
-            } else {
-                PictureMouseUp(e);
+        if (t == QEvent::MouseButtonPress) {
+            PictureMouseDown(e);
+            if (mResizer) {
+                mResizer->MouseDown(InputMasks::ButtonMask(e->button()), shift, x, y);
             }
-        } else if (watched == lblCrop) {
-            if (t == QEvent::MouseButtonPress && mCropper) {
-                mCropper->MouseDown(ButtonMask(e->button()), shift, x, y);
-            } else if (t == QEvent::MouseMove && mCropper) {
-                mCropper->MouseMove(ButtonMask(e->buttons()), shift, x, y);
-            } else if (t == QEvent::MouseButtonRelease && e->button() == Qt::RightButton) {
-                mdlMain::ShowCropMenu(this);
+        } else if (t == QEvent::MouseMove) {
+            PictureMouseMove(e);
+            if (mResizer) {
+                mResizer->MouseMove(InputMasks::ButtonMask(e->buttons()), shift, x, y);
             }
+        } else {
+            PictureMouseUp(e);
         }
     } catch (const std::exception& ex) {
         qWarning("Lumora: mouse handling failed: %s", ex.what());
@@ -637,11 +569,7 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
     }
     const int step = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier ? 10 : 1;
     if (lblCrop->isVisible()) {
-        const QPoint p = WindowArithmetic::MoveCropByArrow(lblCrop->geometry(), arrow, step,
-                                                           mFormBorder, width(), height());
-        lblCrop->move(p);
-        // The outline stays one pixel inside the label, where drawing and dragging put it.
-        shpCrop->move(p + QPoint(1, 1));
+        lblCrop->MoveByArrow(arrow, step, mFormBorder);
         return true;
     }
     const QPointF p = WindowArithmetic::MoveWindowByArrow(
@@ -652,6 +580,11 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void frmResize::keyPressEvent(QKeyEvent* event) {
+    // A letter command acts on the release of a press that came without Ctrl, Alt or Meta: a
+    // person often lets Ctrl go before the letter, and Ctrl+C must never capture the screen. A
+    // press that a shortcut took never arrives here.
+    const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    mPlainPressKey = (event->modifiers() & chords) ? 0 : event->key();
     if (!MoveByArrowKey(event->key(), event->modifiers())) {
         QWidget::keyPressEvent(event);
     }
@@ -661,6 +594,8 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
+    const bool plain = mPlainPressKey == event->key();
+    mPlainPressKey = 0;
     const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     switch (event->key()) {
         case Qt::Key_Escape:
@@ -668,10 +603,22 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
             close();
             break;
         case Qt::Key_Menu:
-            mdlMain::ShowCommandPanel(this);
+            if (auto open = WindowServices::WindowOpeners().commandPanel) {
+                open(this);
+            }
             break;
         case Qt::Key_N:
-            mdlMain::OpenPictureWindow(QString(), 0, 0);
+            if (auto open = WindowServices::ShellServices().openPictureWindow) {
+                open(QString(), 0, 0);
+            }
+            break;
+        case Qt::Key_O:
+        case Qt::Key_S:
+        case Qt::Key_A:
+        case Qt::Key_C:
+            if (plain) {
+                RunLetterCommand(event->key());
+            }
             break;
         case Qt::Key_F12:
             if ((event->modifiers() & all) == all) {
@@ -684,17 +631,43 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
     }
 }
 
+void frmResize::RunLetterCommand(int key) {
+    try {
+        switch (key) {
+            case Qt::Key_O:
+                cmdOpenPicture();
+                break;
+            case Qt::Key_S:
+                cmdQuickSave();
+                break;
+            case Qt::Key_A:
+                cmdSaveAs();
+                break;
+            case Qt::Key_C:
+                cmdLoadPictureFromScreen();
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        // a command that fails leaves the window as it was
+    }
+}
+
 // ---- drops, timer, unload ----
 
 void frmResize::OnFilesDropped(const QStringList& paths) {
+    if (mBusy) {
+        return;
+    }
     try {
         if (paths.isEmpty()) {
             return;
         }
         if (paths.size() == 1 && !QFileInfo(paths.first()).isDir()) {
             LoadFromFile(paths.first());
-        } else {
-            mdlMain::ShowBrowser(paths, this);
+        } else if (auto open = WindowServices::WindowOpeners().browser) {
+            open(paths, this);
         }
     } catch (...) {
         // a drop that fails changes nothing
@@ -702,7 +675,7 @@ void frmResize::OnFilesDropped(const QStringList& paths) {
 }
 
 void frmResize::TimerTick(int secondOfMinute) {
-    if (mTipTicks > 0) {
+    if (mTipTicks > 0 && !mBusy) {  // the wait's tip stays while the work runs
         ++mTipTicks;
         if (mTipTicks > 2) {
             lblTip->hide();
@@ -716,26 +689,33 @@ void frmResize::TimerTick(int secondOfMinute) {
             cmdSetFormFocusOFF();
         }
     }
-    if (shpCrop->isVisible()) {
-        static const QColor kBlink[3] = {Qt::black, Qt::white, QColor(0, 0, 255)};
-        shpCrop->setBorderColor(kBlink[secondOfMinute % 3]);
-    }
+    lblCrop->Blink(secondOfMinute);
     if (shpFocus->isVisible()) {
         shpFocus->setBorderColor(secondOfMinute % 2 == 0 ? Qt::black : Qt::white);
     }
 }
 
 void frmResize::closeEvent(QCloseEvent* event) {
+    if (mBusy) {
+        // A save or capture still runs: the window goes from the screen now and unloads when the
+        // work has ended and been reported.
+        event->ignore();
+        mCloseWhenIdle = true;
+        hide();
+        return;
+    }
     QWidget::closeEvent(event);
     if (mUnloaded) {
         return;
     }
     timerSystem->stop();
     // The panel may still hold this window until it is deleted: its history empties, but stays.
-    mBackup->ClearBackup();
+    mModel.History().ClearBackup();
     mResizer.reset();
-    mCropper.reset();
+    lblCrop->Detach();
     // This window still counts as loaded while the shell looks for others.
-    mdlMain::CloseMenusIfLastWindow();
+    if (auto closeMenus = WindowServices::ShellServices().closeMenusIfLastWindow) {
+        closeMenus();
+    }
     mUnloaded = true;
 }

@@ -3,35 +3,43 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 #include "window/IControlGeometry.h"
+#include "window/cPictureModel.h"
 #include "window/mdlAPI_Form.h"
 
+class QEventLoopLocker;
+class QScreen;
 class QLabel;
 class QTimer;
 class PictureViewWidget;
 class OutlineWidget;
 class ClassLumora;
-class ClassCropResize;
-class cBackup;
-class ControlAdapter;
+class CropRectWidget;
+class PixelControlAdapter;
 
 // The image window: a frameless top-level window whose client area is its picture, stretched over
 // the window less a border of mFormBorder pixels. Dragging its edges resizes it, dragging inside
 // moves it, a right-button drag draws the crop rectangle. Its position and size are measured in
 // twips (Left/Top/Width/Height); everything inside it in pixels.
+//
+// The picture, its file and its history live in a cPictureModel; the window shows it and moves as
+// each edit says. Saving and screen capture take time: meanwhile the window shows the wait and
+// ignores its commands (IsBusy), and a close hides it at once but lets the work finish.
 class frmResize : public QWidget, public ITwipsWindow, public IColorKeySurface {
     Q_OBJECT
+    // First, so that the members below can refer to it.
+    cPictureModel mModel;
+
 public:
     explicit frmResize(QWidget* parent = nullptr);
     ~frmResize() override;
 
     // Members other parts of the program read and write.
-    QString mPicFile;      // file the picture came from; "" otherwise
-    QString mPicFileExt;   // copied with mPicFile when a window is duplicated
-    qint32 mOrgWidth = 0;  // the picture's own size, pixels
+    QString& mPicFile = mModel.mPicFile;  // file the picture came from; "" otherwise
+    QString mPicFileExt;                  // copied with mPicFile when a window is duplicated
+    qint32 mOrgWidth = 0;                 // the picture's own size, pixels
     qint32 mOrgHeight = 0;
     qint32 mNowPointColor = 0;  // 0x00BBGGRR under the mouse; -1 outside the window
     bool mFormShape = false;    // the colour-key shape is on
@@ -42,12 +50,24 @@ public:
     QLabel* lblTip = nullptr;
     OutlineWidget* shpFocus = nullptr;
     OutlineWidget* shpCrop = nullptr;
-    QLabel* lblCrop = nullptr;
+    CropRectWidget* lblCrop = nullptr;
     PictureViewWidget* imgView = nullptr;
     QTimer* timerSystem = nullptr;
 
     // Public operations.
+    void cmdOpenPicture();
+    void cmdQuickSave();
+    void cmdSaveAs();
+    void cmdUndo();
+    void cmdClear();
+    void cmdCopy();
+    void cmdPaste();
+    void cmdLoadPictureFromScreen();
+    void cmdCrop();
+    void cmdMask();
+    void cmdGrayPicture();
     void cmdGetOrgWidthHeight();
+    void cmdResize_OrgSize();
     void cmdShowSize();
     void cmdSetFormFocusON();
     void cmdSetFormFocusOFF();
@@ -58,6 +78,8 @@ public:
     void cmdSetFormHaveBorder();
     void cmdSetFormNoBorder();
     bool lnkOpenPicture(const QString& iFileName);
+    // "+90", "-90", "X" or "Y"; false when nothing was turned.
+    bool lnkRotate(const QString& iRotate);
     bool lnkViewResize(qint32 iWidth, qint32 iHeight);  // pixels
     QImage lnkGetCopyPicture();
     bool valHaveBackup() const;
@@ -69,6 +91,10 @@ public:
     bool CropRect(qint32 x, qint32 y, qint32 w, qint32 h);  // picture pixels
     bool MaskRect(qint32 x, qint32 y, qint32 w, qint32 h);  // picture pixels
     bool ApplyViewSize(qint32 w, qint32 h);                 // pixels
+    bool RotateFlip(const QString& iRotate);
+    // Starts writing the shown picture to exactly fileName (a completed name) off this thread;
+    // saveEnded follows. False when there is nothing to save or the window is busy.
+    bool SaveToFile(const QString& fileName);
     bool ShowTip(const QString& text);
     int ShowMessage(const QString& text, int style, const QString& title);
     bool SuspendTopMost();
@@ -78,7 +104,12 @@ public:
     // The picture shown, as stored (its own size).
     QImage Picture() const;
     // Undo history of the window.
-    cBackup& Backup() { return *mBackup; }
+    cBackup& Backup() { return mModel.History(); }
+    // Takes a copy of another window's picture (24 bits), with its file names. False when it has
+    // no picture to copy.
+    bool AdoptPictureOf(const frmResize& source);
+    // True while a save or a screen capture runs; the window's commands wait for it.
+    bool IsBusy() const { return mBusy; }
 
     // Position and size in twips, the unit windows are placed in.
     double LeftTw() const override;
@@ -104,6 +135,12 @@ public:
     // The timer's work, also called by tests with a chosen second of the minute.
     void TimerTick(int secondOfMinute);
 
+signals:
+    // A save started by SaveToFile has ended and been reported; path is the file written.
+    void saveEnded(bool ok, const QString& path);
+    // A screen capture has ended (ok false: the platform gave no picture; nothing changed).
+    void captureEnded(bool ok);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -116,24 +153,33 @@ protected:
 private:
     void Layout();
     void OnFilesDropped(const QStringList& paths);
+    void RunLetterCommand(int key);
     void PictureMouseDown(QMouseEvent* e);
     void PictureMouseMove(QMouseEvent* e);
     void PictureMouseUp(QMouseEvent* e);
     void ShowCropRect(const QRect& r);
+    // Shows the model's picture after it changed.
     void PictureChanged();
-    // Shows what operation makes of the picture; the picture stays as it was when the operation
-    // fails or gives no picture.
-    bool ReplacePicture(const std::function<QImage(const QImage&)>& operation);
+    // Shows the result of an edit and moves and sizes the window as it says.
+    void ApplyEdit(const cPictureModel::Edit& edit);
+    // The shown size of the picture and the crop rectangle, pixels.
+    QSize ShownSize() const;
+    QRect CropRectPx() const;
+    // The wait of a save or capture: the tip, the cursor, and the process kept alive.
+    void BeginBusy(const QString& tip);
+    void EndBusy();
+    void EndSave(bool ok, const QString& path);
+    void FinishCapture(QScreen* screen);
     // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
     void ShapeChanged();
 
-    std::unique_ptr<ControlAdapter> mImageControl;
-    std::unique_ptr<ControlAdapter> mCropControl;
-    std::unique_ptr<ControlAdapter> mCropOutline;
+    std::unique_ptr<PixelControlAdapter> mImageControl;
     std::unique_ptr<ClassLumora> mResizer;
-    std::unique_ptr<ClassCropResize> mCropper;
-    std::unique_ptr<cBackup> mBackup;
-    qint32 mRightDownX = 0;  // pixels, relative to the picture
+    std::unique_ptr<QEventLoopLocker> mBusyLock;
+    bool mBusy = false;
+    bool mCloseWhenIdle = false;  // closed while busy: unload once the work ends
+    int mPlainPressKey = 0;       // a letter key pressed without Ctrl, Alt or Meta
+    qint32 mRightDownX = 0;       // pixels, relative to the picture
     qint32 mRightDownY = 0;
     qint16 mTipTicks = 0;
     qint16 mIdleTicks = 0;

@@ -2,6 +2,7 @@
 
 #include <QRect>
 
+#include "base/InputMasks.h"
 #include "window/IControlGeometry.h"
 
 // Stand-ins for the image window's controls: they hold a geometry and record what the
@@ -10,8 +11,8 @@ namespace ControlFakes {
 
 // Mouse button masks as the controllers take them.
 constexpr qint16 kNone = 0;
-constexpr qint16 kLeft = 1;
-constexpr qint16 kRight = 2;
+constexpr qint16 kLeft = InputMasks::kLeftButton;
+constexpr qint16 kRight = InputMasks::kRightButton;
 
 class FakeControl : public IPointerControl {
 public:

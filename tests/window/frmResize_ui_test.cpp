@@ -6,6 +6,7 @@
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
 #include "support/WindowFixture.h"
+#include "window/CropRectWidget.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include "window/cBackup.h"
+
+// The picture of one image window and what is done to it: the picture at its own size, the file
+// it came from, and the undo history. The window only shows it and moves as each edit says.
+//
+// Every edit is all or nothing: the result is computed first, and only when there is one is the
+// history recorded and the picture replaced. A failed edit (no picture, nothing to keep, no
+// memory) leaves picture, file and history as they were and reports done = false.
+//
+// Sizes and rectangles are pixels. "Shown" is the size at which the window shows the picture,
+// which may differ from its own size. Uses the pixel operations, so it belongs to the
+// user-interface thread.
+class cPictureModel {
+public:
+    // What the window does after an edit.
+    struct Edit {
+        bool done = false;  // false: nothing changed, the window stays as it is
+        QPoint shiftPx;     // move the window by this, pixels
+        QSize viewSize;  // when valid: show the picture at this size (the window's ApplyViewSize)
+    };
+
+    cPictureModel();
+
+    // Full path of the file the picture came from; "" when it came from elsewhere.
+    QString mPicFile;
+
+    // The picture at its own size; null for none.
+    const QImage& Picture() const { return mPicture; }
+    cBackup& History() { return mHistory; }
+    const cBackup& History() const { return mHistory; }
+
+    // A picture from elsewhere: the file name goes, the history stays.
+    void SetPicture(const QImage& iPicture);
+    // Replaces the picture and nothing else (the file name and the history stay).
+    void ReplacePicture(const QImage& iPicture);
+    // Reads a file into the model; false (and nothing changed) when it cannot be read.
+    bool Load(const QString& iFileName);
+
+    // The picture as shown: a new 24-bit picture of exactly iShown's pixels. Null when there is no
+    // picture or it cannot be made.
+    QImage ViewPicture(QSize iShown) const;
+
+    // Cuts the picture down to iRect (pixels of the shown picture; its left and top also name the
+    // window's offset, less iBorder, by which the kept part stays where it was on screen). The
+    // rectangle is clipped to the shown picture; nothing left does nothing. Recorded as "CROP"
+    // with the shift it applied, so that undo moves the window back by exactly that.
+    Edit Crop(QSize iShown, QRect iRect, qint32 iBorder);
+    // Paints iRect (pixels of the shown picture) black on the picture at its own size, scaled by
+    // own ÷ shown and clipped to the picture. Recorded as "MASK" with iRect's left and top.
+    Edit Mask(QSize iShown, QRect iRect);
+    // Turns the whole picture grey at its own size. Recorded as "GRAD" with iAnchor (the crop
+    // rectangle's left and top, pixels).
+    Edit Gray(QSize iShown, QPoint iAnchor);
+    // Rotates or flips: "+90", "-90", "X" (upside down), "Y" (left to right). Not recorded.
+    // viewSize is the shown size turned with the picture when iKeepScale.
+    Edit Rotate(QSize iShown, const QString& iRotate, bool iKeepScale);
+    // Puts the newest snapshot back; its file name goes. An undone crop shifts the window back.
+    // viewSize is the snapshot's size when iFitToOwnSize.
+    Edit Undo(bool iFitToOwnSize);
+
+    // A pasted or captured picture starts a new history. Paste forgets the file name, a capture
+    // keeps it. False (nothing changed) for no picture.
+    bool Paste(const QImage& iPicture);
+    bool Capture(const QImage& iPicture);
+
+private:
+    // Records the shown picture before an edit; false when it cannot be made.
+    bool Record(QSize iShown, const QString& iKind, QPoint iAnchor);
+
+    QImage mPicture;
+    cBackup mHistory;
+};
