@@ -6,6 +6,10 @@ class SilentHandler final : public Handler {
 public:
     int Message(QObject*, const QString&, int, const QString&) override { return 1; }
     bool OpenExternal(const QString&) override { return false; }
+    FileDialogAnswer OpenFile(QObject*, const FileDialogRequest&) override { return {}; }
+    FileDialogAnswer SaveFile(QObject*, const FileDialogRequest&) override { return {}; }
+    QString Folder(QObject*, const QString&) override { return {}; }
+    bool Question(QObject*, const QString&, const QString&) override { return false; }
 };
 
 SilentHandler gSilent;

@@ -2,15 +2,23 @@
 
 #include <QString>
 #include <QStringList>
+#include <deque>
+#include <vector>
 
 #include "dialogs/ModalSeam.h"
 
 // Answers every modal interaction at once and records what was asked, for widget tests.
+// Dialogs and questions take their answers from the queues in order; an empty queue answers like
+// a person pressing Cancel (or No).
 class ScriptedSeam : public ModalSeam::Handler {
 public:
     struct Shown {
         QString text;
         int style;
+        QString title;
+    };
+    struct Asked {
+        QString text;
         QString title;
     };
     ScriptedSeam() { ModalSeam::Install(this); }
@@ -24,7 +32,51 @@ public:
         opened << pathOrUrl;
         return true;
     }
+    ModalSeam::FileDialogAnswer OpenFile(QObject*,
+                                         const ModalSeam::FileDialogRequest& request) override {
+        openRequests.push_back(request);
+        return Next(openAnswers, ModalSeam::FileDialogAnswer{});
+    }
+    ModalSeam::FileDialogAnswer SaveFile(QObject*,
+                                         const ModalSeam::FileDialogRequest& request) override {
+        saveRequests.push_back(request);
+        return Next(saveAnswers, ModalSeam::FileDialogAnswer{});
+    }
+    QString Folder(QObject*, const QString& prompt) override {
+        folderPrompts << prompt;
+        return Next(folderAnswers, QString());
+    }
+    bool Question(QObject*, const QString& text, const QString& title) override {
+        questions.push_back({text, title});
+        return Next(questionAnswers, false);
+    }
+
+    // A chosen file, for the answer queues.
+    static ModalSeam::FileDialogAnswer Chosen(const QString& path, int filterIndex = 0) {
+        return {true, path, filterIndex};
+    }
 
     std::vector<Shown> messages;
     QStringList opened;
+
+    std::deque<ModalSeam::FileDialogAnswer> openAnswers;
+    std::deque<ModalSeam::FileDialogAnswer> saveAnswers;
+    std::deque<QString> folderAnswers;
+    std::deque<bool> questionAnswers;
+
+    std::vector<ModalSeam::FileDialogRequest> openRequests;
+    std::vector<ModalSeam::FileDialogRequest> saveRequests;
+    QStringList folderPrompts;
+    std::vector<Asked> questions;
+
+private:
+    template <typename T>
+    static T Next(std::deque<T>& queue, T whenEmpty) {
+        if (queue.empty()) {
+            return whenEmpty;
+        }
+        T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
 };
