@@ -257,11 +257,14 @@ void frmResize::FinishCapture(QScreen* target) {
         const QRect s = target->geometry();
         const int b = mFormBorder;
         setGeometry(s.x() - b, s.y() - b, s.width() + 2 * b, s.height() + 2 * b);
-        ShowTip(QStringLiteral("拷贝屏幕结束，请使用"));
     }
     if (!mCloseWhenIdle) {
         show();
         RestoreTopMost();
+    }
+    if (ok) {
+        // After showing: the layout of the new size would put the size tip over it.
+        ShowTip(QStringLiteral("拷贝屏幕结束，请使用"));
     }
     EndBusy();
     emit captureEnded(ok);

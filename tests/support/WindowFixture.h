@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QWidget>
 
 #include "app/mdlKestrin_Command.h"
@@ -25,8 +26,13 @@ protected:
         ScreenUnits::OverrideForTesting(0, 0);
     }
     static void CloseAllWindows() {
+        // A top-level widget may own another (a menu's popup): delete only what is still alive.
+        QList<QPointer<QWidget>> all;
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            delete w;
+            all << w;
+        }
+        for (const QPointer<QWidget>& w : all) {
+            delete w.data();
         }
     }
     ScriptedSeam seam;

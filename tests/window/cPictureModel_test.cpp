@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "image/mdlPhotoShop.h"
+#include "support/TestSupport.h"
+#include "window/cPictureModel.h"
+
+using TestSupport::PatternImage;
+using TestSupport::SamePixels;
+
+namespace {
+
+cPictureModel WithPicture(int w, int h) {
+    cPictureModel m;
+    m.SetPicture(PatternImage(w, h));
+    m.mPicFile = QStringLiteral("/p/a.jpg");
+    return m;
+}
+
+bool IsBlack(const QImage& img, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+            if (img.pixel(x, y) != qRgb(0, 0, 0)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A crop keeps exactly the pixels under the rectangle as shown, moves the window by the
+// rectangle's offset less the border, and undo moves it back by exactly that offset.
+struct CropCase {
+    QSize shown;
+    QRect rect;
+    int border;
+    QRect keptOfShown;  // what the result holds, in pixels of the shown picture
+    QPoint shift;
+};
+
+class Cropping : public testing::TestWithParam<CropCase> {};
+
+TEST_P(Cropping, KeepsTheShownPixelsAndUndoesTheMove) {
+    const CropCase c = GetParam();
+    cPictureModel m = WithPicture(40, 30);
+    const QImage before = m.Picture();
+    const QImage shown = mdlPhotoShop::ScalePicture(before, c.shown.width(), c.shown.height());
+
+    const auto edit = m.Crop(c.shown, c.rect, c.border);
+    ASSERT_TRUE(edit.done);
+    EXPECT_EQ(edit.shiftPx, c.shift);
+    EXPECT_EQ(edit.viewSize, c.keptOfShown.size());
+    EXPECT_TRUE(SamePixels(m.Picture(), shown.copy(c.keptOfShown)));
+    EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));  // a crop keeps the file name
+
+    const auto undo = m.Undo(false);
+    ASSERT_TRUE(undo.done);
+    EXPECT_EQ(undo.shiftPx, -c.shift);
+    EXPECT_FALSE(undo.viewSize.isValid());
+    EXPECT_TRUE(SamePixels(m.Picture(), shown));  // the snapshot is the picture as shown
+    EXPECT_EQ(m.mPicFile, QString());
+    EXPECT_FALSE(m.Undo(false).done);  // one level only
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Cropping,
+    testing::Values(CropCase{{40, 30}, {30, 20, 6, 5}, 0, {30, 20, 6, 5}, {30, 20}},
+                    // with the border shown the cut starts at the label's own left and top
+                    CropCase{{40, 30}, {10, 8, 12, 9}, 4, {10, 8, 12, 9}, {6, 4}},
+                    // shown at half size: the result has the rectangle's shown size
+                    CropCase{{20, 15}, {2, 3, 10, 6}, 0, {2, 3, 10, 6}, {2, 3}},
+                    // reaching past the picture: clipped to it
+                    CropCase{{40, 30}, {35, 25, 20, 20}, 0, {35, 25, 5, 5}, {35, 25}}));
+
+TEST(PictureModel, EditsThatCannotBeDoneChangeNothing) {
+    cPictureModel m = WithPicture(40, 30);
+    const QImage before = m.Picture();
+    EXPECT_FALSE(m.Crop({40, 30}, {50, 50, 10, 10}, 0).done);  // outside the picture
+    EXPECT_FALSE(m.Crop({40, 30}, {5, 5, 10, 0}, 0).done);     // no height
+    EXPECT_FALSE(m.Mask({40, 30}, {45, 0, 5, 5}).done);
+    EXPECT_FALSE(m.Rotate({40, 30}, QStringLiteral("45"), true).done);
+    EXPECT_FALSE(m.Paste(QImage()));
+    EXPECT_FALSE(m.Capture(QImage()));
+    EXPECT_EQ(m.History().Count(), 0);
+    EXPECT_TRUE(SamePixels(m.Picture(), before));
+    EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));
+
+    cPictureModel empty;
+    EXPECT_FALSE(empty.Gray({40, 30}, {}).done);
+    EXPECT_FALSE(empty.Rotate({40, 30}, QStringLiteral("+90"), true).done);
+    EXPECT_FALSE(empty.Crop({40, 30}, {1, 1, 5, 5}, 0).done);
+    EXPECT_EQ(empty.History().Count(), 0);
+    EXPECT_FALSE(empty.Load(TestSupport::DataFile("no such file.png")));
+}
+
+TEST(PictureModel, MaskScalesTheRectangleToTheOwnSizeAndRecordsItsCorner) {
+    cPictureModel m = WithPicture(40, 30);
+    const auto edit = m.Mask({20, 15}, {5, 5, 10, 10});  // shown at half size
+    ASSERT_TRUE(edit.done);
+    EXPECT_TRUE(edit.shiftPx.isNull());
+    EXPECT_FALSE(edit.viewSize.isValid());
+    EXPECT_EQ(m.Picture().size(), QSize(40, 30));
+    EXPECT_TRUE(IsBlack(m.Picture(), {10, 10, 20, 20}));
+    EXPECT_FALSE(IsBlack(m.Picture(), {9, 9, 1, 1}));
+    EXPECT_EQ(m.History().NextOper(), QStringLiteral("MASK"));
+    EXPECT_EQ(QPoint(m.History().NextLeft(), m.History().NextTop()), QPoint(5, 5));
+    EXPECT_TRUE(m.Undo(false).shiftPx.isNull());  // only a crop moves the window back
+
+    // reaching into the band on the right: blackened up to the picture's edge
+    cPictureModel banded = WithPicture(40, 30);
+    ASSERT_TRUE(banded.Mask({40, 30}, {35, 0, 9, 4}).done);
+    EXPECT_TRUE(IsBlack(banded.Picture(), {35, 0, 5, 4}));
+}
+
+TEST(PictureModel, GreyRotateAndPasteFollowTheirHistoryRules) {
+    cPictureModel m = WithPicture(40, 30);
+    ASSERT_TRUE(m.Gray({40, 30}, {7, 8}).done);
+    EXPECT_EQ(m.History().NextOper(), QStringLiteral("GRAD"));
+    EXPECT_EQ(m.History().NextLeft(), 7);
+    const QRgb p = m.Picture().pixel(3, 3);
+    EXPECT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+
+    const auto turned = m.Rotate({80, 60}, QStringLiteral("+90"), true);
+    ASSERT_TRUE(turned.done);
+    EXPECT_EQ(m.Picture().size(), QSize(30, 40));
+    EXPECT_EQ(turned.viewSize, QSize(60, 80));
+    EXPECT_EQ(m.History().Count(), 1);  // turns are not recorded
+    EXPECT_FALSE(m.Rotate({80, 60}, QStringLiteral("X"), false).viewSize.isValid());
+
+    EXPECT_TRUE(m.Capture(PatternImage(5, 5)));
+    EXPECT_EQ(m.History().Count(), 0);
+    EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));  // a capture keeps the file name
+    ASSERT_TRUE(m.Gray({5, 5}, {}).done);
+    EXPECT_TRUE(m.Paste(PatternImage(6, 4)));
+    EXPECT_EQ(m.History().Count(), 0);
+    EXPECT_EQ(m.mPicFile, QString());
+    EXPECT_EQ(m.Undo(true).done, false);
+}
+
+}  // namespace
