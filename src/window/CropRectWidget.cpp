@@ -71,14 +71,26 @@ namespace {
 QPointF Twips(const QMouseEvent* e, const ITwipsWindow* w) {
     return {e->position().x() * w->TwipsPerPixelX(), e->position().y() * w->TwipsPerPixelY()};
 }
+
+// No exception leaves an event handler: a drag that fails leaves the rectangle where it was.
+template <typename F>
+void Guarded(F f) {
+    try {
+        f();
+    } catch (...) {
+        qWarning("Lumora: crop rectangle drag failed");
+    }
+}
 }  // namespace
 
 void CropRectWidget::mousePressEvent(QMouseEvent* e) {
     if (mCropper) {
         const QPointF t = Twips(e, mTwips);
-        mCropper->MouseDown(InputMasks::ButtonMask(e->button()),
-                            InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
-                            static_cast<float>(t.y()));
+        Guarded([&] {
+            mCropper->MouseDown(InputMasks::ButtonMask(e->button()),
+                                InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
+                                static_cast<float>(t.y()));
+        });
     }
     e->accept();
 }
@@ -86,9 +98,11 @@ void CropRectWidget::mousePressEvent(QMouseEvent* e) {
 void CropRectWidget::mouseMoveEvent(QMouseEvent* e) {
     if (mCropper) {
         const QPointF t = Twips(e, mTwips);
-        mCropper->MouseMove(InputMasks::ButtonMask(e->buttons()),
-                            InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
-                            static_cast<float>(t.y()));
+        Guarded([&] {
+            mCropper->MouseMove(InputMasks::ButtonMask(e->buttons()),
+                                InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
+                                static_cast<float>(t.y()));
+        });
     }
     e->accept();
 }

@@ -1,0 +1,135 @@
+// The image window's border, colour-key shape, opacity and position on the screen.
+
+#include "window/frmResize.h"
+
+#include <QBitmap>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTime>
+#include <QTimer>
+#include "base/InputMasks.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
+#include "dialogs/ModalSeam.h"
+#include "dialogs/mdlKestrin_Version.h"
+#include "image/mdlPhotoShop.h"
+#include "settings/mdlOption.h"
+#include "window/ClassLumora.h"
+#include "window/CropRectWidget.h"
+#include "window/OutlineWidget.h"
+#include "window/PictureViewWidget.h"
+#include "window/PixelControlAdapter.h"
+#include "window/WindowArithmetic.h"
+#include "window/WindowServices.h"
+#include "window/mdlAPI_Form.h"
+
+using Rounding::Round32;
+
+void frmResize::ShapeChanged() {
+    if (!mFormShape || mShapeRefreshPending) {
+        return;
+    }
+    mShapeRefreshPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            mShapeRefreshPending = false;
+            if (mFormShape) {
+                mdlAPI_Form::RefreshColorKey(this);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+QRegion frmResize::KeptRegion(qint32 colour) {
+    QRegion kept;
+    if (WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb()) != colour) {
+        kept = QRegion(rect()) - QRegion(imgView->geometry());
+    }
+    const QImage& shown = imgView->shownPicture();
+    if (!shown.isNull()) {
+        if (shown.cacheKey() != mKeptPictureImage || colour != mKeptPictureKey) {
+            mKeptPicture = QRegion(QBitmap::fromImage(
+                shown.createMaskFromColor(WindowArithmetic::RgbOf(colour), Qt::MaskInColor)));
+            mKeptPictureImage = shown.cacheKey();
+            mKeptPictureKey = colour;
+        }
+        kept += mKeptPicture.translated(imgView->pos());
+    }
+    // Controls over the picture show their own pixels: the tip whole, the outlines and the crop
+    // label's frame as one-pixel rings.
+    if (lblTip->isVisible()) {
+        kept += lblTip->geometry();
+    }
+    for (QWidget* ring : {static_cast<QWidget*>(shpFocus), static_cast<QWidget*>(shpCrop),
+                          static_cast<QWidget*>(lblCrop)}) {
+        if (ring->isVisible()) {
+            const QRect g = ring->geometry();
+            kept += QRegion(g) - QRegion(g.adjusted(1, 1, -1, -1));
+        }
+    }
+    return kept;
+}
+
+// ---- appearance ----
+
+void frmResize::cmdSetFormHaveBorder() {
+    if (mFormBorder > 0) {
+        return;
+    }
+    mFormBorder = 4;
+    const double tx = TwipsPerPixelX();
+    const double ty = TwipsPerPixelY();
+    SetGeometryTw(Round32(LeftTw() - 4 * tx), Round32(TopTw() - 4 * ty),
+                  Round32(WidthTw() + 8 * tx), Round32(HeightTw() + 8 * ty));
+    Layout();
+}
+
+void frmResize::cmdSetFormNoBorder() {
+    if (mFormBorder == 0) {
+        return;
+    }
+    const qint32 b = mFormBorder;
+    mFormBorder = 0;
+    const double tx = TwipsPerPixelX();
+    const double ty = TwipsPerPixelY();
+    SetGeometryTw(Round32(LeftTw() + b * tx), Round32(TopTw() + b * ty),
+                  Round32(WidthTw() - 2 * b * tx), Round32(HeightTw() - 2 * b * ty));
+    Layout();
+}
+
+void frmResize::cmdSetFormShape() {
+    const bool focusShown = shpFocus->isVisible();
+    const bool tipShown = lblTip->isVisible();
+    shpFocus->hide();
+    lblTip->hide();
+    const qint32 key = SampleColor(QPoint(mFormBorder + 1, mFormBorder + 1));
+    mdlAPI_Form::SetColorKeyShape(this, key);
+    shpFocus->setVisible(focusShown);
+    lblTip->setVisible(tipShown);
+    mTouming = 100;
+    mFormShape = true;
+    ShapeChanged();  // the tip and the frame are back over the picture
+}
+
+void frmResize::cmdResetFormShape() {
+    mdlAPI_Form::ClearLayered(this);
+    mTouming = 100;
+    mFormShape = false;
+}
+
+void frmResize::cmdSetTouming() {
+    mdlAPI_Form::SetOpacity(this, WindowArithmetic::AlphaFromPercent(mTouming), false);
+    mFormShape = false;
+}
+
+void frmResize::cmdAutoPosition() {
+    const QPointF p = WindowArithmetic::AutoPosition({LeftTw(), TopTw(), WidthTw(), HeightTw()},
+                                                     ScreenUnits::ScreenWidthTwips(),
+                                                     ScreenUnits::ScreenHeightTwips());
+    MoveTw(p.x(), p.y());
+}

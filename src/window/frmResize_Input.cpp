@@ -1,0 +1,261 @@
+// The image window's mouse, keyboard and drops.
+
+#include "window/frmResize.h"
+
+#include <QBitmap>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTime>
+#include <QTimer>
+#include "base/InputMasks.h"
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
+#include "dialogs/ModalSeam.h"
+#include "dialogs/mdlKestrin_Version.h"
+#include "image/mdlPhotoShop.h"
+#include "settings/mdlOption.h"
+#include "window/ClassLumora.h"
+#include "window/CropRectWidget.h"
+#include "window/OutlineWidget.h"
+#include "window/PictureViewWidget.h"
+#include "window/PixelControlAdapter.h"
+#include "window/WindowArithmetic.h"
+#include "window/WindowServices.h"
+#include "window/mdlAPI_Form.h"
+
+using Rounding::Round32;
+
+// ---- mouse ----
+
+qint32 frmResize::SampleColor(QPoint p) {
+    if (!rect().contains(p)) {
+        return -1;
+    }
+    const QPoint inView = p - imgView->pos();
+    const QImage& shown = imgView->shownPicture();
+    if (!shown.isNull() && shown.rect().contains(inView)) {
+        return WindowArithmetic::ColourRef(shown.pixel(inView));
+    }
+    return WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb());
+}
+
+void frmResize::PictureMouseDown(QMouseEvent* e) {
+    lblCrop->HideRect();
+    const QPoint px = e->position().toPoint();
+    mNowPointColor = SampleColor(px + imgView->pos());
+    mIdleTicks = 1;
+    if (e->button() == Qt::LeftButton) {
+        cmdSetFormFocusON();
+    } else if (e->button() == Qt::RightButton) {
+        mRightDownX = Round32(e->position().x());
+        mRightDownY = Round32(e->position().y());
+    }
+}
+
+void frmResize::PictureMouseMove(QMouseEvent* e) {
+    mNowPointColor = SampleColor(e->position().toPoint() + imgView->pos());
+    mIdleTicks = 1;
+    if (e->buttons() != Qt::RightButton) {
+        return;
+    }
+    const auto r = WindowArithmetic::CropFromDrag(
+        {mRightDownX, mRightDownY}, Round32(e->position().x()), Round32(e->position().y()),
+        imgView->width(), imgView->height());
+    if (r) {
+        ShowCropRect(*r);
+    }
+}
+
+void frmResize::ShowCropRect(const QRect& r) {
+    // Picture-relative values used as window coordinates, as the crop commands read them back.
+    lblCrop->ShowRect(r);
+    // the tip and the focus frame are drawn over the rectangle
+    shpFocus->raise();
+    lblTip->raise();
+    ShowTip(QStringLiteral("%1 * %2").arg(lblCrop->width()).arg(lblCrop->height()));
+}
+
+void frmResize::PictureMouseUp(QMouseEvent* e) {
+    if (e->button() != Qt::RightButton) {
+        return;
+    }
+    const auto& open = WindowServices::WindowOpeners();
+    const auto& opener = lblCrop->isVisible() ? open.cropMenu : open.commandPanel;
+    if (opener) {
+        opener(this);
+    }
+}
+
+bool frmResize::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (watched != imgView &&
+        (t == QEvent::Show || t == QEvent::Hide || t == QEvent::Move || t == QEvent::Resize)) {
+        ShapeChanged();  // a control over the picture appeared, went or moved
+    }
+    if (t != QEvent::MouseButtonPress && t != QEvent::MouseMove &&
+        t != QEvent::MouseButtonRelease) {
+        return QWidget::eventFilter(watched, event);
+    }
+    if (mBusy) {
+        return true;  // no drags or crop rectangles while a save or capture runs
+    }
+    if (watched != imgView) {
+        return false;
+    }
+    auto* e = static_cast<QMouseEvent*>(event);
+    // Positions reach the controllers in twips, relative to the control.
+    const auto x = static_cast<float>(e->position().x() * TwipsPerPixelX());
+    const auto y = static_cast<float>(e->position().y() * TwipsPerPixelY());
+    const qint16 shift = InputMasks::ShiftMask(e->modifiers());
+    try {
+        if (t == QEvent::MouseButtonPress) {
+            PictureMouseDown(e);
+            if (mResizer) {
+                mResizer->MouseDown(InputMasks::ButtonMask(e->button()), shift, x, y);
+            }
+        } else if (t == QEvent::MouseMove) {
+            PictureMouseMove(e);
+            if (mResizer) {
+                mResizer->MouseMove(InputMasks::ButtonMask(e->buttons()), shift, x, y);
+            }
+        } else {
+            PictureMouseUp(e);
+        }
+    } catch (const std::exception& ex) {
+        qWarning("Lumora: mouse handling failed: %s", ex.what());
+    } catch (...) {
+        qWarning("Lumora: mouse handling failed");
+    }
+    return false;
+}
+
+// ---- keyboard ----
+
+bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
+    WindowArithmetic::Arrow arrow;
+    switch (key) {
+        case Qt::Key_Left:
+            arrow = WindowArithmetic::Arrow::Left;
+            break;
+        case Qt::Key_Up:
+            arrow = WindowArithmetic::Arrow::Up;
+            break;
+        case Qt::Key_Right:
+            arrow = WindowArithmetic::Arrow::Right;
+            break;
+        case Qt::Key_Down:
+            arrow = WindowArithmetic::Arrow::Down;
+            break;
+        default:
+            return false;
+    }
+    const int step = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier ? 10 : 1;
+    if (lblCrop->isVisible()) {
+        lblCrop->MoveByArrow(arrow, step, mFormBorder);
+        return true;
+    }
+    const QPointF p = WindowArithmetic::MoveWindowByArrow(
+        {LeftTw(), TopTw(), WidthTw(), HeightTw()}, arrow, step, TwipsPerPixelX(), TwipsPerPixelY(),
+        ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
+    MoveTw(p.x(), p.y());
+    return true;
+}
+
+void frmResize::keyPressEvent(QKeyEvent* event) {
+    // A letter command acts on the release of a press that came without Ctrl, Alt or Meta: a
+    // person often lets Ctrl go before the letter, and Ctrl+C must never capture the screen. A
+    // press that a shortcut took never arrives here.
+    const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    mPlainPressKey = (event->modifiers() & chords) ? 0 : event->key();
+    if (!MoveByArrowKey(event->key(), event->modifiers())) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void frmResize::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    const bool plain = mPlainPressKey == event->key();
+    mPlainPressKey = 0;
+    const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+    switch (event->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Delete:
+            close();
+            break;
+        case Qt::Key_Menu:
+            if (auto open = WindowServices::WindowOpeners().commandPanel) {
+                open(this);
+            }
+            break;
+        case Qt::Key_N:
+            if (auto open = WindowServices::ShellServices().openPictureWindow) {
+                open(QString(), 0, 0);
+            }
+            break;
+        case Qt::Key_O:
+        case Qt::Key_S:
+        case Qt::Key_A:
+        case Qt::Key_C:
+            if (plain) {
+                RunLetterCommand(event->key());
+            }
+            break;
+        case Qt::Key_F12:
+            if ((event->modifiers() & all) == all) {
+                ShowMessage(mdlKestrin_Version::GetVersionText(), ModalSeam::Information,
+                            mdlKestrin_Version::VersionBoxTitle());
+            }
+            break;
+        default:
+            QWidget::keyReleaseEvent(event);
+    }
+}
+
+void frmResize::RunLetterCommand(int key) {
+    try {
+        switch (key) {
+            case Qt::Key_O:
+                cmdOpenPicture();
+                break;
+            case Qt::Key_S:
+                cmdQuickSave();
+                break;
+            case Qt::Key_A:
+                cmdSaveAs();
+                break;
+            case Qt::Key_C:
+                cmdLoadPictureFromScreen();
+                break;
+            default:
+                break;
+        }
+    } catch (...) {
+        // a command that fails leaves the window as it was
+    }
+}
+
+// ---- drops, timer, unload ----
+
+void frmResize::OnFilesDropped(const QStringList& paths) {
+    if (mBusy) {
+        return;
+    }
+    try {
+        if (paths.isEmpty()) {
+            return;
+        }
+        if (paths.size() == 1 && !QFileInfo(paths.first()).isDir()) {
+            LoadFromFile(paths.first());
+        } else if (auto open = WindowServices::WindowOpeners().browser) {
+            open(paths, this);
+        }
+    } catch (...) {
+        // a drop that fails changes nothing
+    }
+}
