@@ -99,9 +99,9 @@ void frmResize::cmdQuickSave() {
         return;
     }
     const auto& o = mdlOption::Options();
-    const QString target =
-        SaveNaming::QuickSaveTarget(mPicFile, o.QuickSavePath, o.SupportFileSave,
-                                    mdlKestrin_File::GetDesktopFolder(), mPicFile);
+    const QString picFile = mPicFile;  // read and written by the naming: not one string for both
+    const QString target = SaveNaming::QuickSaveTarget(
+        picFile, o.QuickSavePath, o.SupportFileSave, mdlKestrin_File::GetDesktopFolder(), mPicFile);
     if (target.isEmpty()) {
         ShowMessage(QStringLiteral("无法保存！（无效文件名）"), ModalSeam::Critical,
                     QStringLiteral("ERROR"));
