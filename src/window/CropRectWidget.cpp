@@ -66,45 +66,33 @@ void CropRectWidget::Detach() {
     mCropper.reset();
 }
 
-namespace {
-// Positions reach the controller in twips, relative to the label.
-QPointF Twips(const QMouseEvent* e, const ITwipsWindow* w) {
-    return {e->position().x() * w->TwipsPerPixelX(), e->position().y() * w->TwipsPerPixelY()};
-}
-
-// No exception leaves an event handler: a drag that fails leaves the rectangle where it was.
-template <typename F>
-void Guarded(F f) {
+void CropRectWidget::Forward(QMouseEvent* e) {
+    e->accept();
+    if (!mCropper) {
+        return;
+    }
+    // Positions reach the controller in twips, relative to the label.
+    const auto x = static_cast<float>(e->position().x() * mTwips->TwipsPerPixelX());
+    const auto y = static_cast<float>(e->position().y() * mTwips->TwipsPerPixelY());
+    const qint16 shift = InputMasks::ShiftMask(e->modifiers());
+    // No exception leaves an event handler: a drag that fails leaves the rectangle where it was.
     try {
-        f();
+        if (e->type() == QEvent::MouseButtonPress) {
+            mCropper->MouseDown(InputMasks::ButtonMask(e->button()), shift, x, y);
+        } else {
+            mCropper->MouseMove(InputMasks::ButtonMask(e->buttons()), shift, x, y);
+        }
     } catch (...) {
         qWarning("Lumora: crop rectangle drag failed");
     }
 }
-}  // namespace
 
 void CropRectWidget::mousePressEvent(QMouseEvent* e) {
-    if (mCropper) {
-        const QPointF t = Twips(e, mTwips);
-        Guarded([&] {
-            mCropper->MouseDown(InputMasks::ButtonMask(e->button()),
-                                InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
-                                static_cast<float>(t.y()));
-        });
-    }
-    e->accept();
+    Forward(e);
 }
 
 void CropRectWidget::mouseMoveEvent(QMouseEvent* e) {
-    if (mCropper) {
-        const QPointF t = Twips(e, mTwips);
-        Guarded([&] {
-            mCropper->MouseMove(InputMasks::ButtonMask(e->buttons()),
-                                InputMasks::ShiftMask(e->modifiers()), static_cast<float>(t.x()),
-                                static_cast<float>(t.y()));
-        });
-    }
-    e->accept();
+    Forward(e);
 }
 
 void CropRectWidget::mouseReleaseEvent(QMouseEvent* e) {

@@ -46,6 +46,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // Hands a press or move to the drag controller.
+    void Forward(QMouseEvent* e);
+
     ITwipsWindow* mTwips;
     OutlineWidget* mOutline;
     std::unique_ptr<PixelControlAdapter> mLabelControl;
