@@ -14,6 +14,7 @@
 
 #include "image/MFreeImage.h"
 #include "image/cDecodePool.h"
+#include "image/mdlPictureFile.h"
 
 namespace {
 
@@ -64,9 +65,9 @@ void BM_Decode24MpJpeg_InProcess(benchmark::State& state) {
 
 void BM_Decode24MpJpeg_Worker(benchmark::State& state) {
     const QString& path = BigJpeg();
-    MFreeImage::LoadPictureFile(path);  // the pool is warm before timing starts
+    mdlPictureFile::LoadPictureFile(path);  // the pool is warm before timing starts
     for (auto _ : state) {
-        const QImage picture = MFreeImage::LoadPictureFile(path);
+        const QImage picture = mdlPictureFile::LoadPictureFile(path);
         benchmark::DoNotOptimize(TouchPages(picture));
     }
 }
@@ -81,7 +82,7 @@ double Median(std::vector<double> values) {
 void BM_Decode24MpJpeg_Paired(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     const QString& path = BigJpeg();
-    MFreeImage::LoadPictureFile(path);
+    mdlPictureFile::LoadPictureFile(path);
     std::vector<double> local;
     std::vector<double> worker;
     std::vector<double> ratio;
@@ -94,7 +95,7 @@ void BM_Decode24MpJpeg_Paired(benchmark::State& state) {
         }
         const auto t1 = Clock::now();
         {
-            const QImage picture = MFreeImage::LoadPictureFile(path);
+            const QImage picture = mdlPictureFile::LoadPictureFile(path);
             benchmark::DoNotOptimize(TouchPages(picture));
         }
         const auto t2 = Clock::now();

@@ -6,7 +6,7 @@
 //   b. a repaint at an unchanged size, served from the window's stretched copy; the goal is at
 //      least 10 times cheaper than a;
 //   c. opening a 6000 x 4000 JPEG the way the command line does (mdlMain::OpenPictureWindow, up to
-//      the window's first paint) beside MFreeImage::LoadPictureFile of the same file alone, as
+//      the window's first paint) beside mdlPictureFile::LoadPictureFile of the same file alone, as
 //      separate benchmarks and as back-to-back pairs; the goal is at most 1.2 times the decode.
 //      Measured with the option ResizeWhenOpen off (the default: the window keeps its 61 x 61
 //      design size) and on (the window fitted to the screen, so the first paint stretches the
@@ -41,6 +41,7 @@
 
 #include "app/mdlMain.h"
 #include "image/MFreeImage.h"
+#include "image/mdlPictureFile.h"
 #include "settings/mdlOption.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"
@@ -121,7 +122,7 @@ bool Prepare(const QTemporaryDir& dir) {
             data.failure = QStringLiteral("the JPEG could not be written");
             return false;
         }
-        data.picture = MFreeImage::LoadPictureFile(data.jpeg);
+        data.picture = mdlPictureFile::LoadPictureFile(data.jpeg);
         data.palette = PalettePicture(data.picture);
     } catch (const std::exception& e) {
         data.failure = QString::fromUtf8(e.what());
@@ -285,7 +286,7 @@ void BM_LoadPictureFile(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        QImage picture = MFreeImage::LoadPictureFile(Data().jpeg);
+        QImage picture = mdlPictureFile::LoadPictureFile(Data().jpeg);
         benchmark::DoNotOptimize(picture.constBits());
         state.PauseTiming();
         picture = QImage();
@@ -339,7 +340,7 @@ void BM_OpenDecodePairs(benchmark::State& state) {
                 QCoreApplication::processEvents();
             } else {
                 QImage picture;
-                decode = Measure([&] { picture = MFreeImage::LoadPictureFile(Data().jpeg); });
+                decode = Measure([&] { picture = mdlPictureFile::LoadPictureFile(Data().jpeg); });
             }
         }
         if (!painted) {

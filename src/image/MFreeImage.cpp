@@ -11,7 +11,6 @@
 #include <mutex>
 
 #include "base/NumberedError.h"
-#include "image/cDecodePool.h"
 
 namespace MFreeImage {
 
@@ -110,6 +109,25 @@ FIBITMAP* ToStandardBitmap(FIBITMAP* b) {
         default:
             return FreeImage_ConvertToStandardType(b, TRUE);
     }
+}
+
+// True when FreeImage can write ordinary bitmaps in iFormat.
+bool WritesBitmaps(FREE_IMAGE_FORMAT format) {
+    return FreeImage_FIFSupportsExportType(format, FIT_BITMAP) &&
+           FreeImage_FIFSupportsWriting(format);
+}
+
+// The one rule for the name a save writes: the format's primary extension is appended when the
+// name's own is not one of the format's.
+QString CompletedFor(FREE_IMAGE_FORMAT format, const QString& fileName) {
+    return IsExtensionOfFormat(format, fileName)
+               ? fileName
+               : fileName + QLatin1Char('.') + PrimaryExtension(format);
+}
+
+FREE_IMAGE_FORMAT FormatOfName(const QString& fileName) {
+    EnsureInitialised();
+    return FreeImage_GetFIFFromFilename(QFile::encodeName(fileName).constData());
 }
 
 }  // namespace
@@ -227,22 +245,6 @@ void CopyPictureRows(FIBITMAP* b, const PictureLayout& layout, int first, int co
     }
 }
 
-QImage LoadPictureFile(const QString& iFileName) {
-#if defined(Q_OS_LINUX)
-    // Decoding happens in a worker process: a file that crashes, hangs or floods a decoder takes
-    // the worker down, never the program.
-    QImage picture = cDecodePool::Shared().Decode(iFileName);
-#else
-    QImage picture = ImageToPicture(LoadImageFile(iFileName, 0), true);
-#endif
-    if (picture.isNull()) {
-        // Also a picture the program cannot hold: reported like a file it cannot read, so no
-        // caller mistakes it for success.
-        RaiseInvalidPicture();
-    }
-    return picture;
-}
-
 bool SavePictureFile(const QImage& iPicture, const QString& iFileName) {
     if (iPicture.isNull()) {
         throw NumberedError(91, kSource, ErrorText::ObjectNotSet);
@@ -252,6 +254,14 @@ bool SavePictureFile(const QImage& iPicture, const QString& iFileName) {
         RaiseInvalidPicture();
     }
     return SaveImageFile(bitmap, iFileName, -1, 0);
+}
+
+QString CompletedFileName(const QString& iFileName) {
+    const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
+    if (format == FIF_UNKNOWN || !WritesBitmaps(format)) {
+        return QString();
+    }
+    return CompletedFor(format, iFileName);
 }
 
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
@@ -301,23 +311,20 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     BitmapPtr bitmap(iBitmap);
     auto format = static_cast<FREE_IMAGE_FORMAT>(iFormat);
     if (format == FIF_UNKNOWN) {
-        format = FreeImage_GetFIFFromFilename(QFile::encodeName(iFileName).constData());
+        format = FormatOfName(iFileName);
     }
     if (format == FIF_UNKNOWN) {
         RaiseInvalidCall(QStringLiteral(
             "Unknown image format. Neither an explicit image format was specified nor any known "
             "image format was parsed from the filename given."));
     }
-    if (!FreeImage_FIFSupportsExportType(format, FIT_BITMAP) ||
-        !FreeImage_FIFSupportsWriting(format)) {
+    if (!WritesBitmaps(format)) {
         RaiseInvalidCall(QStringLiteral("FreeImage Library plugin '") +
                          FromLibrary(FreeImage_GetFormatFromFIF(format)) +
                          QStringLiteral("' is unable to write images of the image format "
                                         "requested."));
     }
-    const QString target = IsExtensionOfFormat(format, iFileName)
-                               ? iFileName
-                               : iFileName + QLatin1Char('.') + PrimaryExtension(format);
+    const QString target = CompletedFor(format, iFileName);
     if (!bitmap) {
         return false;
     }
@@ -356,14 +363,19 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     if (!FreeImage_AcquireMemory(encoded.get(), &data, &size)) {
         return false;
     }
+    // Written beside the target under another name and renamed over it once complete, so a full
+    // disk or a crash never leaves the old file half replaced. Where no such file can be made (a
+    // folder without write permission) the save fails: writing in place would risk the old file.
+    // QSaveFile writes through a symbolic link to the file it points to, and refuses a folder.
     QSaveFile file(target);
-    // A folder that cannot take a temporary file still lets an existing writable file be replaced.
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
+    // The flush is checked here: a write error left in the buffer must not reach commit, which
+    // would rename an incomplete file over the old one.
     if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
-        static_cast<qint64>(size)) {
+            static_cast<qint64>(size) ||
+        !file.flush()) {
         file.cancelWriting();
         return false;
     }

@@ -26,32 +26,36 @@ struct FIBITMAP;
 // from any thread.
 namespace MFreeImage {
 
-// Reads a picture file. Raises 481 when it cannot be read; never returns a null picture. The file
-// is decoded in a worker process (see cDecodePool), so a file that crashes, hangs or floods a
-// decoder only fails this call.
-QImage LoadPictureFile(const QString& iFileName);
-
-// Writes iPicture to iFileName in the format of its extension, lowering the colour depth where
-// the format needs it. The name may be completed (see SaveImageFile). Returns true when the file
-// was written; false when the library could not encode the picture at any depth or the file could
-// not be written (an existing file of that name is then left as it was). Raises 91 for a null
-// picture, 481 when the picture's pixels cannot be copied, 5 for a format that is unknown or
-// cannot write bitmaps.
+// Writes iPicture to CompletedFileName(iFileName) in the format of its extension, lowering the
+// colour depth where the format needs it. Returns true when the file was written; false when the
+// library could not encode the picture at any depth or the file could not be written whole. A
+// file is replaced only once the new one is complete: on false an existing file of that name is
+// left exactly as it was, and no temporary file stays behind. A symbolic link is written through
+// (the file it points to is replaced, the link stays); a folder of that name is never touched.
+// Raises 91 for a null picture, 481 when the picture's pixels cannot be copied, 5 for a format
+// that is unknown or cannot write bitmaps.
 bool SavePictureFile(const QImage& iPicture, const QString& iFileName);
 
-// ---- The FreeImage layer that serves the two above. Used by this module, the decode worker and
-// ---- their tests only. A "format" is a FreeImage format identifier, -1 for unknown.
+// The name SavePictureFile writes for iFileName: the format follows the extension; when the
+// extension is not one of the format's own (compared case-sensitively) the format's primary
+// extension is appended: photo.JPG -> photo.JPG.jpg. Empty when the format is unknown or cannot
+// write bitmaps.
+QString CompletedFileName(const QString& iFileName);
+
+// ---- The FreeImage layer under the functions above and mdlPictureFile. Used by this module,
+// ---- mdlPictureFile, the decode worker and their tests only. A "format" is a FreeImage
+// ---- format identifier, -1 for unknown.
 
 // Decodes iFileName with FreeImage in the calling process: the decode worker's side of
-// LoadPictureFile (nothing else in the program calls it; FreeImage_Load is called nowhere else).
+// mdlPictureFile::LoadPictureFile (nothing else in the program calls it, except mdlPictureFile
+// where there is no worker; FreeImage_Load is called nowhere else).
 // The format follows the name's extension alone. Returns a standard bitmap (8 bits per channel at
 // most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
 // when the file cannot be read.
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0);
 
-// Encodes iBitmap and writes it. iFormat -1 takes the format from the name. When the name's
-// extension is not one of the format's own (compared case-sensitively) the format's primary
-// extension is appended: photo.JPG is written as photo.JPG.jpg. The depth walks down
+// Encodes iBitmap and writes it, as SavePictureFile says. iFormat -1 takes the format from the
+// name; the name is completed for the format as CompletedFileName says. The depth walks down
 // (PreviousColorDepth) from the bitmap's own until the format accepts it, and on down while the
 // writer refuses a depth it claimed to accept. Frees iBitmap and every bitmap it makes, on every
 // path. Raises 5 as SavePictureFile says.

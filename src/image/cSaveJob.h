@@ -6,6 +6,13 @@
 
 // Writes a picture file off the user-interface thread (MFreeImage::SavePictureFile on a worker
 // thread), so that encoding a large picture never freezes a window.
+//
+// The save thread never touches the job: its result travels through a small object of its own
+// that outlives the save. So the job's parent may be deleted while a save runs (the job goes with
+// it and nothing is emitted); the save still ends with the file complete, or untouched when it
+// fails. Every error, exceptions included, is a failed save (finished(false)). The picture is
+// shared, not copied: QImage's copy-on-write keeps the thread's pixels as they were when the
+// caller changes its picture.
 class cSaveJob : public QObject {
     Q_OBJECT
 public:
@@ -25,4 +32,6 @@ signals:
 
 private:
     explicit cSaveJob(QObject* iParent);
+    // On the job's own thread: emits finished and schedules the job's deletion.
+    void Finish(bool ok);
 };

@@ -18,6 +18,7 @@
 #include "base/NumberedError.h"
 #include "image/MFreeImage.h"
 #include "image/cDecodePool.h"
+#include "image/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -262,7 +263,7 @@ TEST(DecodeCorpus, EveryDamagedFileEndsAsAPictureOrError481) {
             }
             QString failure;
             try {
-                const QImage picture = MFreeImage::LoadPictureFile(path);
+                const QImage picture = mdlPictureFile::LoadPictureFile(path);
                 if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0 ||
                     qint64(picture.width()) * picture.height() > MFreeImage::kMaxPicturePixels) {
                     failure = QStringLiteral("a bad picture");

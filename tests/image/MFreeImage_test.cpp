@@ -3,8 +3,16 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstring>
@@ -12,6 +20,7 @@
 #include <optional>
 
 #include "base/NumberedError.h"
+#include "image/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 using TestSupport::DataFile;
@@ -69,7 +78,7 @@ class LoadEveryFormat : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(LoadEveryFormat, KeepsTheFilesDepthAndPixels) {
     const LoadCase& c = GetParam();
-    const QImage picture = MFreeImage::LoadPictureFile(DataFile(c.file));
+    const QImage picture = mdlPictureFile::LoadPictureFile(DataFile(c.file));
     ASSERT_FALSE(picture.isNull());
     EXPECT_EQ(picture.format(), c.format);
     EXPECT_EQ(picture.width(), c.width);
@@ -89,7 +98,7 @@ TEST_P(LoadEveryFormat, KeepsTheFilesDepthAndPixels) {
         EXPECT_EQ(picture.colorCount(), 2);
     }
     if (c.reference != Reference::None) {
-        const QImage base = MFreeImage::LoadPictureFile(DataFile("base.png"));
+        const QImage base = mdlPictureFile::LoadPictureFile(DataFile("base.png"));
         EXPECT_TRUE(SamePixels(picture,
                                c.reference == Reference::Base ? base : base.mirrored(false, true)));
     }
@@ -146,14 +155,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LoadPictureFile, RowsAreTopDownAsQtReadsThem) {
     // Qt reads PNG itself: an independent check of row order, colours and palette.
-    const QImage ours = MFreeImage::LoadPictureFile(DataFile("base.png"));
+    const QImage ours = mdlPictureFile::LoadPictureFile(DataFile("base.png"));
     const QImage qts(DataFile("base.png"));
     ASSERT_FALSE(qts.isNull());
     EXPECT_TRUE(SamePixels(ours, qts));
 }
 
 TEST(LoadPictureFile, BmpWithAHeaderTheLibraryDoesNotKnowIsRefused) {
-    ExpectInvalidPicture([] { MFreeImage::LoadPictureFile(DataFile("bmp_32v4.bmp")); },
+    ExpectInvalidPicture([] { mdlPictureFile::LoadPictureFile(DataFile("bmp_32v4.bmp")); },
                          "bmp_32v4.bmp");
 }
 
@@ -188,7 +197,7 @@ protected:
 
 TEST_P(BadInput, EndsAsInvalidPicture) {
     const QString path = Path(GetParam());
-    ExpectInvalidPicture([&] { MFreeImage::LoadPictureFile(path); }, path);
+    ExpectInvalidPicture([&] { mdlPictureFile::LoadPictureFile(path); }, path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BadInput,
@@ -198,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(Files, BadInput,
                                          "noise.tif", "folder.png", "missing.png"));
 
 TEST(LoadPictureFile, DevicesAreNotRead) {
-    ExpectInvalidPicture([] { MFreeImage::LoadPictureFile(QStringLiteral("/dev/zero")); },
+    ExpectInvalidPicture([] { mdlPictureFile::LoadPictureFile(QStringLiteral("/dev/zero")); },
                          "/dev/zero");
 }
 
@@ -206,7 +215,7 @@ TEST(LoadPictureFile, UpperCaseExtensionNamesTheSameFormat) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.JPEG"));
     ASSERT_TRUE(QFile::copy(DataFile("jpg_baseline.jpg"), path));
-    const QImage picture = MFreeImage::LoadPictureFile(path);
+    const QImage picture = mdlPictureFile::LoadPictureFile(path);
     EXPECT_EQ(picture.format(), QImage::Format_BGR888);
     EXPECT_EQ(picture.size(), QSize(64, 48));
 }
@@ -217,12 +226,12 @@ TEST(PictureFiles, ChineseNamesWithSpacesLoadAndSave) {
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString source = folder + QStringLiteral("/照片 一张.png");
     ASSERT_TRUE(QFile::copy(DataFile("png_rgb.png"), source));
-    const QImage picture = MFreeImage::LoadPictureFile(source);
+    const QImage picture = mdlPictureFile::LoadPictureFile(source);
     ASSERT_EQ(picture.size(), QSize(64, 48));
 
     const QString target = folder + QStringLiteral("/新 图片.bmp");
     ASSERT_TRUE(MFreeImage::SavePictureFile(picture, target));
-    EXPECT_TRUE(SamePixels(MFreeImage::LoadPictureFile(target), picture));
+    EXPECT_TRUE(SamePixels(mdlPictureFile::LoadPictureFile(target), picture));
 }
 
 // ---- Non-standard image types become ordinary pictures -------------------------------------
@@ -243,7 +252,7 @@ TEST(LoadPictureFile, SixteenBitsPerChannelKeepTheHighByte) {
         const QByteArray path = QFile::encodeName(dir.filePath(QString::fromLatin1(name)));
         ASSERT_TRUE(FreeImage_Save(FreeImage_GetFIFFromFilename(path.constData()), wide,
                                    path.constData(), 0));
-        const QImage picture = MFreeImage::LoadPictureFile(QFile::decodeName(path));
+        const QImage picture = mdlPictureFile::LoadPictureFile(QFile::decodeName(path));
         ASSERT_EQ(picture.format(), QImage::Format_BGR888) << name;
         // FreeImage's bottom row (y = 0) is the picture's last.
         EXPECT_EQ(picture.pixel(3, 2), qRgb(0x30, 0x00, 0xAB)) << name;
@@ -268,7 +277,7 @@ TEST(LoadPictureFile, HighDynamicRangeIsToneMapped) {
         ASSERT_TRUE(FreeImage_Save(FreeImage_GetFIFFromFilename(path.constData()), hdr,
                                    path.constData(), 0))
             << name;
-        const QImage picture = MFreeImage::LoadPictureFile(QFile::decodeName(path));
+        const QImage picture = mdlPictureFile::LoadPictureFile(QFile::decodeName(path));
         ASSERT_EQ(picture.format(), QImage::Format_BGR888) << name;
         ASSERT_EQ(picture.size(), QSize(8, 2)) << name;
         EXPECT_LT(qGray(picture.pixel(1, 0)), qGray(picture.pixel(6, 0))) << name;
@@ -406,7 +415,7 @@ protected:
 TEST_F(SaveTest, GifFrom24BitsIs256ColoursQuantised) {
     ASSERT_TRUE(MFreeImage::SavePictureFile(PatternImage(40, 30), Path("out.gif")));
     EXPECT_TRUE(ReadAll(Path("out.gif")).startsWith("GIF8"));
-    const QImage back = MFreeImage::LoadPictureFile(Path("out.gif"));
+    const QImage back = mdlPictureFile::LoadPictureFile(Path("out.gif"));
     EXPECT_EQ(back.format(), QImage::Format_Indexed8);
     EXPECT_EQ(back.colorCount(), 256);
 }
@@ -416,7 +425,7 @@ TEST_F(SaveTest, JpegFrom32BitsIsWrittenAs24Bits) {
     for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32}) {
         ASSERT_TRUE(MFreeImage::SavePictureFile(PatternImage(40, 30, format), Path("out.jpg")));
         EXPECT_TRUE(ReadAll(Path("out.jpg")).startsWith("\xFF\xD8\xFF"));
-        const QImage back = MFreeImage::LoadPictureFile(Path("out.jpg"));
+        const QImage back = mdlPictureFile::LoadPictureFile(Path("out.jpg"));
         EXPECT_EQ(back.format(), QImage::Format_BGR888);
         EXPECT_EQ(back.size(), QSize(40, 30));
     }
@@ -428,7 +437,7 @@ TEST_F(SaveTest, BmpKeeps32Bits) {
     const QByteArray bytes = ReadAll(Path("out.bmp"));
     ASSERT_GT(bytes.size(), 30);
     EXPECT_EQ(static_cast<unsigned char>(bytes[28]), 32);  // biBitCount
-    EXPECT_EQ(MFreeImage::LoadPictureFile(Path("out.bmp")).format(), QImage::Format_RGB32);
+    EXPECT_EQ(mdlPictureFile::LoadPictureFile(Path("out.bmp")).format(), QImage::Format_RGB32);
 }
 
 TEST_F(SaveTest, NameCompletionIsCaseSensitive) {
@@ -519,6 +528,124 @@ TEST_F(SaveTest, SaveImageFileFreesTheBitmapOnErrorPaths) {
     EXPECT_TRUE(Files().isEmpty());
 }
 
+// ---- Completing the name, and replacing a file safely ----------------------------------------
+
+struct CompletedCase {
+    const char* name;
+    const char* completed;  // "" for a format that cannot be written
+};
+
+class CompletedName : public SaveTest, public testing::WithParamInterface<CompletedCase> {};
+
+TEST_P(CompletedName, IsTheNameTheSaveWrites) {
+    const QString completed = QString::fromUtf8(GetParam().completed);
+    EXPECT_EQ(MFreeImage::CompletedFileName(Path(GetParam().name)),
+              completed.isEmpty() ? QString() : Path(completed));
+    if (!completed.isEmpty()) {
+        ASSERT_TRUE(MFreeImage::SavePictureFile(PatternImage(4, 4), Path(GetParam().name)));
+        EXPECT_EQ(Files(), QStringList({completed}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CompletedName,
+                         testing::Values(CompletedCase{"a.jpg", "a.jpg"},
+                                         CompletedCase{"a.jpeg", "a.jpeg"},
+                                         CompletedCase{"photo.JPG", "photo.JPG.jpg"},
+                                         CompletedCase{"a.Bmp", "a.Bmp.bmp"},
+                                         CompletedCase{"x.tiff", "x.tiff"},
+                                         CompletedCase{"图 a.png", "图 a.png"},
+                                         CompletedCase{"a.xyz", ""}, CompletedCase{"noext", ""},
+                                         CompletedCase{"a.pcx", ""}, CompletedCase{"a.hdr", ""}));
+
+TEST_F(SaveTest, AFolderOfThatNameIsLeftAlone) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("taken.png/inside"));
+    EXPECT_FALSE(MFreeImage::SavePictureFile(PatternImage(4, 4), Path("taken.png")));
+    EXPECT_TRUE(QFileInfo(Path("taken.png/inside")).isDir());
+    EXPECT_EQ(Files(), QStringList({"taken.png"}));
+}
+
+TEST_F(SaveTest, ALinkIsWrittenThroughAndStaysALink) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+    WriteAll(Path("real/a.png"), "old");
+    ASSERT_TRUE(QFile::link("real/a.png", Path("a.png")));  // relative, as links often are
+    const QImage picture = PatternImage(6, 5);
+    ASSERT_TRUE(MFreeImage::SavePictureFile(picture, Path("a.png")));
+    EXPECT_TRUE(QFileInfo(Path("a.png")).isSymLink());
+    EXPECT_EQ(QFileInfo(Path("a.png")).symLinkTarget(), Path("real/a.png"));
+    EXPECT_TRUE(SamePixels(mdlPictureFile::LoadPictureFile(Path("real/a.png")), picture));
+    EXPECT_EQ(Files(), QStringList({"a.png", "real"}));
+    EXPECT_EQ(QDir(Path("real")).entryList(QDir::Files | QDir::Hidden), QStringList({"a.png"}));
+}
+
+// Runs f in a forked child (limits and identity changes stay there) and gives its exit code:
+// 0 when the save returned false, 1 when true, 2 when it raised.
+int SaveInChild(const std::function<void()>& prepare, const QImage& picture, const QString& path) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        prepare();
+        try {
+            ::_exit(MFreeImage::SavePictureFile(picture, path) ? 1 : 0);
+        } catch (...) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A 24-bit BMP 40 pixels wide waits in the file's write buffer until the end; one 200 pixels wide
+// goes to the disk at once. Both must fail the same way.
+struct FullDiskCase {
+    int width;     // pixels
+    rlim_t limit;  // largest file, bytes
+};
+
+class FullDisk : public SaveTest, public testing::WithParamInterface<FullDiskCase> {};
+
+TEST_P(FullDisk, LeavesTheOldFileWholeAndNoTemporaryFile) {
+    const QByteArray old(300, 'o');
+    WriteAll(Path("old.bmp"), old);
+    const rlim_t limit = GetParam().limit;
+    const int result = SaveInChild(
+        [limit] {
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::signal(SIGXFSZ, SIG_IGN);
+        },
+        PatternImage(GetParam().width, GetParam().width * 3 / 4), Path("old.bmp"));
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadAll(Path("old.bmp")), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"old.bmp"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Writes, FullDisk,
+                         testing::Values(FullDiskCase{40, 1024}, FullDiskCase{200, 4096}));
+
+TEST_F(SaveTest, AReadOnlyFolderTakesNothingEvenWhereTheFileIsWritable) {
+    // The tests run as root, whom permissions do not stop: the child saves as nobody.
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+    WriteAll(Path("ro/old.png"), "old");
+    ::chmod(QFile::encodeName(Path("ro/old.png")).constData(), 0666);
+    ::chmod(QFile::encodeName(Path("ro")).constData(), 0555);
+    const auto asNobody = [] {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(3);
+        }
+    };
+    EXPECT_EQ(SaveInChild(asNobody, PatternImage(4, 4), Path("ro/old.png")), 0);
+    EXPECT_EQ(SaveInChild(asNobody, PatternImage(4, 4), Path("ro/new.png")), 0);
+    EXPECT_EQ(ReadAll(Path("ro/old.png")), QByteArray("old"));
+    EXPECT_EQ(QDir(Path("ro")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({"old.png"}));
+    ::chmod(QFile::encodeName(Path("ro")).constData(), 0755);
+}
+
 // ---- Round trips ----------------------------------------------------------------------------
 
 struct RoundTripCase {
@@ -546,7 +673,7 @@ TEST_P(LosslessRoundTrip, GivesBackTheSameBytes) {
     }
     const QString path = Path(QStringLiteral("rt.") + QString::fromLatin1(c.extension));
     ASSERT_TRUE(MFreeImage::SavePictureFile(picture, path));
-    const QImage back = MFreeImage::LoadPictureFile(path);
+    const QImage back = mdlPictureFile::LoadPictureFile(path);
     EXPECT_EQ(back.format(), picture.format());
     EXPECT_EQ(back.colorTable(), picture.colorTable());
     EXPECT_EQ(TestSupport::RowBytes(back), TestSupport::RowBytes(picture));
@@ -574,7 +701,7 @@ TEST_F(SaveTest, Rgb565IsWrittenToTargaAs555) {
     // 16-bit TGA holds 5-5-5 pixels; a 5-6-5 picture must not be stored as it is.
     const QImage picture = PatternImage(37, 13, QImage::Format_RGB16);
     ASSERT_TRUE(MFreeImage::SavePictureFile(picture, Path("out.tga")));
-    const QImage back = MFreeImage::LoadPictureFile(Path("out.tga"));
+    const QImage back = mdlPictureFile::LoadPictureFile(Path("out.tga"));
     EXPECT_EQ(back.format(), QImage::Format_RGB555);
     EXPECT_TRUE(SamePixels(back, picture.convertToFormat(QImage::Format_RGB555)));
 }
@@ -582,10 +709,10 @@ TEST_F(SaveTest, Rgb565IsWrittenToTargaAs555) {
 TEST_F(SaveTest, FileRoundTripIsByteExactForLosslessFormats) {
     // A file read and written again in its own format holds the same picture.
     for (const char* name : {"bmp_8.bmp", "bmp_1.bmp", "png_pal.png", "tif_none.tif"}) {
-        const QImage first = MFreeImage::LoadPictureFile(DataFile(name));
+        const QImage first = mdlPictureFile::LoadPictureFile(DataFile(name));
         const QString path = Path(QString::fromLatin1(name));
         ASSERT_TRUE(MFreeImage::SavePictureFile(first, path)) << name;
-        const QImage second = MFreeImage::LoadPictureFile(path);
+        const QImage second = mdlPictureFile::LoadPictureFile(path);
         EXPECT_EQ(second.format(), first.format()) << name;
         EXPECT_EQ(second.colorTable(), first.colorTable()) << name;
         EXPECT_EQ(TestSupport::RowBytes(second), TestSupport::RowBytes(first)) << name;

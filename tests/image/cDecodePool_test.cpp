@@ -25,6 +25,7 @@
 #include "base/NumberedError.h"
 #include "image/MFreeImage.h"
 #include "image/mdlDecodeWorker.h"
+#include "image/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 using Outcome = cDecodePool::Outcome;
@@ -120,13 +121,13 @@ TEST(DecodePool, WorkerGivesTheSamePictureAsAnInProcessDecode) {
 }
 
 TEST(DecodePool, PictureLivesOnTheSharedPagesAndIsPrivateToItsHolder) {
-    QImage first = MFreeImage::LoadPictureFile(DataFile("jpg_baseline.jpg"));
+    QImage first = mdlPictureFile::LoadPictureFile(DataFile("jpg_baseline.jpg"));
     // Built on the worker's pages (mapped, so page-aligned), not copied into a buffer of its own.
     EXPECT_EQ(reinterpret_cast<quintptr>(first.constBits()) % 4096, 0u);
     const QRgb before = first.pixel(3, 3);
     first.setPixel(3, 3, qRgb(1, 2, 3));
     EXPECT_EQ(first.pixel(3, 3), qRgb(1, 2, 3));
-    const QImage second = MFreeImage::LoadPictureFile(DataFile("jpg_baseline.jpg"));
+    const QImage second = mdlPictureFile::LoadPictureFile(DataFile("jpg_baseline.jpg"));
     EXPECT_EQ(second.pixel(3, 3), before);
 }
 
@@ -147,7 +148,7 @@ TEST(DecodePool, FilesThatBreakTheLibraryFailOnlyTheirOwnLoad) {
     for (const char* file : {"psd_rle.psd", "bmp_rle8.bmp"}) {
         const auto error = [&]() -> int {
             try {
-                MFreeImage::LoadPictureFile(DataFile(file));
+                mdlPictureFile::LoadPictureFile(DataFile(file));
             } catch (const NumberedError& e) {
                 return e.number();
             }
@@ -282,7 +283,7 @@ TEST(DecodePool, NoWorkerIsAskedForWhatIsNoFile) {
 TEST(DecodePool, RelativeNamesAreTheCallersFolder) {
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(DataFile(QString())));
-    const QImage picture = MFreeImage::LoadPictureFile(QStringLiteral("png_rgb.png"));
+    const QImage picture = mdlPictureFile::LoadPictureFile(QStringLiteral("png_rgb.png"));
     QDir::setCurrent(saved);
     EXPECT_EQ(picture.size(), QSize(64, 48));
 }
@@ -292,7 +293,7 @@ TEST(DecodePool, ManyThreadsShareThePool) {
                                "gif_il.gif", "png_1bit.png", "ico_multi.ico", "tga_rle.tga"};
     std::vector<QByteArray> expected;
     for (const QString& f : files) {
-        expected.push_back(TestSupport::RowBytes(MFreeImage::LoadPictureFile(DataFile(f))));
+        expected.push_back(TestSupport::RowBytes(mdlPictureFile::LoadPictureFile(DataFile(f))));
     }
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
@@ -301,8 +302,8 @@ TEST(DecodePool, ManyThreadsShareThePool) {
             for (int i = 0; i < 24; ++i) {
                 const int k = (i + t) % static_cast<int>(files.size());
                 try {
-                    if (TestSupport::RowBytes(MFreeImage::LoadPictureFile(DataFile(files[k]))) !=
-                        expected[static_cast<size_t>(k)]) {
+                    if (TestSupport::RowBytes(mdlPictureFile::LoadPictureFile(
+                            DataFile(files[k]))) != expected[static_cast<size_t>(k)]) {
                         ++wrong;
                     }
                 } catch (...) {
@@ -667,7 +668,7 @@ TEST(ReplyCheck, WorkersPictureIsTakenWithItsTablePaddedToFullLength) {
 
 TEST(ReplyCheck, FourBitFilesComeOutAsIndexed8WithAFullTable) {
     for (const char* file : {"bmp_4.bmp", "ico_16c.ico"}) {
-        const QImage picture = MFreeImage::LoadPictureFile(DataFile(file));
+        const QImage picture = mdlPictureFile::LoadPictureFile(DataFile(file));
         EXPECT_EQ(picture.format(), QImage::Format_Indexed8) << file;
         EXPECT_EQ(picture.colorCount(), 256) << file;
         // The pixels convert (every index names a colour) and keep their colours.
