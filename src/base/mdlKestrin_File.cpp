@@ -50,18 +50,22 @@ QString GetFileExt(const QString& path) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
-QString GetNewFileName(const QString& path) {
+QString GetNewFileName(const QString& path,
+                       const std::function<QString(const QString&)>& iFinalName) {
     QString folder;
     QString name;
     if (!SplitPath(path, folder, name)) {
         return QString();
     }
-    const QString first = folder + QStringLiteral("new ") + name;
+    const auto finalName = [&iFinalName](const QString& candidate) {
+        return iFinalName ? iFinalName(candidate) : candidate;
+    };
+    const QString first = finalName(folder + QStringLiteral("new ") + name);
     if (!FileExists(first)) {
         return first;
     }
     for (int i = 1; i <= 1000; ++i) {
-        const QString candidate = folder + QStringLiteral("new(%1) ").arg(i) + name;
+        const QString candidate = finalName(folder + QStringLiteral("new(%1) ").arg(i) + name);
         if (!FileExists(candidate)) {
             return candidate;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 // Small path helpers shared by quick save, help and the browser. Paths use '/'; every folder these
 // helpers return ends in '/'.
@@ -18,8 +19,12 @@ QString GetFileName(const QString& path);
 QString GetFileExt(const QString& path);
 
 // A path beside the given one that names no existing file: "new name", then "new(1) name" ...
-// "new(1000) name"; empty when all are taken or the path has no folder.
-QString GetNewFileName(const QString& path);
+// "new(1000) name"; empty when all are taken or the path has no folder. iFinalName, when given,
+// turns each candidate into the name that would really be written (a save may complete it); that
+// final name is what must be free, and what is returned. A file or a symbolic link (even one
+// whose target is gone) takes a name; a folder does not.
+QString GetNewFileName(const QString& path,
+                       const std::function<QString(const QString&)>& iFinalName = {});
 
 // The folder holding the executable.
 QString GetAppFolder();

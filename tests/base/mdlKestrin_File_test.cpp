@@ -81,6 +81,17 @@ TEST(GetNewFileName, EmptyWhenAllThousandAreTaken) {
     EXPECT_EQ(GetNewFileName(folder + "x.png"), folder + "new(1000) x.png");
 }
 
+TEST(GetNewFileName, TestsAndReturnsTheFinalName) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/";
+    const auto withX = [](const QString& candidate) { return candidate + ".x"; };
+    // the candidate itself being taken does not matter, only what it becomes
+    QFile(folder + "new a").open(QIODevice::WriteOnly);
+    EXPECT_EQ(GetNewFileName(folder + "a", withX), folder + "new a.x");
+    QFile(folder + "new a.x").open(QIODevice::WriteOnly);
+    EXPECT_EQ(GetNewFileName(folder + "a", withX), folder + "new(1) a.x");
+}
+
 TEST(Folders, EndInASlashAndExist) {
     for (const QString& f : {GetAppFolder(), GetDesktopFolder()}) {
         EXPECT_TRUE(f.endsWith('/')) << f.toStdString();

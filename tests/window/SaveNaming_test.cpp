@@ -1,0 +1,94 @@
+#include "window/SaveNaming.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "settings/mdlOption.h"
+
+namespace {
+
+// "@" stands for the test's folder, which holds p/, out/ and desk/ (the desktop).
+struct QuickSaveCase {
+    const char* what;
+    const char* picFile;
+    const char* quickSavePath;
+    const char* present;  // ';'-separated: "f:" a file, "l:" a dangling link, "d:" a folder
+    const char* target;
+    const char* picFileAfter;
+    const char* filter;  // nullptr: the default save filter
+};
+
+class QuickSaveTarget : public testing::TestWithParam<QuickSaveCase> {
+protected:
+    QString At(const char* path) const { return QString::fromUtf8(path).replace('@', dir.path()); }
+    QTemporaryDir dir;
+};
+
+TEST_P(QuickSaveTarget, IsTheFirstFreeFinalName) {
+    const QuickSaveCase& c = GetParam();
+    SCOPED_TRACE(c.what);
+    for (const char* sub : {"p", "out", "desk"}) {
+        ASSERT_TRUE(QDir(dir.path()).mkdir(sub));
+    }
+    for (const QString& entry : At(c.present).split(';', Qt::SkipEmptyParts)) {
+        const QString path = entry.mid(2);
+        const bool made = entry[0] == 'f'   ? QFile(path).open(QIODevice::WriteOnly)
+                          : entry[0] == 'l' ? QFile::link(dir.path() + "/gone", path)
+                                            : QDir().mkdir(path);
+        ASSERT_TRUE(made) << qPrintable(entry);
+    }
+    QString picFile = At(c.picFile);
+    const QString filter = c.filter ? QString(c.filter) : mdlOption::DefaultFileFilter();
+    EXPECT_EQ(
+        SaveNaming::QuickSaveTarget(picFile, At(c.quickSavePath), filter, At("@/desk/"), picFile),
+        At(c.target));
+    EXPECT_EQ(picFile, At(c.picFileAfter));
+}
+
+const char* const kDefault = nullptr;
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, QuickSaveTarget,
+    testing::Values(
+        QuickSaveCase{"png is not in the filter", "@/p/a.png", "", "", "@/p/new a.png.jpg",
+                      "@/p/a.png", kDefault},
+        QuickSaveCase{"past taken names", "@/p/a.jpg", "", "f:@/p/new a.jpg;f:@/p/new(1) a.jpg",
+                      "@/p/new(2) a.jpg", "@/p/a.jpg", kDefault},
+        QuickSaveCase{"a dangling link takes a name, a folder does not", "@/p/a.jpg", "",
+                      "l:@/p/new a.jpg;d:@/p/new(1) a.jpg", "@/p/new(1) a.jpg", "@/p/a.jpg",
+                      kDefault},
+        QuickSaveCase{"pasted: the desktop", "", "", "", "@/desk/new noname.jpg",
+                      "@/desk/noname.jpg", kDefault},
+        QuickSaveCase{"quick-save folder", "@/p/a.bmp", "@/out/", "", "@/out/new a.bmp",
+                      "@/p/a.bmp", kDefault},
+        QuickSaveCase{"pasted, quick-save folder", "", "@/out/", "", "@/out/new noname.jpg", "",
+                      kDefault},
+        QuickSaveCase{"*.T is inside *.TIF", "@/p/x.t", "", "", "@/p/new x.t", "@/p/x.t", kDefault},
+        QuickSaveCase{"no extension", "@/p/scan", "", "", "@/p/new scan.jpg", "@/p/scan", kDefault},
+        QuickSaveCase{"the filter ignores case, the save does not", "@/p/a.Bmp", "", "",
+                      "@/p/new a.Bmp.bmp", "@/p/a.Bmp", kDefault},
+        QuickSaveCase{"the completed name is the one tested", "@/p/photo.JPG", "",
+                      "f:@/p/new photo.JPG.jpg", "@/p/new(1) photo.JPG.jpg", "@/p/photo.JPG",
+                      kDefault},
+        QuickSaveCase{"a filter of its own", "@/p/a.png", "", "", "@/p/new a.png", "@/p/a.png",
+                      "PNG|*.png"},
+        QuickSaveCase{"listed, not writable: kept", "@/p/a.pcx", "", "", "@/p/new a.pcx",
+                      "@/p/a.pcx", "PCX|*.pcx"}));
+
+TEST(QuickSaveTargetAgain, APastedPictureKeepsItsDesktopName) {
+    QTemporaryDir dir;
+    const QString desk = dir.path() + "/";
+    const QString filter = mdlOption::DefaultFileFilter();
+    QString picFile;
+    const QString first = SaveNaming::QuickSaveTarget(picFile, "", filter, desk, picFile);
+    ASSERT_EQ(first, desk + "new noname.jpg");
+    ASSERT_TRUE(QFile(first).open(QIODevice::WriteOnly));
+    EXPECT_EQ(SaveNaming::QuickSaveTarget(picFile, "", filter, desk, picFile),
+              desk + "new(1) noname.jpg");
+    EXPECT_EQ(picFile, desk + "noname.jpg");
+}
+
+}  // namespace
