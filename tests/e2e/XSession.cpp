@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -74,10 +75,29 @@ QString XSession::Run(const QString& program, const QStringList& args, int limit
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
+QString XSession::WorkDir() {
+    if (mWorkDir.isEmpty()) {
+        QTemporaryDir work;
+        work.setAutoRemove(false);
+        mWorkDir = work.path();
+    }
+    return mWorkDir;
+}
+
+bool XSession::Poll(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() >= limitMs) {
+            return false;
+        }
+        Pause(50);
+    }
+    return true;
+}
+
 bool XSession::StartLumora(const QStringList& args) {
-    QTemporaryDir work;
-    work.setAutoRemove(false);
-    mWorkDir = work.path();
+    WorkDir();
     mApp = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display());
@@ -99,7 +119,8 @@ bool XSession::StartLumora(const QStringList& args) {
 }
 
 bool XSession::Running() const {
-    return mApp && mApp->state() == QProcess::Running;
+    // Without an event loop the process's end is only noticed when asked for.
+    return mApp && mApp->state() == QProcess::Running && !mApp->waitForFinished(0);
 }
 
 int XSession::WaitForExit(int limitMs) {
@@ -125,6 +146,82 @@ qulonglong XSession::FindWindow(int limitMs) {
         Pause(100);
     }
     return 0;
+}
+
+QList<qulonglong> XSession::Windows() {
+    QList<qulonglong> out;
+    if (!Running()) {
+        return out;
+    }
+    const QString ids =
+        Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(mApp->processId())});
+    for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
+        out << id.trimmed().toULongLong();
+    }
+    return out;
+}
+
+QString XSession::WindowName(qulonglong window) {
+    return Run("xdotool", {"getwindowname", QString::number(window)}).trimmed();
+}
+
+qulonglong XSession::WaitForWindowNamed(const QString& name, int limitMs) {
+    qulonglong found = 0;
+    Poll(
+        [&] {
+            for (const qulonglong w : Windows()) {
+                if (WindowName(w) == name) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limitMs);
+    return found;
+}
+
+qulonglong XSession::WaitForNewWindow(const QList<qulonglong>& known, int limitMs) {
+    qulonglong found = 0;
+    Poll(
+        [&] {
+            for (const qulonglong w : Windows()) {
+                if (!known.contains(w)) {
+                    found = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limitMs);
+    return found;
+}
+
+bool XSession::WaitForWindowGone(qulonglong window, int limitMs) {
+    return Poll([&] { return !Windows().contains(window); }, limitMs);
+}
+
+bool XSession::WaitForFocus(qulonglong window, int limitMs) {
+    return Poll(
+        [&] { return Run("xdotool", {"getwindowfocus"}).trimmed().toULongLong() == window; },
+        limitMs);
+}
+
+bool XSession::WaitForFile(const QString& path, int limitMs) {
+    qint64 lastSize = -1;
+    bool ended = false;
+    const bool settled = Poll(
+        [&] {
+            // A program that has ended writes nothing more: what is there now is all there is.
+            ended = !Running();
+            const QFileInfo info(path);
+            const qint64 size = info.exists() ? info.size() : -1;
+            const bool same = size > 0 && size == lastSize;
+            lastSize = size;
+            return same || ended;
+        },
+        limitMs);
+    return settled && (!ended || QFileInfo(path).size() > 0);
 }
 
 QRect XSession::Geometry(qulonglong window) {
@@ -189,9 +286,32 @@ void XSession::Key(const QString& keyName) {
     Run("xdotool", {"key", keyName});
 }
 
+void XSession::Type(const QString& text) {
+    Run("xdotool", {"type", "--delay", "10", text}, 30000);
+}
+
 QImage XSession::Screenshot() {
-    const QString file = mWorkDir + "/screen.png";
+    const QString file = WorkDir() + "/screen.png";
     QFile::remove(file);
     Run("import", {"-window", "root", file}, 20000);
     return QImage(file);
+}
+
+QImage XSession::WaitForScreen(const std::function<bool(const QImage&)>& ok, int limitMs) {
+    QImage shot;
+    Poll(
+        [&] {
+            shot = Screenshot();
+            return !shot.isNull() && ok(shot);
+        },
+        limitMs);
+    return shot;
+}
+
+void XSession::SetBackdrop(const QImage& picture) {
+    const QString file = WorkDir() + "/backdrop.png";
+    picture.save(file);
+    // The tool sets the root window's background and ends; its exit code says nothing useful, so
+    // callers wait for the screen to show the picture.
+    Run("display", {"-window", "root", file}, 20000);
 }

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // A virtual X display with the real program on it, driven the way a person drives it: pointer
@@ -25,10 +26,28 @@ public:
 
     // The first visible top-level window of the program, or 0 after the limit.
     qulonglong FindWindow(int limitMs = 15000);
+    // Every visible top-level window of the program now: image windows, menus, dialogs, boxes.
+    QList<qulonglong> Windows();
+    // The window's title ("" when it has none or is gone).
+    QString WindowName(qulonglong window);
+    // Polls until a visible window of the program has exactly this title; 0 after the limit.
+    qulonglong WaitForWindowNamed(const QString& name, int limitMs = 10000);
+    // Polls until a visible window of the program that is not in known appears; 0 after the limit.
+    qulonglong WaitForNewWindow(const QList<qulonglong>& known, int limitMs = 10000);
+    // Polls until the window is no longer a visible window of the program.
+    bool WaitForWindowGone(qulonglong window, int limitMs = 10000);
+    // Polls until the window holds the keyboard focus.
+    bool WaitForFocus(qulonglong window, int limitMs = 5000);
     // The window's rectangle on the screen (pixels), or a null rect.
     QRect Geometry(qulonglong window);
     // Polls until the window's geometry differs from before (or the limit passes).
     QRect WaitForGeometryChange(qulonglong window, const QRect& before, int limitMs = 5000);
+
+    // Polls until the file exists, is not empty and its size stays the same between polls; false
+    // after the limit, or at once when the program has ended without writing it.
+    bool WaitForFile(const QString& path, int limitMs = 15000);
+    // Polls until done() holds, checking every 50 ms; false after the limit.
+    static bool Poll(const std::function<bool()>& done, int limitMs);
 
     // Real input.
     void MoveTo(int x, int y);
@@ -37,13 +56,22 @@ public:
     // A drag made of small steps, as a hand makes it.
     void DragTo(int button, QPoint from, QPoint to, bool release = true);
     void Key(const QString& keyName);
+    // Types the text key by key into whatever has the keyboard focus.
+    void Type(const QString& text);
 
     QImage Screenshot();
+    // Polls screenshots until ok() holds for one: that one, or the last taken after the limit.
+    QImage WaitForScreen(const std::function<bool(const QImage&)>& ok, int limitMs = 10000);
+    // Paints the picture as the screen's background, behind every window.
+    void SetBackdrop(const QImage& picture);
 
     // Runs a tool with DISPLAY set; its standard output.
     QString Run(const QString& program, const QStringList& args, int limitMs = 10000);
 
 private:
+    // The session's own folder: the program's copy, its settings, screenshots.
+    QString WorkDir();
+
     int mDisplay = -1;
     std::unique_ptr<QProcess> mXvfb;
     std::unique_ptr<QProcess> mApp;
