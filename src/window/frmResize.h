@@ -178,7 +178,8 @@ private:
     std::unique_ptr<QEventLoopLocker> mBusyLock;
     bool mBusy = false;
     bool mCloseWhenIdle = false;  // closed while busy: unload once the work ends
-    int mPlainPressKey = 0;       // a letter key pressed without Ctrl, Alt or Meta
+    int mPressedKey = 0;          // the last key pressed while this window had the keyboard
+    bool mPressedPlain = false;   // ... without Ctrl, Alt or Meta
     qint32 mRightDownX = 0;       // pixels, relative to the picture
     qint32 mRightDownY = 0;
     qint16 mTipTicks = 0;

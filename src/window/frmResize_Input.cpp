@@ -166,11 +166,15 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void frmResize::keyPressEvent(QKeyEvent* event) {
-    // A letter command acts on the release of a press that came without Ctrl, Alt or Meta: a
-    // person often lets Ctrl go before the letter, and Ctrl+C must never capture the screen. A
-    // press that a shortcut took never arrives here.
+    // Keys act on their release, and only when this window saw the press: Esc that closes a dialog
+    // or a menu lets go over the window, and must not close it too. A letter command also needs a
+    // press without Ctrl, Alt or Meta: a person often lets Ctrl go before the letter, and Ctrl+C
+    // must never capture the screen. A press that a shortcut took never arrives here.
     const Qt::KeyboardModifiers chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-    mPlainPressKey = (event->modifiers() & chords) ? 0 : event->key();
+    if (!event->isAutoRepeat()) {
+        mPressedKey = event->key();
+        mPressedPlain = !(event->modifiers() & chords);
+    }
     if (!MoveByArrowKey(event->key(), event->modifiers())) {
         QWidget::keyPressEvent(event);
     }
@@ -180,8 +184,13 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    const bool plain = mPlainPressKey == event->key();
-    mPlainPressKey = 0;
+    const bool seen = mPressedKey == event->key();
+    const bool plain = seen && mPressedPlain;
+    mPressedKey = 0;
+    if (!seen) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
     const Qt::KeyboardModifiers all = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
     switch (event->key()) {
         case Qt::Key_Escape:
