@@ -46,6 +46,16 @@ QImage cPictureModel::ViewPicture(QSize iShown) const {
     if (mPicture.isNull()) {
         return QImage();
     }
+    if (mPicture.format() == QImage::Format_BGR888) {
+        // Already 24 bits: shown at its own size it is its own view (shared, and copied only
+        // when someone writes to it); otherwise one stretch makes the new picture.
+        if (iShown == mPicture.size()) {
+            return mPicture;
+        }
+        return Attempt([&] {
+            return mdlPhotoShop::ScalePicture(mPicture, iShown.width(), iShown.height());
+        });
+    }
     return Attempt([&] {
         const QImage copy = mdlPhotoShop::CopyPicture24(mPicture);
         return mdlPhotoShop::ScalePicture(copy, iShown.width(), iShown.height());

@@ -44,8 +44,9 @@ public:
     // Reads a file into the model; false (and nothing changed) when it cannot be read.
     bool Load(const QString& iFileName);
 
-    // The picture as shown: a new 24-bit picture of exactly iShown's pixels. Null when there is no
-    // picture or it cannot be made.
+    // The picture as shown: a 24-bit picture of exactly iShown's pixels. A 24-bit picture shown
+    // at its own size is handed out shared (Qt copies it before any write), so a save or a
+    // snapshot costs no copy. Null when there is no picture or it cannot be made.
     QImage ViewPicture(QSize iShown) const;
 
     // Cuts the picture down to iRect (pixels of the shown picture; its left and top also name the
