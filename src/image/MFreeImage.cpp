@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStringList>
 #include <cstring>
@@ -125,9 +126,34 @@ QString CompletedFor(FREE_IMAGE_FORMAT format, const QString& fileName) {
                : fileName + QLatin1Char('.') + PrimaryExtension(format);
 }
 
+// The format of a file name as FreeImage_GetFIFFromFilename finds it (the text after the last
+// '.', or the whole name without one, matched without regard to ASCII letter case against each
+// enabled format's name and extensions, the first format that matches winning), without calling
+// it: it splits the lists with strtok, whose hidden position all threads share, so a save on a
+// worker thread and a lookup on the window's thread would read each other's freed copies. The
+// table is made once and never destroyed (a save may still run while the process ends); this
+// program never enables or disables a format.
 FREE_IMAGE_FORMAT FormatOfName(const QString& fileName) {
     EnsureInitialised();
-    return FreeImage_GetFIFFromFilename(QFile::encodeName(fileName).constData());
+    static const auto* const formats = [] {
+        auto* table = new QHash<QByteArray, FREE_IMAGE_FORMAT>;
+        for (int i = 0; i < FreeImage_GetFIFCount(); ++i) {
+            const auto format = static_cast<FREE_IMAGE_FORMAT>(i);
+            if (FreeImage_IsPluginEnabled(format) != TRUE) {
+                continue;
+            }
+            QList<QByteArray> names = QByteArray(FreeImage_GetFIFExtensionList(format)).split(',');
+            names.prepend(QByteArray(FreeImage_GetFormatFromFIF(format)));
+            for (const QByteArray& name : names) {
+                if (!name.isEmpty() && !table->contains(name.toLower())) {
+                    table->insert(name.toLower(), format);
+                }
+            }
+        }
+        return table;
+    }();
+    const QByteArray name = QFile::encodeName(fileName);
+    return formats->value(name.mid(name.lastIndexOf('.') + 1).toLower(), FIF_UNKNOWN);
 }
 
 }  // namespace
@@ -267,7 +293,7 @@ QString CompletedFileName(const QString& iFileName) {
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
     EnsureInitialised();
     const QByteArray name = QFile::encodeName(iFileName);
-    const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(name.constData());
+    const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
         RaiseInvalidPicture();
     }

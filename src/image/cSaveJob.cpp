@@ -50,10 +50,14 @@ private:
 // The last thing a save does. Posted and counted down under the lock: whoever sees the result
 // arrive sees a count without this save, and WaitForAll returns only once no save thread has
 // anything left to post.
-void Report(ResultRelay* relay, bool ok) {
+void Report(ResultRelay* relay, bool ok) noexcept {
     RunningSaves& saves = Saves();
     std::lock_guard<std::mutex> lock(saves.lock);
-    relay->Post(ok);
+    try {
+        relay->Post(ok);
+    } catch (...) {
+        // No memory for the event: the job stays silent rather than end the process.
+    }
     if (--saves.count == 0) {
         saves.none.notify_all();
     }

@@ -15,9 +15,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "base/NumberedError.h"
 #include "image/mdlPictureFile.h"
@@ -556,6 +559,28 @@ INSTANTIATE_TEST_SUITE_P(Names, CompletedName,
                                          CompletedCase{"图 a.png", "图 a.png"},
                                          CompletedCase{"a.xyz", ""}, CompletedCase{"noext", ""},
                                          CompletedCase{"a.pcx", ""}, CompletedCase{"a.hdr", ""}));
+
+TEST(CompletedFileName, GivesTheSameAnswerOnManyThreadsAtOnce) {
+    // Save jobs and the window ask at the same time; the library's own lookup of a name's format
+    // keeps hidden state (strtok) that threads would share.
+    const std::pair<const char*, const char*> cases[] = {{"/a.webp", "/a.webp"},
+                                                         {"/a.JPG", "/a.JPG.jpg"},
+                                                         {"/a.TIFF", "/a.TIFF.tif"},
+                                                         {"/a.xyz", ""}};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (const auto& c : cases) {
+        threads.emplace_back([&wrong, c] {
+            for (int i = 0; i < 10000; ++i) {
+                wrong += MFreeImage::CompletedFileName(c.first) != QString::fromLatin1(c.second);
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    EXPECT_EQ(wrong, 0);
+}
 
 TEST_F(SaveTest, AFolderOfThatNameIsLeftAlone) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("taken.png/inside"));
