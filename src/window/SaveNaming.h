@@ -10,10 +10,11 @@ namespace SaveNaming {
 // The base name is iQuickSavePath (a folder ending in '/') plus the file name of iPicFile
 // ("noname.jpg" for a picture without a file) when iQuickSavePath is not ""; otherwise iPicFile
 // itself, or, for a picture without a file, iDesktopFolder (ending in '/') + "noname.jpg", which
-// then also becomes the picture's file: ioPicFile is set to it. Candidates are "new " + base, then
-// "new(1) " ... "new(1000) " + base, each made final before it is tested: ".jpg" is appended when
-// the extension is "" or its "*.EXT" (letter case ignored) appears nowhere in iSupportFileSave (the
-// save filter text, "desc|*.jpg|..."), and the result is completed as the save will complete it
+// then also becomes the picture's file: ioPicFile is set to it. Candidates are the base with "new "
+// before its file name, then "new(1) " ... "new(1000) ", each made final before it is tested
+// (mdlKestrin_File::GetNewFileName): ".jpg" is appended when the extension is "" or its "*.EXT"
+// (letter case ignored) appears nowhere in iSupportFileSave (the save filter text,
+// "desc|*.jpg|..."), and the result is completed as the save will complete it
 // (MFreeImage::CompletedFileName; kept as it is for a format the library cannot write, whose save
 // then fails and says so). The first final name that no file or symbolic link takes is returned.
 // iPicFile and ioPicFile may be the same string.
