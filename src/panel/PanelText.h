@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QtGlobal>
+
+// Texts the command panel shows and where it opens. Core logic, no window.
+namespace PanelText {
+
+// The colour under the pointer: "RGB: RR GG BB", two upper-case hex digits each, where colour holds
+// red in its lowest byte, then green, then blue; bits above the low 24 are ignored. -1 (no colour
+// could be read) gives "<ERROR>".
+QString PointColorText(qint32 colour);
+
+// A size as the panel shows it, pixels: "800 * 600".
+QString SizeText(qint32 w, qint32 h);
+
+// The panel's top-left, in twips, for a panel of panelTwips opened at pointerTwips on the screen
+// whose area is screenTwips (all twips; the screen may have a non-zero origin). The panel opens
+// at the pointer and goes to the left of / above it when it would cross the screen's right /
+// bottom edge; it never starts on or before the screen's left / top edge.
+QPoint PanelPosition(QPoint pointerTwips, QSize panelTwips, QRect screenTwips);
+
+}  // namespace PanelText
