@@ -5,6 +5,7 @@
 #include "base/ScreenUnits.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
+#include "panel/frmMenu.h"
 #include "panel/frmMenuBuf.h"
 #include "settings/mdlOption.h"
 #include "window/WindowArithmetic.h"
@@ -44,6 +45,9 @@ void InstallWindowServices() {
     auto& shell = WindowServices::ShellServices();
     shell.openPictureWindow = OpenPictureWindow;
     shell.closeMenusIfLastWindow = CloseMenusIfLastWindow;
+    shell.copyPictureWindow = CopyPictureWindow;
+    shell.showCloseAll = ShowCloseAll;
+    WindowServices::WindowOpeners().commandPanel = frmMenu::ShowMenu;
     WindowServices::WindowOpeners().cropMenu = [](frmResize* owner) {
         frmMenuBuf* menu = frmMenuBuf::Shared();
         menu->OwnerForm(owner);
@@ -131,6 +135,7 @@ void CloseMenusIfLastWindow() {
     if (ImageWindowCount() > 1) {
         return;
     }
+    frmMenu::UnloadShared();
     frmMenuBuf::UnloadShared();
 }
 

@@ -19,11 +19,15 @@ struct Openers {
 };
 Openers& WindowOpeners();
 
-// The shell's side: a new window (path, left and top in twips, as OpenPictureWindow takes them)
-// and the call an unloading window makes so that the shared panels go with the last window.
+// The shell's side: a new window (path, left and top in twips, as OpenPictureWindow takes them),
+// the call an unloading window makes so that the shared panels go with the last window, and what
+// the command panel asks of the shell.
 struct Shell {
     std::function<frmResize*(const QString&, qint32, qint32)> openPictureWindow;
     std::function<void()> closeMenusIfLastWindow;
+    // The duplicate of a window (cascaded), and the close-all question.
+    std::function<frmResize*(frmResize*)> copyPictureWindow;
+    std::function<void()> showCloseAll;
 };
 Shell& ShellServices();
 

@@ -382,4 +382,5 @@ void frmResize::closeEvent(QCloseEvent* event) {
         closeMenus();
     }
     mUnloaded = true;
+    emit unloaded();
 }

@@ -140,6 +140,8 @@ signals:
     void saveEnded(bool ok, const QString& path);
     // A screen capture has ended (ok false: the platform gave no picture; nothing changed).
     void captureEnded(bool ok);
+    // The window has closed (it may not be deleted yet); whoever works on it lets go.
+    void unloaded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
