@@ -217,8 +217,9 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
             break;
         case Qt::Key_F12:
             if ((event->modifiers() & all) == all) {
-                ShowMessage(mdlKestrin_Version::GetVersionText(), ModalSeam::Information,
-                            mdlKestrin_Version::VersionBoxTitle());
+                SuspendTopMost();  // the box must not open under this window
+                mdlKestrin_Version::ShowVersionInfo(this);
+                RestoreTopMost();
             }
             break;
         default:
