@@ -98,6 +98,10 @@ bool XSession::Poll(const std::function<bool()>& done, int limitMs) {
 
 bool XSession::StartLumora(const QStringList& args) {
     WorkDir();
+    if (mApp && mApp->state() != QProcess::NotRunning) {
+        mApp->kill();
+        mApp->waitForFinished(5000);
+    }
     mApp = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display());
@@ -111,7 +115,7 @@ bool XSession::StartLumora(const QStringList& args) {
     // A copy of the program in the work folder: it reads and writes Option.ini beside itself, so
     // no settings file of the build folder can change what a test sees.
     const QString exe = mWorkDir + QStringLiteral("/lumora");
-    if (!QFile::copy(QStringLiteral(LUMORA_EXE), exe)) {
+    if (!QFile::exists(exe) && !QFile::copy(QStringLiteral(LUMORA_EXE), exe)) {
         return false;
     }
     mApp->start(exe, args);

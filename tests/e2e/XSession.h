@@ -18,8 +18,12 @@ public:
     bool ok() const { return mDisplay >= 0; }
     QString display() const { return QStringLiteral(":%1").arg(mDisplay); }
 
-    // Starts the program with arguments, in a fresh working folder, with options file absent.
+    // Starts the program with arguments, in the session's working folder, which holds the
+    // program's copy: the first start finds no options file there; a later one (after the earlier
+    // program has ended, or it is ended first) runs the same copy and finds what the earlier wrote.
     bool StartLumora(const QStringList& args);
+    // The folder the program runs in and keeps Option.ini in.
+    QString ProgramFolder() { return WorkDir(); }
     // Waits (polling, with a generous limit) for the program to end; its exit code or -1.
     int WaitForExit(int limitMs = 15000);
     bool Running() const;
