@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class ClickableLabel;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+// "关于我的应用程序": the program's name, version, the picture engine's licence notice and the
+// maker's home page. Modeless and on top; one shared instance, deleted when closed.
+class frmAbout : public QDialog {
+    Q_OBJECT
+public:
+    // The shared instance, created when none is open.
+    static frmAbout* Shared();
+
+    // Shows the box, or brings the open one forward.
+    void ShowAbout();
+
+    QLabel* picIcon = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* Label2 = nullptr;
+    ClickableLabel* lblHomePage = nullptr;  // opens the home page in the desktop's browser
+    QLabel* lblDisclaimer = nullptr;
+    QFrame* Line1[2] = {nullptr, nullptr};
+    QPushButton* cmdOK = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    explicit frmAbout(QWidget* parent = nullptr);
+
+    bool mClosed = false;  // closed and waiting to be deleted: no longer the shared instance
+};

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "dialogs/ClickableLabel.h"
+#include "dialogs/ProgramInfo.h"
+#include "dialogs/frmAbout.h"
+#include "support/WindowFixture.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using AboutBox = WindowFixture;
+
+TEST_F(AboutBox, SharedOnTopWithVersionIconAndBothAddresses) {
+    QPointer<frmAbout> a = frmAbout::Shared();
+    a->ShowAbout();
+    EXPECT_EQ(frmAbout::Shared(), a.data());
+    EXPECT_TRUE(a->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(a->lblVersion->text(), QStringLiteral("版本：3.0(00057)"));
+    EXPECT_TRUE(
+        a->Label2->text().endsWith(QStringLiteral("详情请查阅 ") + ProgramInfo::kFreeImageSite));
+    EXPECT_EQ(a->lblHomePage->text(), QStringLiteral("欢迎访问 ") + ProgramInfo::kHomePage);
+    EXPECT_FALSE(a->picIcon->pixmap().isNull());
+    const QList<QSize> sizes = ProgramInfo::ProgramIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(48, 48)) && sizes.contains(QSize(256, 256)));
+
+    a->cmdOK->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(a.isNull());
+}
+
+TEST_F(AboutBox, HomePageClickHandsTheAddressToTheDesktop) {
+    frmAbout* a = frmAbout::Shared();
+    a->ShowAbout();
+    ClickableLabel* link = a->lblHomePage;
+    QTest::mousePress(link, Qt::LeftButton);  // released outside: no click
+    QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-5, -5));
+    QTest::mouseClick(link, Qt::RightButton);
+    EXPECT_TRUE(seam.opened.isEmpty());
+
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(seam.opened, QStringList{ProgramInfo::kHomePage});
+    EXPECT_TRUE(a->isVisible());
+}
+
+}  // namespace

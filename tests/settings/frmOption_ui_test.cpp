@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include "dialogs/ClickableLabel.h"
+#include "settings/frmOption.h"
+#include "settings/mdlOption.h"
+#include "support/WindowFixture.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The dialog over default options and no sizes; saves go to a temporary folder.
+class OptionsDialog : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        ASSERT_TRUE(dir.isValid());
+        frmOption::setOptionFileForTesting(file);
+        Sizes().clear();
+    }
+    void TearDown() override {
+        frmOption::setOptionFileForTesting(QString());
+        Sizes().clear();
+        WindowFixture::TearDown();
+    }
+    static frmOption* Open() {
+        frmOption* f = frmOption::Shared();
+        f->ShowOptions();
+        return f;
+    }
+    static void Commit(frmOption* f, const QString& w, const QString& h, const QString& name) {
+        f->txtSizeWidth->setText(w);
+        f->txtSizeHeight->setText(h);
+        f->txtSizeName->setText(name);
+        QTest::mouseClick(f->lblSizeOK, Qt::LeftButton);
+    }
+    static QStringList Rows(const frmOption* f) {
+        QStringList rows;
+        for (int i = 0; i < f->lstSize->count(); ++i) {
+            rows << f->lstSize->item(i)->text();
+        }
+        return rows;
+    }
+    static bool Unloaded(const QPointer<frmOption>& f) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return f.isNull();
+    }
+    static QStringList& Sizes() { return mdlOption::Options().CYSizeList; }
+    void ExpectMessage(const char* text, const char* title) {
+        ASSERT_EQ(seam.messages.size(), 1u);
+        EXPECT_EQ(seam.messages[0].text, QString::fromUtf8(text));
+        EXPECT_EQ(seam.messages[0].title, QString::fromUtf8(title));
+        EXPECT_EQ(seam.messages[0].style, ModalSeam::Critical);
+        seam.messages.clear();
+    }
+
+    QTemporaryDir dir;
+    QString file = dir.filePath("Option.ini");
+};
+
+TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
+    mdlOption::OptionStore& o = mdlOption::Options();
+    o.ResizeWhenOpen = true;
+    o.ResizeWhenRotate = false;
+    o.DisplayBorder = true;  // AlwaysTop is false in window tests
+    o.QuickSavePath = "/pics/out/";
+    Sizes() = QStringList{"800*600", "640*480(vga)", "800*600"};
+    frmOption* f = Open();
+    EXPECT_EQ(f->windowTitle(), QStringLiteral("程序设置"));
+    EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
+    for (const char* name :
+         {"chkAutoResizeOnLoad", "chkAutoResizeOnRotate", "chkDisplayBorder", "chkDisplayTopMost",
+          "optQuickSaveSame", "optQuickSaveOther", "txtQuickSave", "cmdQuickSave", "lstSize",
+          "cmdSizeAdd", "cmdSizeEdit", "cmdSizeDelete", "txtSizeWidth", "txtSizeHeight",
+          "txtSizeName", "lblSizeOK", "cmdSave", "cmdClose", "frameSizeEdit"}) {
+        EXPECT_NE(f->findChild<QWidget*>(name), nullptr) << name;
+    }
+    EXPECT_EQ(f->findChild<QWidget*>("lblSizeOK"), f->lblSizeOK);
+    EXPECT_EQ((std::vector<bool>{
+                  f->chkAutoResizeOnLoad->isChecked(), f->chkAutoResizeOnRotate->isChecked(),
+                  f->chkDisplayBorder->isChecked(), f->chkDisplayTopMost->isChecked()}),
+              (std::vector<bool>{true, false, true, false}));
+    EXPECT_TRUE(f->optQuickSaveOther->isChecked());
+    EXPECT_EQ(f->txtQuickSave->text(), "/pics/out/");
+    EXPECT_EQ(Rows(f), Sizes());
+    EXPECT_TRUE(f->frameSizeEdit->isHidden());
+    f->close();
+
+    o.QuickSavePath.clear();
+    EXPECT_TRUE(Open()->optQuickSaveSame->isChecked());
+}
+
+TEST_F(OptionsDialog, OneSharedInstanceUntilCloseOrEscDropsTheChanges) {
+    QPointer<frmOption> f = Open();
+    f->chkAutoResizeOnLoad->setChecked(true);
+    EXPECT_EQ(frmOption::Shared(), f.data());
+    f->ShowOptions();  // brought forward, not reloaded
+    EXPECT_TRUE(f->chkAutoResizeOnLoad->isChecked());
+    f->cmdClose->click();
+    EXPECT_TRUE(Unloaded(f));
+
+    QPointer<frmOption> g = Open();
+    EXPECT_FALSE(g->chkAutoResizeOnLoad->isChecked());
+    QTest::keyClick(g, Qt::Key_Escape);
+    EXPECT_TRUE(Unloaded(g));
+    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+struct Case {
+    const char *width, *height, *message;  // message "" = accepted
+};
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << '"' << c.width << "\" x \"" << c.height << '"';
+}
+class SizeCommit : public OptionsDialog, public testing::WithParamInterface<Case> {};
+
+// Only sizes the command panel can use are stored, as typed after trimming; a refusal keeps the
+// frame open with the store untouched, the width checked first.
+TEST_P(SizeCommit, StoresOnlySizesThePanelCanUse) {
+    const Case& c = GetParam();
+    Sizes() = QStringList{"800*600"};
+    frmOption* f = Open();
+    f->cmdSizeAdd->click();
+    EXPECT_FALSE(f->lstSize->isEnabled());
+    Commit(f, c.width, c.height, " n ");
+    if (*c.message) {
+        ExpectMessage(c.message, "输入错误");
+        EXPECT_EQ(f->EditMode(), "ADD");
+        EXPECT_EQ(Sizes(), QStringList{"800*600"});
+        return;
+    }
+    const QString entry = QString(c.width).trimmed() + "*" + QString(c.height).trimmed() + "(n)";
+    EXPECT_EQ(Sizes(), (QStringList{"800*600", entry}));
+    EXPECT_EQ(Rows(f), Sizes());
+    EXPECT_EQ(f->EditMode(), "");
+    EXPECT_TRUE(f->lstSize->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, SizeCommit,
+    testing::Values(Case{"", "480", "请输入正确的宽度！"}, Case{"0.4", "480", "请输入正确的宽度！"},
+                    Case{"1e3", "480", "请输入正确的宽度！"},
+                    Case{"abc", "0", "请输入正确的宽度！"},
+                    Case{"2147483648", "1", "请输入正确的宽度！"},
+                    Case{"640", "-5", "请输入正确的高度！"},
+                    Case{"640", "4 80", "请输入正确的高度！"}, Case{" 640 ", " 480 ", ""},
+                    Case{"2147483647", "0.5000001", ""}, Case{"+12.50", "7", ""}));
+
+TEST_F(OptionsDialog, EditAndDeleteActOnTheRowByPositionAmongDuplicates) {
+    Sizes() = QStringList{"8*6(x)", "6*4", "8*6(x)", "3*2", "1*1"};
+    frmOption* f = Open();
+    f->lstSize->setCurrentRow(2);
+    f->cmdSizeEdit->click();
+    EXPECT_EQ(f->EditMode(), "EDIT");
+    EXPECT_EQ(f->txtSizeName->text(), "x");
+    EXPECT_FALSE(f->cmdSizeDelete->isEnabled());  // nothing moves the rows while one is open
+    f->txtSizeWidth->setText("9");
+    QTest::keyClick(f->txtSizeHeight, Qt::Key_Return);  // Enter commits too
+    EXPECT_EQ(Sizes(), (QStringList{"8*6(x)", "6*4", "9*6(x)", "3*2", "1*1"}));
+
+    Sizes()[2] = "8*6(x)";
+    f->close();
+    f = Open();
+    f->lstSize->setCurrentRow(2);
+    f->cmdSizeDelete->click();
+    const QStringList kept{"8*6(x)", "6*4", "3*2", "1*1"};
+    EXPECT_EQ(Sizes(), kept);
+    EXPECT_EQ(Rows(f), kept);
+    f->cmdSizeDelete->click();  // no row selected after a delete
+    EXPECT_EQ(Sizes(), kept);
+}
+
+TEST_F(OptionsDialog, TwentySizesHoldAtAddAndAtTheCommit) {
+    for (int i = 1; i < mdlOption::kMaxSizes; ++i) {
+        Sizes() << QStringLiteral("%1*%1").arg(i);
+    }
+    frmOption* f = Open();
+    f->cmdSizeAdd->click();
+    mdlOption::ApplyOption("CYSize", "5*5");  // the store fills meanwhile: 20
+    Commit(f, "7", "7", "");
+    ExpectMessage("已经到达最大可添加数目了！", "错误");
+    EXPECT_EQ(Sizes().size(), mdlOption::kMaxSizes);
+    EXPECT_EQ(Rows(f), Sizes());
+    EXPECT_EQ(f->EditMode(), "");
+
+    f->cmdSizeAdd->click();
+    ExpectMessage("已经到达最大可添加数目了！", "错误");
+    EXPECT_TRUE(f->frameSizeEdit->isHidden());
+}
+
+TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
+    mdlOption::Options().QuickSavePath = "/old/";
+    frmOption* f = Open();
+    f->chkAutoResizeOnLoad->setChecked(true);
+    f->txtQuickSave->setText("  ");
+    f->cmdSave->click();  // "other folder" without a folder: refused silently
+    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_TRUE(seam.messages.empty());
+
+    frmOption::setOptionFileForTesting(dir.path());  // a folder cannot be written as a file
+    f->txtQuickSave->setText(" /new ");
+    f->cmdSave->click();
+    ExpectMessage("保存设置失败！", "错误");
+    EXPECT_EQ(f->txtQuickSave->text(), "/new/");
+    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_EQ(mdlOption::Options().QuickSavePath, "/old/");
+    EXPECT_EQ(frmOption::Shared(), f);
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(OptionsDialog, BrowseFillsTheBoxButTheOptionButtonDecides) {
+    frmOption* f = Open();
+    seam.folderAnswers = {"/pics/new/", ""};
+    f->cmdQuickSave->click();
+    f->cmdQuickSave->click();  // cancelled: the text stays
+    EXPECT_EQ(seam.folderPrompts.value(1), QStringLiteral("请选择您要放置图像的文件夹！"));
+    EXPECT_EQ(f->txtQuickSave->text(), "/pics/new");
+    mdlOption::Options().QuickSavePath = "/old/";
+    f->cmdSave->click();
+    EXPECT_EQ(mdlOption::Options().QuickSavePath, "");
+}
+
+TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
+    QPointer<frmOption> f = Open();
+    for (const char* name : {"my size", "a\r\nQuickSavePath=/x\tb\x7f", "(a)b"}) {
+        f->cmdSizeAdd->click();
+        Commit(f, "640", "480", QString::fromUtf8(name));
+    }
+    // Option.ini drops the spaces of a size line when read: the row never shows any.
+    EXPECT_EQ(Sizes(),
+              (QStringList{"640*480(mysize)", "640*480(aQuickSavePath=/xb)", "640*480((a)b)"}));
+    f->chkAutoResizeOnLoad->setChecked(true);
+    f->chkAutoResizeOnRotate->setChecked(false);
+    f->chkDisplayBorder->setChecked(true);
+    f->optQuickSaveOther->setChecked(true);
+    f->txtQuickSave->setText(QStringLiteral(" /图片/快\n存\u2028 "));
+    f->cmdSave->click();
+    EXPECT_TRUE(Unloaded(f));
+    const mdlOption::OptionStore saved = mdlOption::Options();
+    EXPECT_EQ(saved.QuickSavePath, QStringLiteral("/图片/快存/"));
+    EXPECT_TRUE(saved.ResizeWhenOpen);
+
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    EXPECT_EQ(bytes.count('\n'), 8);  // four switches, three sizes, the folder
+    EXPECT_EQ(bytes.count("\r\n"), 8);
+
+    mdlOption::SetDefaultOptions();
+    Sizes().clear();
+    ASSERT_TRUE(mdlOption::ReadOptions(file));
+    const mdlOption::OptionStore& read = mdlOption::Options();
+    EXPECT_EQ((std::vector<bool>{read.ResizeWhenOpen, read.ResizeWhenRotate, read.AlwaysTop,
+                                 read.DisplayBorder}),
+              (std::vector<bool>{saved.ResizeWhenOpen, saved.ResizeWhenRotate, saved.AlwaysTop,
+                                 saved.DisplayBorder}));
+    EXPECT_EQ(read.QuickSavePath, saved.QuickSavePath);
+    EXPECT_EQ(read.CYSizeList, saved.CYSizeList);
+}
+
+}  // namespace
