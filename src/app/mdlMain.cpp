@@ -3,6 +3,7 @@
 #include "app/mdlKestrin_Command.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
+#include "dialogs/ProgramInfo.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
 #include "panel/frmMenu.h"
@@ -14,9 +15,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QThread>
 #include <QTime>
+#include <QTranslator>
 #include <cmath>
 
 namespace mdlMain {
@@ -57,6 +60,13 @@ void InstallWindowServices() {
 
 int Main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(ProgramInfo::ProgramIcon());
+    // Standard buttons and dialogs speak the interface's language.
+    auto* qtChinese = new QTranslator(&app);
+    if (qtChinese->load(QStringLiteral("qtbase_zh_CN"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(qtChinese);
+    }
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     QApplication::setOrganizationName(QStringLiteral("Lumora"));
     mdlDialogs::InstallWidgetSeam();

@@ -4,7 +4,7 @@
 #include "base/ScreenUnits.h"
 #include "panel/NumberBoxBinding.h"
 #include "panel/PanelText.h"
-#include "panel/SizeEntry.h"
+#include "settings/SizeEntry.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"

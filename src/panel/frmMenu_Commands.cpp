@@ -8,7 +8,7 @@
 #include "dialogs/ModalSeam.h"
 #include "dialogs/frmAbout.h"
 #include "panel/PanelText.h"
-#include "panel/SizeEntry.h"
+#include "settings/SizeEntry.h"
 #include "settings/frmOption.h"
 #include "settings/mdlOption.h"
 #include "window/PictureViewWidget.h"

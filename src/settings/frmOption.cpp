@@ -4,7 +4,7 @@
 #include "dialogs/ClickableLabel.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlCommonDialog.h"
-#include "panel/SizeEntry.h"
+#include "settings/SizeEntry.h"
 #include "settings/mdlOption.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "panel/SizeEntry.h"
+#include "settings/SizeEntry.h"
 
 #include <gtest/gtest.h>
 
