@@ -166,21 +166,27 @@ void frmMenu::Build() {
     adjustSize();
 }
 
-QWidget* frmMenu::BuildBasicPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    for (const QString& group : {QStringLiteral("文件操作"), QStringLiteral("编辑")}) {
+void frmMenu::AddCommandGroups(QBoxLayout* layout, int tab, const QStringList& groups,
+                               int columns) {
+    QWidget* page = layout->parentWidget();
+    for (const QString& group : groups) {
         auto* box = new QGroupBox(group, page);
         auto* grid = new QGridLayout(box);
         int n = 0;
         for (const auto& c : MenuCommands::Table()) {
-            if (c.tab == 0 && c.group == group) {
-                grid->addWidget(CommandLabel(c, box), n / 4, n % 4);
+            if (c.tab == tab && c.group == group) {
+                grid->addWidget(CommandLabel(c, box), n / columns, n % columns);
                 ++n;
             }
         }
         layout->addWidget(box);
     }
+}
+
+QWidget* frmMenu::BuildBasicPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    AddCommandGroups(layout, 0, {QStringLiteral("文件操作"), QStringLiteral("编辑")}, 4);
     auto* info = new QGridLayout;
     txtInfoOrgSize = InfoBox(page, QStringLiteral("txtInfoOrgSize"));
     txtInfoNewSize = InfoBox(page, QStringLiteral("txtInfoNewSize"));
@@ -238,18 +244,7 @@ QWidget* frmMenu::BuildSizePage() {
 QWidget* frmMenu::BuildSpecialPage() {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    for (const QString& group : {QStringLiteral("图像加工"), QStringLiteral("旋转处理")}) {
-        auto* box = new QGroupBox(group, page);
-        auto* grid = new QGridLayout(box);
-        int n = 0;
-        for (const auto& c : MenuCommands::Table()) {
-            if (c.tab == 2 && c.group == group) {
-                grid->addWidget(CommandLabel(c, box), n / 2, n % 2);
-                ++n;
-            }
-        }
-        layout->addWidget(box);
-    }
+    AddCommandGroups(layout, 2, {QStringLiteral("图像加工"), QStringLiteral("旋转处理")}, 2);
     auto* display = new QGroupBox(QStringLiteral("程序显示设置"), page);
     auto* grid = new QGridLayout(display);
     txtTBCL_Touming = new QLineEdit(display);

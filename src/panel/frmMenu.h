@@ -7,6 +7,7 @@
 
 #include "panel/MenuCommands.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -79,6 +80,8 @@ private:
     QWidget* BuildSizePage();
     QWidget* BuildSpecialPage();
     QLabel* CommandLabel(const MenuCommands::Command& c, QWidget* parent);
+    // One framed group of command labels per name, in table order, in rows of columns.
+    void AddCommandGroups(QBoxLayout* layout, int tab, const QStringList& groups, int columns);
 
     void ShowFor(frmResize* iOwner);
     void ShowAtCursor();
