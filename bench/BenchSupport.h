@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -43,4 +44,21 @@ inline double ToMs(double t, benchmark::TimeUnit unit) {
             return t * 1e3;
     }
     return t;
+}
+
+// The machine's load average as /proc/loadavg says it ("unknown" elsewhere): benchmarks print it
+// beside their figures, since other work on the machine moves them.
+inline std::string LoadAverage() {
+    std::string text = "unknown";
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        char line[96] = "";
+        if (std::fgets(line, sizeof line, f) != nullptr) {
+            text = line;
+            while (!text.empty() && text.back() == '\n') {
+                text.pop_back();
+            }
+        }
+        std::fclose(f);
+    }
+    return text;
 }

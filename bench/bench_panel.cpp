@@ -25,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "WindowBenchSupport.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -81,21 +82,6 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-std::string LoadAverage() {
-    std::string text = "unknown";
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        char line[96] = "";
-        if (std::fgets(line, sizeof line, f) != nullptr) {
-            text = line;
-            while (!text.empty() && text.back() == '\n') {
-                text.pop_back();
-            }
-        }
-        std::fclose(f);
-    }
-    return text;
-}
-
 double Median(std::vector<double> v) {
     if (v.empty()) {
         return 0;
@@ -103,28 +89,6 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Photograph-like content: gradients, a fine pattern and a little noise.
-QImage VariedPicture() {
-    QImage img(kWidth, kHeight, QImage::Format_BGR888);
-    if (img.isNull()) {
-        return img;
-    }
-    quint32 state = 2463534242u;
-    for (int y = 0; y < kHeight; ++y) {
-        uchar* d = img.scanLine(y);
-        for (int x = 0; x < kWidth; ++x, d += 3) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            const int noise = int(state >> 28) - 8;
-            d[0] = uchar(std::clamp(((x ^ y) & 0x3F) * 2 + 60 + noise, 0, 255));
-            d[1] = uchar(std::clamp(y * 255 / kHeight + noise, 0, 255));
-            d[2] = uchar(std::clamp(x * 255 / kWidth + noise, 0, 255));
-        }
-    }
-    return img;
 }
 
 bool InPanel(QObject* o) {
@@ -282,7 +246,7 @@ bool Prepare(Open* firstOpen) {
     mdlOption::Options().ResizeWhenOpen = false;
     mdlOption::Options().DisplayBorder = false;
     mdlMain::InstallWindowServices();
-    data.picture = VariedPicture();
+    data.picture = VariedPicture(kWidth, kHeight);
     if (data.picture.isNull()) {
         data.failure = QStringLiteral("no memory for the picture");
         return false;
@@ -414,17 +378,7 @@ int main(int argc, char** argv) {
     // processes inherit the choice. The screen's description lives in the temporary folder, which
     // outlives the application.
     QTemporaryDir dir;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        QByteArray platform("offscreen");
-        QFile screens(dir.filePath(QStringLiteral("screens.json")));
-        if (dir.isValid() && screens.open(QIODevice::WriteOnly)) {
-            screens.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920,
-                "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-            screens.close();
-            platform += ":configfile=" + QFile::encodeName(screens.fileName());
-        }
-        qputenv("QT_QPA_PLATFORM", platform);
-    }
+    UseOffscreenFullHd(dir);
     // Qt sees only the program name; every other argument is the benchmark library's.
     int qtArgc = 1;
     qInstallMessageHandler(QuietAboutRaise);

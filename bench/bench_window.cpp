@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "WindowBenchSupport.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -486,17 +487,7 @@ int main(int argc, char** argv) {
     // The offscreen platform with a full-HD screen, unless the caller chose a platform. The
     // screen's description lives in the temporary folder, which outlives the application.
     QTemporaryDir dir;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        QByteArray platform("offscreen");
-        QFile screens(dir.filePath(QStringLiteral("screens.json")));
-        if (dir.isValid() && screens.open(QIODevice::WriteOnly)) {
-            screens.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920,
-                "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-            screens.close();
-            platform += ":configfile=" + QFile::encodeName(screens.fileName());
-        }
-        qputenv("QT_QPA_PLATFORM", platform);
-    }
+    UseOffscreenFullHd(dir);
     // Qt sees only the program name; every other argument is the benchmark library's.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);

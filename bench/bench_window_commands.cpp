@@ -26,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "WindowBenchSupport.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -80,45 +81,6 @@ double ThreadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-std::string LoadAverage() {
-    std::string text = "unknown";
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        char line[96] = "";
-        if (std::fgets(line, sizeof line, f) != nullptr) {
-            text = line;
-            while (!text.empty() && text.back() == '\n') {
-                text.pop_back();
-            }
-        }
-        std::fclose(f);
-    }
-    return text;
-}
-
-// Photograph-like content: gradients, a fine pattern, soft diagonal bands and a little noise, so
-// the encoders see neither a flat picture nor pure noise.
-QImage VariedPicture() {
-    QImage img(kWidth, kHeight, QImage::Format_BGR888);
-    if (img.isNull()) {
-        return img;
-    }
-    quint32 state = 2463534242u;
-    for (int y = 0; y < kHeight; ++y) {
-        uchar* d = img.scanLine(y);
-        for (int x = 0; x < kWidth; ++x, d += 3) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            const int noise = int(state >> 28) - 8;
-            const int band = ((x + y) / 37) % 2 == 0 ? 24 : 0;
-            d[0] = uchar(std::clamp(((x ^ y) & 0x3F) * 2 + 60 + noise, 0, 255));
-            d[1] = uchar(std::clamp(y * 255 / kHeight + band + noise, 0, 255));
-            d[2] = uchar(std::clamp(x * 255 / kWidth - band + noise, 0, 255));
-        }
-    }
-    return img;
 }
 
 // Notes when the window's picture control receives a paint event. Paint events are sent
@@ -810,7 +772,7 @@ void Prepare(const QTemporaryDir& dir) {
     o.QuickSavePath = data.folder;
     o.SupportFileSave = QStringLiteral("JPEG(*.jpg)|*.jpg|PNG(*.png)|*.png");
 
-    data.picture = VariedPicture();
+    data.picture = VariedPicture(kWidth, kHeight);
     if (data.picture.isNull()) {
         data.failure = QStringLiteral("no memory for the picture");
         return;
@@ -873,17 +835,7 @@ int main(int argc, char** argv) {
     // The offscreen platform with a full-HD screen, unless the caller chose a platform. The
     // screen's description lives in the temporary folder, which outlives the application.
     QTemporaryDir dir;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        QByteArray platform("offscreen");
-        QFile screens(dir.filePath(QStringLiteral("screens.json")));
-        if (dir.isValid() && screens.open(QIODevice::WriteOnly)) {
-            screens.write(R"({"screens": [{"name": "bench", "x": 0, "y": 0, "width": 1920,
-                "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-            screens.close();
-            platform += ":configfile=" + QFile::encodeName(screens.fileName());
-        }
-        qputenv("QT_QPA_PLATFORM", platform);
-    }
+    UseOffscreenFullHd(dir);
     // Qt sees only the program name; every other argument is the benchmark library's.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
