@@ -51,7 +51,8 @@ QString GetFileExt(const QString& path) {
 }
 
 QString GetNewFileName(const QString& path,
-                       const std::function<QString(const QString&)>& iFinalName) {
+                       const std::function<QString(const QString&)>& iFinalName,
+                       const std::function<bool(const QString&)>& iAlsoTaken) {
     QString folder;
     QString name;
     if (!SplitPath(path, folder, name)) {
@@ -60,13 +61,16 @@ QString GetNewFileName(const QString& path,
     const auto finalName = [&iFinalName](const QString& candidate) {
         return iFinalName ? iFinalName(candidate) : candidate;
     };
+    const auto taken = [&iAlsoTaken](const QString& candidate) {
+        return FileExists(candidate) || (iAlsoTaken && iAlsoTaken(candidate));
+    };
     const QString first = finalName(folder + QStringLiteral("new ") + name);
-    if (!FileExists(first)) {
+    if (!taken(first)) {
         return first;
     }
     for (int i = 1; i <= 1000; ++i) {
         const QString candidate = finalName(folder + QStringLiteral("new(%1) ").arg(i) + name);
-        if (!FileExists(candidate)) {
+        if (!taken(candidate)) {
             return candidate;
         }
     }

@@ -22,9 +22,11 @@ QString GetFileExt(const QString& path);
 // "new(1000) name"; empty when all are taken or the path has no folder. iFinalName, when given,
 // turns each candidate into the name that would really be written (a save may complete it); that
 // final name is what must be free, and what is returned. A file or a symbolic link (even one
-// whose target is gone) takes a name; a folder does not.
+// whose target is gone) takes a name; a folder does not; so does any name iAlsoTaken says is
+// taken (a file still being written).
 QString GetNewFileName(const QString& path,
-                       const std::function<QString(const QString&)>& iFinalName = {});
+                       const std::function<QString(const QString&)>& iFinalName = {},
+                       const std::function<bool(const QString&)>& iAlsoTaken = {});
 
 // The folder holding the executable.
 QString GetAppFolder();

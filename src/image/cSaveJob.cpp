@@ -18,6 +18,7 @@ struct RunningSaves {
     std::mutex lock;
     std::condition_variable none;
     int count = 0;
+    QStringList targets;  // the files being written, one entry per running save
 };
 
 RunningSaves& Saves() {
@@ -50,9 +51,10 @@ private:
 // The last thing a save does. Posted and counted down under the lock: whoever sees the result
 // arrive sees a count without this save, and WaitForAll returns only once no save thread has
 // anything left to post.
-void Report(ResultRelay* relay, bool ok) noexcept {
+void Report(ResultRelay* relay, bool ok, const QString& target) noexcept {
     RunningSaves& saves = Saves();
     std::lock_guard<std::mutex> lock(saves.lock);
+    saves.targets.removeOne(target);
     try {
         relay->Post(ok);
     } catch (...) {
@@ -79,6 +81,7 @@ cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObj
         RunningSaves& saves = Saves();
         std::lock_guard<std::mutex> lock(saves.lock);
         ++saves.count;
+        saves.targets << iFileName;
     }
     try {
         std::thread([relay, picture = iPicture, name = iFileName]() mutable {
@@ -92,12 +95,11 @@ cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObj
             // The pixels are let go before the save counts as ended, so nothing of it is left
             // running once WaitForAll returns.
             picture = QImage();
-            name = QString();
-            Report(relay, ok);
+            Report(relay, ok, name);
         }).detach();
     } catch (...) {
         // No thread to be had: the save fails, reported the same queued way.
-        Report(relay, false);
+        Report(relay, false, iFileName);
     }
     return job;
 }
@@ -109,6 +111,12 @@ void cSaveJob::Finish(bool ok) {
     if (self) {
         deleteLater();
     }
+}
+
+bool cSaveJob::IsWriting(const QString& iFileName) {
+    RunningSaves& saves = Saves();
+    std::lock_guard<std::mutex> lock(saves.lock);
+    return saves.targets.contains(iFileName);
 }
 
 int cSaveJob::Running() {

@@ -24,6 +24,9 @@ public:
 
     // Saves started and not finished yet, process-wide.
     static int Running();
+    // True while a save of exactly that name runs: the file may not exist yet, but the name is
+    // taken all the same.
+    static bool IsWriting(const QString& iFileName);
     // Blocks until no save runs. Only for the moment the process ends (close-all).
     static void WaitForAll();
 

@@ -2,6 +2,7 @@
 
 #include "base/mdlKestrin_File.h"
 #include "image/MFreeImage.h"
+#include "image/cSaveJob.h"
 
 namespace SaveNaming {
 
@@ -37,9 +38,14 @@ QString QuickSaveTarget(const QString& iPicFile, const QString& iQuickSavePath,
     } else {
         base = iPicFile;
     }
-    return mdlKestrin_File::GetNewFileName(base, [&iSupportFileSave](const QString& candidate) {
-        return FinalName(candidate, iSupportFileSave);
-    });
+    // A name another window's quick save is still writing is taken too: its file may not be
+    // there yet, and the later commit would replace the earlier.
+    return mdlKestrin_File::GetNewFileName(
+        base,
+        [&iSupportFileSave](const QString& candidate) {
+            return FinalName(candidate, iSupportFileSave);
+        },
+        cSaveJob::IsWriting);
 }
 
 }  // namespace SaveNaming

@@ -16,7 +16,8 @@ namespace SaveNaming {
 // (letter case ignored) appears nowhere in iSupportFileSave (the save filter text,
 // "desc|*.jpg|..."), and the result is completed as the save will complete it
 // (MFreeImage::CompletedFileName; kept as it is for a format the library cannot write, whose save
-// then fails and says so). The first final name that no file or symbolic link takes is returned.
+// then fails and says so). The first final name that no file or symbolic link takes, and no
+// running save is writing, is returned.
 // iPicFile and ioPicFile may be the same string.
 QString QuickSaveTarget(const QString& iPicFile, const QString& iQuickSavePath,
                         const QString& iSupportFileSave, const QString& iDesktopFolder,

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "image/cSaveJob.h"
 #include "settings/mdlOption.h"
 
 namespace {
@@ -92,3 +94,27 @@ TEST(QuickSaveTargetAgain, APastedPictureKeepsItsDesktopName) {
 }
 
 }  // namespace
+
+TEST(QuickSaveTargetAgain, ANameASaveIsStillWritingIsTaken) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString picture = dir.path() + QStringLiteral("/a.bmp");
+    const QString first = dir.path() + QStringLiteral("/new a.bmp");
+    // A picture large enough that its save is still running when the next name is chosen.
+    QImage big(3000, 2000, QImage::Format_BGR888);
+    big.fill(Qt::darkCyan);
+    cSaveJob* job = cSaveJob::Start(big, first);
+    bool ended = false;
+    QObject::connect(job, &cSaveJob::finished, [&ended](bool) { ended = true; });
+    QString picFile = picture;
+    const QString second = SaveNaming::QuickSaveTarget(
+        picture, QString(), mdlOption::DefaultFileFilter(), QString(), picFile);
+    const bool stillWriting = !ended && cSaveJob::IsWriting(first);
+    cSaveJob::WaitForAll();
+    QCoreApplication::sendPostedEvents();
+    if (stillWriting) {
+        EXPECT_EQ(second, dir.path() + QStringLiteral("/new(1) a.bmp"));
+    }
+    EXPECT_NE(second, first);
+    EXPECT_FALSE(cSaveJob::IsWriting(first));
+}
