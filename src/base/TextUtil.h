@@ -18,4 +18,9 @@ inline QString TrimSpaces(const QString& s) {
     return s.mid(begin, end - begin);
 }
 
+// A size as the program shows it everywhere (tip, panel, size list): "800 * 600", pixels.
+inline QString SizeText(qint32 w, qint32 h) {
+    return QStringLiteral("%1 * %2").arg(w).arg(h);
+}
+
 }  // namespace TextUtil

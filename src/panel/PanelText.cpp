@@ -32,10 +32,6 @@ QString PointColorText(qint32 colour) {
            Hex2(c >> 16);
 }
 
-QString SizeText(qint32 w, qint32 h) {
-    return QStringLiteral("%1 * %2").arg(w).arg(h);
-}
-
 QPoint PanelPosition(QPoint pointerTwips, QSize panelTwips, QRect screenTwips) {
     return QPoint(
         PlaceOnAxis(pointerTwips.x(), panelTwips.width(), screenTwips.x(), screenTwips.width()),

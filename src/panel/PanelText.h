@@ -14,9 +14,6 @@ namespace PanelText {
 // could be read) gives "<ERROR>".
 QString PointColorText(qint32 colour);
 
-// A size as the panel shows it, pixels: "800 * 600".
-QString SizeText(qint32 w, qint32 h);
-
 // The panel's top-left, in twips, for a panel of panelTwips opened at pointerTwips on the screen
 // whose area is screenTwips (all twips; the screen may have a non-zero origin). The panel opens
 // at the pointer and goes to the left of / above it when it would cross the screen's right /

@@ -419,8 +419,8 @@ bool frmMenu::eventFilter(QObject* watched, QEvent* event) {
     for (int i = 0; i < 3; ++i) {
         if (watched == lblTab[static_cast<size_t>(i)] &&
             (t == QEvent::Enter || t == QEvent::MouseMove || t == QEvent::MouseButtonPress)) {
-            ShowTab(i);  // tabs switch on hover
-            return false;
+            ShowTab(i);                            // tabs switch on hover
+            return t == QEvent::MouseButtonPress;  // a press on a header is no drag
         }
     }
     if (watched == lblNavClose) {
@@ -434,7 +434,7 @@ bool frmMenu::eventFilter(QObject* watched, QEvent* event) {
             Unload();
             return true;
         }
-        return false;
+        return t == QEvent::MouseButtonPress;
     }
     const QVariant key = w->property("key");
     if (key.isValid()) {
@@ -445,6 +445,8 @@ bool frmMenu::eventFilter(QObject* watched, QEvent* event) {
             if (index >= 0) {
                 Highlight(index);
             }
+        } else if (t == QEvent::MouseButtonPress) {
+            return true;  // the label takes its press, so it never reaches a drag handle
         } else if (t == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && w->isEnabled() &&
                    w->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
@@ -456,7 +458,10 @@ bool frmMenu::eventFilter(QObject* watched, QEvent* event) {
     // The strips and the pages' background drag the panel like a title bar.
     const bool handle = watched == imgNav[0] || watched == imgNav[1] || watched == picTab[0] ||
                         watched == picTab[1] || watched == picTab[2];
-    if (handle && t == QEvent::MouseButtonPress) {
+    // Only a press on the handle's own background: a press on a label, a header or a group that
+    // did not take it travels up to here too, and must stay a click.
+    if (handle && t == QEvent::MouseButtonPress &&
+        w->childAt(static_cast<QMouseEvent*>(event)->position().toPoint()) == nullptr) {
         auto* m = static_cast<QMouseEvent*>(event);
         if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
             return true;

@@ -4,6 +4,7 @@
 #include "panel/frmMenu.h"
 
 #include "base/Rounding.h"
+#include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/frmAbout.h"
@@ -193,8 +194,8 @@ void frmMenu::FillFromOwner() {
         return;
     }
     const QSize shown = o->imgView->size();
-    txtInfoNewSize->setText(PanelText::SizeText(shown.width(), shown.height()));
-    txtInfoOrgSize->setText(PanelText::SizeText(o->mOrgWidth, o->mOrgHeight));
+    txtInfoNewSize->setText(TextUtil::SizeText(shown.width(), shown.height()));
+    txtInfoOrgSize->setText(TextUtil::SizeText(o->mOrgWidth, o->mOrgHeight));
     txtInfoPointColor->setText(PanelText::PointColorText(o->mNowPointColor));
     for (const auto& c : MenuCommands::Table()) {
         if (c.action == Action::Undo) {

@@ -6,7 +6,6 @@
 
 #include "base/Rounding.h"
 #include "base/TextUtil.h"
-#include "panel/PanelText.h"
 
 namespace SizeEntry {
 
@@ -104,7 +103,7 @@ std::optional<QSize> ParseSizeItem(const QString& entry) {
 }
 
 QString OriginalSizeEntry(qint32 w, qint32 h) {
-    return PanelText::SizeText(w, h) + QStringLiteral("(原始图片大小)");
+    return TextUtil::SizeText(w, h) + QStringLiteral("(原始图片大小)");
 }
 
 Parts SplitForEdit(const QString& row) {

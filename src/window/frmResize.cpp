@@ -3,6 +3,7 @@
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
+#include "base/TextUtil.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlKestrin_Version.h"
 #include "image/mdlPhotoShop.h"
@@ -190,7 +191,7 @@ void frmResize::cmdGetOrgWidthHeight() {
 }
 
 void frmResize::cmdShowSize() {
-    ShowTip(QStringLiteral("%1 * %2").arg(imgView->width()).arg(imgView->height()));
+    ShowTip(TextUtil::SizeText(imgView->width(), imgView->height()));
 }
 
 bool frmResize::SetPicture(const QImage& picture) {

@@ -14,6 +14,7 @@
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
+#include "base/TextUtil.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlKestrin_Version.h"
 #include "image/mdlPhotoShop.h"
@@ -76,7 +77,7 @@ void frmResize::ShowCropRect(const QRect& r) {
     // the tip and the focus frame are drawn over the rectangle
     shpFocus->raise();
     lblTip->raise();
-    ShowTip(QStringLiteral("%1 * %2").arg(lblCrop->width()).arg(lblCrop->height()));
+    ShowTip(TextUtil::SizeText(lblCrop->width(), lblCrop->height()));
 }
 
 void frmResize::PictureMouseUp(QMouseEvent* e) {

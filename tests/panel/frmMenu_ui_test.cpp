@@ -246,6 +246,34 @@ TEST_F(Panel, NumberBoxesTakeDigitsAndStepWithArrows) {
     EXPECT_EQ(box->text(), QStringLiteral("x"));
 }
 
+// Counts the presses that reach a widget.
+class PressCounter : public QObject {
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        presses += event->type() == QEvent::MouseButtonPress ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(Panel, AClickOnACommandRunsItAndNeverStartsADrag) {
+    frmResize* w = OpenFor();
+    P()->ShowTab(2);
+    PressCounter page;
+    P()->picTab[2]->installEventFilter(&page);
+    const QPoint before = P()->pos();
+    QLabel* flip = P()->findChild<QLabel*>(QStringLiteral("lblCommand_12"));  // 水平翻转
+    ASSERT_NE(flip, nullptr);
+    QTest::mouseClick(flip, Qt::LeftButton, {}, flip->rect().center());
+    EXPECT_EQ(w->Picture().pixel(0, 0), PatternImage(40, 30).pixel(39, 0));
+    EXPECT_FALSE(P()->isVisible());
+    EXPECT_EQ(P()->pos(), before);
+    P()->picTab[2]->removeEventFilter(&page);
+    EXPECT_EQ(page.presses, 0);  // the page would have taken it as the start of a drag
+}
+
 TEST_F(Panel, EscAndAPressInAnImageWindowClose) {
     frmResize* w = OpenFor();
     QTest::keyClick(P(), Qt::Key_Escape);
