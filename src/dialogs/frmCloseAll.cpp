@@ -1,7 +1,6 @@
 #include "dialogs/frmCloseAll.h"
 
 #include "image/cSaveJob.h"
-#include "window/mdlAPI_Form.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,7 +44,7 @@ frmCloseAll::frmCloseAll(QWidget* parent) : QDialog(parent) {
         gExit(0);
     });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::close);
-    mdlAPI_Form::SetTopMost(this);
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);  // not yet shown: no geometry to keep
 }
 
 void frmCloseAll::ShowModeless() {
