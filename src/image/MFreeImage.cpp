@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "base/NumberedError.h"
+#include "base/Rounding.h"
 
 namespace MFreeImage {
 
@@ -290,7 +291,11 @@ QString CompletedFileName(const QString& iFileName) {
     return CompletedFor(format, iFileName);
 }
 
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
+namespace {
+
+// LoadImageFile, telling also the file's own size in pixels where the header says it (left as it
+// is otherwise): iFlags may carry a size hint, which the header is read without.
+FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize) {
     EnsureInitialised();
     const QByteArray name = QFile::encodeName(iFileName);
     const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
@@ -308,9 +313,14 @@ FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
         // The header first, where the format can read it alone: a file that declares more pixels
         // than a picture may hold is refused before any pixel memory is taken.
         if (FreeImage_FIFSupportsNoPixels(format)) {
-            BitmapPtr header(FreeImage_Load(format, name.constData(), iFlags | FIF_LOAD_NOPIXELS));
+            BitmapPtr header(
+                FreeImage_Load(format, name.constData(), (iFlags & 0xFFFF) | FIF_LOAD_NOPIXELS));
             if (header && TooManyPixels(header.get())) {
                 RaiseInvalidPicture();
+            }
+            if (header && oHeaderSize != nullptr) {
+                *oHeaderSize = QSize(static_cast<int>(FreeImage_GetWidth(header.get())),
+                                     static_cast<int>(FreeImage_GetHeight(header.get())));
             }
         }
         bitmap.reset(FreeImage_Load(format, name.constData(), iFlags));
@@ -330,6 +340,54 @@ FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
         }
     }
     return bitmap.release();
+}
+
+}  // namespace
+
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
+    return LoadBitmap(iFileName, iFlags, nullptr);
+}
+
+QSize ReducedSize(QSize iSize, int iMaxSide) {
+    const int longer = qMax(iSize.width(), iSize.height());
+    if (iMaxSide <= 0 || longer <= iMaxSide) {
+        return iSize;
+    }
+    const double scale = static_cast<double>(iMaxSide) / longer;
+    return QSize(qBound(1, Rounding::Round32(iSize.width() * scale), iMaxSide),
+                 qBound(1, Rounding::Round32(iSize.height() * scale), iMaxSide));
+}
+
+FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize) {
+    // The JPEG decoder scales by 1/2, 1/4 or 1/8 while decoding, to no less than the hint: the
+    // hint (16 bits) asks for no more than the side wanted.
+    const bool hinted = iMaxSide > 0 && FormatOfName(iFileName) == FIF_JPEG;
+    const int flags = hinted ? JPEG_DEFAULT | (qMin(iMaxSide, 0xFFFF) << 16) : 0;
+    QSize own;
+    BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own));
+    const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
+                        static_cast<int>(FreeImage_GetHeight(bitmap.get())));
+    if (!hinted || !own.isValid() || own.width() < decoded.width() ||
+        own.height() < decoded.height()) {
+        own = decoded;
+    }
+    if (oOwnSize != nullptr) {
+        *oOwnSize = own;
+    }
+    const QSize wanted = ReducedSize(decoded, iMaxSide);
+    if (wanted == decoded) {
+        return bitmap.release();
+    }
+    // A triangle filter widened by the scale: every source pixel counts, no ringing.
+    BitmapPtr scaled(
+        FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));
+    if (scaled && !IsStandardBitmap(scaled.get())) {
+        scaled.reset(ToStandardBitmap(scaled.get()));
+    }
+    if (!scaled || !IsStandardBitmap(scaled.get())) {
+        RaiseInvalidPicture();
+    }
+    return scaled.release();
 }
 
 bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {

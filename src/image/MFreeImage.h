@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // FreeImage's bitmap handle. Only this module (and the decode worker built from it) ever holds one;
@@ -53,6 +54,18 @@ QString CompletedFileName(const QString& iFileName);
 // most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
 // when the file cannot be read.
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0);
+
+// Decodes iFileName to a picture no larger than iMaxSide pixels on its longer side (0: full size,
+// as LoadImageFile). A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where that still covers
+// iMaxSide (the library's size hint); then any picture still larger is scaled down to
+// ReducedSize. oOwnSize, when given, receives the file's own size in pixels (the full picture).
+// Returns a standard bitmap that the caller frees; raises 481 as LoadImageFile does.
+FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize);
+
+// The size, in pixels, of a picture of iSize pixels brought within iMaxSide on its longer side:
+// the longer side becomes iMaxSide, the other keeps the aspect (rounded), each at least 1; iSize
+// itself when it already fits or iMaxSide <= 0 (never larger).
+QSize ReducedSize(QSize iSize, int iMaxSide);
 
 // Encodes iBitmap and writes it, as SavePictureFile says. iFormat -1 takes the format from the
 // name; the name is completed for the format as CompletedFileName says. The depth walks down

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "image/MFreeImage.h"
+#include "image/mdlDecodeWorker.h"
+
 #if defined(Q_OS_LINUX)
 
 #include <errno.h>
@@ -12,6 +15,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -20,9 +24,6 @@
 
 #include <chrono>
 #include <cstring>
-
-#include "image/MFreeImage.h"
-#include "image/mdlDecodeWorker.h"
 
 extern char** environ;
 
@@ -96,26 +97,312 @@ bool IsQuiet(int socket) {
 
 }  // namespace
 
+#endif
+
+// One request, from Submit until its completion has run or it was cancelled.
+struct cDecodePool::Job {
+    qint64 ticket = 0;
+    QString fileName;  // absolute, since a worker's working folder is the one it was started in
+    Lane lane = Lane::Interactive;
+    int maxSide = 0;  // pixels; 0 for the full picture
+    Completion done;
+    std::atomic<bool> cancelled{false};
+    std::mutex deliver;    // held while done runs, so that Cancel can wait for it to end
+    Slot* slot = nullptr;  // under mMutex: the slot decoding it, if any
+};
+
+struct cDecodePool::Slot {
+    bool extra = false;  // started for Interactive work that found no idle worker
+    // Written under mMutex; read by the slot's own thread without it.
+    qint64 pid = -1;
+    int socket = -1;
+    bool busy = false;             // under mMutex: has a job
+    std::shared_ptr<Job> job;      // under mMutex
+    std::condition_variable wake;  // a job was given, or the pool ends
+    int interrupt = -1;            // eventfd: wakes the slot's thread from a worker's reply (Linux)
+    std::thread thread;
+};
+
+namespace {
+std::atomic<qint64> gNextTicket{1};
+
+int LaneIndex(cDecodePool::Lane lane) {
+    return lane == cDecodePool::Lane::Interactive ? 0 : 1;
+}
+}  // namespace
+
 cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
     : mCommand(iCommand),
       mTimeLimitMs(iTimeLimitMs),
-      mSlots(static_cast<size_t>(qMax(1, iWorkers))),
+      mBaseWorkers(qMax(1, iWorkers)),
+#if defined(Q_OS_LINUX)
       mStopSignal(SIGKILL) {
-    for (Slot& slot : mSlots) {
-        Start(slot);
+#else
+      mStopSignal(0) {
+#endif
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (int i = 0; i < mBaseWorkers; ++i) {
+        AddSlot(false);
     }
+    mReady.wait(lock, [&] { return mReadySlots == mBaseWorkers; });
 }
 
 cDecodePool::~cDecodePool() {
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mStopping = true;
+        for (const std::unique_ptr<Slot>& slot : mSlots) {
+            Interrupt(*slot);
+            slot->wake.notify_all();
+        }
+    }
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        slot->thread.join();
+    }
     std::lock_guard<std::mutex> lock(mMutex);
-    for (Slot& slot : mSlots) {
-        Stop(slot);
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        Stop(*slot);
+#if defined(Q_OS_LINUX)
+        ::close(slot->interrupt);
+#endif
     }
 }
 
+qint64 cDecodePool::NewTicket() {
+    return gNextTicket++;
+}
+
+void cDecodePool::Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide,
+                         Completion iDone) {
+    auto job = std::make_shared<Job>();
+    job->ticket = iTicket;
+    // Only text here (the working folder at most): no file is looked at on the caller's thread.
+    job->fileName = iFileName.isEmpty() ? QString() : QFileInfo(iFileName).absoluteFilePath();
+    job->lane = iLane;
+    job->maxSide = qMax(0, iMaxSide);
+    job->done = std::move(iDone);
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mStopping) {
+        return;
+    }
+    mJobs[iTicket] = job;
+    mWaiting[LaneIndex(iLane)].push_back(job);
+    Dispatch();
+}
+
+void cDecodePool::Cancel(qint64 iTicket) {
+    std::shared_ptr<Job> job;
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        const auto found = mJobs.find(iTicket);
+        if (found == mJobs.end()) {
+            return;
+        }
+        job = found->second;
+        if (job->cancelled.exchange(true)) {
+            return;
+        }
+        std::deque<std::shared_ptr<Job>>& waiting = mWaiting[LaneIndex(job->lane)];
+        const auto queued = std::find(waiting.begin(), waiting.end(), job);
+        if (queued != waiting.end()) {
+            waiting.erase(queued);
+            mJobs.erase(found);
+            ++mCancelled;
+        } else if (job->slot != nullptr) {
+            Interrupt(*job->slot);
+        }
+    }
+    // A completion that is running now ends before Cancel returns; none starts later.
+    std::lock_guard<std::mutex> running(job->deliver);
+}
+
+QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome) {
+    const Answer answer = Decode(iFileName, Lane::Interactive, 0);
+    if (oOutcome != nullptr) {
+        *oOutcome = answer.outcome;
+    }
+    return answer.picture;
+}
+
+cDecodePool::Answer cDecodePool::Decode(const QString& iFileName, Lane iLane, int iMaxSide) {
+    struct Waiter {
+        std::mutex lock;
+        std::condition_variable done;
+        bool answered = false;
+        Answer answer;
+    };
+    auto waiter = std::make_shared<Waiter>();
+    Submit(NewTicket(), iFileName, iLane, iMaxSide, [waiter](qint64, const Answer& answer) {
+        std::lock_guard<std::mutex> lock(waiter->lock);
+        waiter->answer = answer;
+        waiter->answered = true;
+        waiter->done.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(waiter->lock);
+    waiter->done.wait(lock, [&] { return waiter->answered; });
+    return waiter->answer;
+}
+
+cDecodePool::Counters cDecodePool::counters() const {
+    Counters c;
+    c.loaded = mLoaded.load();
+    c.refused = mRefused.load();
+    c.crashed = mCrashed.load();
+    c.timedOut = mTimedOut.load();
+    c.garbled = mGarbled.load();
+    c.cancelled = mCancelled.load();
+    c.started = mStarted.load();
+    return c;
+}
+
+QList<qint64> cDecodePool::IdleWorkers() const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    QList<qint64> pids;
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        if (!slot->busy && slot->pid > 0) {
+            pids.append(slot->pid);
+        }
+    }
+    return pids;
+}
+
+qint64 cDecodePool::WorkerOf(qint64 iTicket) const {
+    std::lock_guard<std::mutex> lock(mMutex);
+    const auto found = mJobs.find(iTicket);
+    if (found == mJobs.end() || found->second->slot == nullptr) {
+        return -1;
+    }
+    return found->second->slot->pid;
+}
+
+cDecodePool::Slot* cDecodePool::AddSlot(bool extra) {
+    auto slot = std::make_unique<Slot>();
+    slot->extra = extra;
+#if defined(Q_OS_LINUX)
+    slot->interrupt = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+#endif
+    Slot* added = slot.get();
+    mSlots.push_back(std::move(slot));
+    added->thread = std::thread(&cDecodePool::RunSlot, this, added);
+    return added;
+}
+
+cDecodePool::Slot* cDecodePool::PickSlot(Lane lane) {
+#if defined(Q_OS_LINUX)
+    ReapUnreaped();
+    // An idle worker that died on its own is reaped now rather than left a zombie until its slot
+    // is next used; the slot starts a new one when it is.
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        if (!slot->busy && slot->pid > 0 && Reaped(static_cast<pid_t>(slot->pid))) {
+            ::close(slot->socket);
+            slot->pid = -1;
+            slot->socket = -1;
+        }
+    }
+#endif
+    int extras = 0;
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        if (!slot->extra && !slot->busy) {
+            return slot.get();
+        }
+        extras += slot->extra ? 1 : 0;
+    }
+    if (lane == Lane::Background) {
+        return nullptr;
+    }
+    for (const std::unique_ptr<Slot>& slot : mSlots) {
+        if (slot->extra && !slot->busy) {
+            return slot.get();
+        }
+    }
+    return extras < mBaseWorkers ? AddSlot(true) : nullptr;
+}
+
+void cDecodePool::Dispatch() {
+    while (!mStopping) {
+        const int lane = !mWaiting[0].empty() ? 0 : !mWaiting[1].empty() ? 1 : -1;
+        if (lane < 0) {
+            return;
+        }
+        Slot* slot = PickSlot(lane == 0 ? Lane::Interactive : Lane::Background);
+        if (slot == nullptr) {
+            return;  // nothing for the other lane either: a Background job needs an idle worker
+        }
+        slot->job = mWaiting[lane].front();
+        mWaiting[lane].pop_front();
+        slot->job->slot = slot;
+        slot->busy = true;
+        slot->wake.notify_one();
+    }
+}
+
+void cDecodePool::RunSlot(Slot* slot) {
+    if (!slot->extra) {
+        // Started on this thread, which lives as long as the pool: the worker ends with the thread
+        // that started it.
+        Start(*slot);
+        std::lock_guard<std::mutex> lock(mMutex);
+        ++mReadySlots;
+        mReady.notify_all();
+    }
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        slot->wake.wait(lock, [&] { return slot->job != nullptr || mStopping; });
+        if (slot->job == nullptr) {
+            return;  // the pool ends
+        }
+        const std::shared_ptr<Job> job = slot->job;
+        lock.unlock();
+        const Answer answer = Serve(*slot, *job);
+        lock.lock();
+        slot->job.reset();
+        job->slot = nullptr;
+        slot->busy = false;
+        Dispatch();
+        if (slot->extra && !slot->busy) {
+            Stop(*slot);  // no Interactive work waits: the extra worker is not kept
+        }
+        lock.unlock();
+        // Counted before the completion runs, so that whoever waits on it sees the count.
+        Count(job->cancelled ? Outcome::Cancelled : answer.outcome);
+        {
+            std::lock_guard<std::mutex> delivering(job->deliver);
+            if (!job->cancelled && job->done) {
+                job->done(job->ticket, answer);
+            }
+        }
+        lock.lock();
+        mJobs.erase(job->ticket);
+    }
+}
+
+void cDecodePool::Count(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Loaded:
+            ++mLoaded;
+            break;
+        case Outcome::Refused:
+            ++mRefused;
+            break;
+        case Outcome::Crashed:
+            ++mCrashed;
+            break;
+        case Outcome::TimedOut:
+            ++mTimedOut;
+            break;
+        case Outcome::Garbled:
+            ++mGarbled;
+            break;
+        case Outcome::Cancelled:
+            ++mCancelled;
+            break;
+    }
+}
+
+#if defined(Q_OS_LINUX)
+
 cDecodePool& cDecodePool::Shared() {
-    // Never destroyed: threads may still decode while the process ends; the workers end when
-    // their sockets close with the process.
+    // Never destroyed: threads may still decode while the process ends; the workers end with it.
     static cDecodePool* const pool = new cDecodePool(
         {WorkerProgram()},
         static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)), kTimeLimitMs);
@@ -143,63 +430,60 @@ QString cDecodePool::WorkerProgram() {
     return beside;
 }
 
-cDecodePool::Counters cDecodePool::counters() const {
-    Counters c;
-    c.loaded = mLoaded.load();
-    c.refused = mRefused.load();
-    c.crashed = mCrashed.load();
-    c.timedOut = mTimedOut.load();
-    c.garbled = mGarbled.load();
-    c.started = mStarted.load();
-    return c;
-}
-
-QList<qint64> cDecodePool::IdleWorkers() const {
-    std::lock_guard<std::mutex> lock(mMutex);
-    QList<qint64> pids;
-    for (const Slot& slot : mSlots) {
-        if (!slot.busy && slot.pid > 0) {
-            pids.append(slot.pid);
-        }
-    }
-    return pids;
-}
-
 QList<qint64> cDecodePool::Unreaped() {
     UnreapedList& list = UnreapedPids();
     std::lock_guard<std::mutex> lock(list.lock);
     return QList<qint64>(list.pids.begin(), list.pids.end());
 }
 
-cDecodePool::Slot* cDecodePool::Acquire() {
-    std::unique_lock<std::mutex> lock(mMutex);
-    ReapUnreaped();
-    // An idle worker that died on its own is reaped now rather than left a zombie until its slot
-    // is next used; the slot starts a new one when it is.
-    for (Slot& slot : mSlots) {
-        if (!slot.busy && slot.pid > 0 && Reaped(static_cast<pid_t>(slot.pid))) {
-            ::close(slot.socket);
-            slot.pid = -1;
-            slot.socket = -1;
-        }
-    }
-    for (;;) {
-        for (Slot& slot : mSlots) {
-            if (!slot.busy) {
-                slot.busy = true;
-                return &slot;
-            }
-        }
-        mIdle.wait(lock);
-    }
+void cDecodePool::Interrupt(Slot& slot) {
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(slot.interrupt, &one, sizeof one);
 }
 
-void cDecodePool::Release(Slot* slot) {
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        slot->busy = false;
+cDecodePool::Answer cDecodePool::Serve(Slot& slot, Job& job) {
+    Answer answer;
+    // A name that is no regular file is refused here, so no worker ever opens a pipe or a device.
+    const QByteArray name = QFile::encodeName(job.fileName);
+    if (name.isEmpty() || name.size() > mdlDecodeWorker::kMaxNameBytes ||
+        !QFileInfo(job.fileName).isFile()) {
+        return answer;
     }
-    mIdle.notify_one();
+    if (job.cancelled || mStopping) {
+        answer.outcome = Outcome::Cancelled;
+        return answer;
+    }
+    if (slot.pid >= 0 && !IsQuiet(slot.socket)) {
+        // Died (or spoke) while idle: replaced before it is given a file, which would otherwise
+        // fail for no fault of its own.
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            Stop(slot);
+        }
+        Start(slot);
+    }
+    if (slot.pid < 0 && !Start(slot)) {
+        answer.outcome = Outcome::Crashed;
+        return answer;
+    }
+    bool last = false;
+    answer.outcome = Exchange(slot, job, name, answer, last);
+    if (answer.outcome != Outcome::Loaded) {
+        answer.picture = QImage();
+        answer.ownSize = QSize();
+    }
+    if (last || (answer.outcome != Outcome::Loaded && answer.outcome != Outcome::Refused)) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            Stop(slot);
+        }
+        // Replaced at once, so the next file finds a warm worker; an extra one is started only
+        // when it is needed again.
+        if (!slot.extra && !mStopping) {
+            Start(slot);
+        }
+    }
+    return answer;
 }
 
 bool cDecodePool::Start(Slot& slot) {
@@ -247,8 +531,22 @@ bool cDecodePool::Start(Slot& slot) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    // The worker checks that its parent is still this process (see mdlDecodeWorker::TieToParent).
+    const QByteArray parentEntry = QByteArray(mdlDecodeWorker::kParentVariable) + '=' +
+                                   QByteArray::number(static_cast<qint64>(::getpid()));
+    const QByteArray parentPrefix = QByteArray(mdlDecodeWorker::kParentVariable) + '=';
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (std::strncmp(*e, parentPrefix.constData(), static_cast<size_t>(parentPrefix.size())) !=
+            0) {
+            envp.push_back(*e);
+        }
+    }
+    envp.push_back(const_cast<char*>(parentEntry.constData()));
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int failed =
+        ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(childEnd);
@@ -257,8 +555,11 @@ bool cDecodePool::Start(Slot& slot) {
         WarnCannotStart(mCommand.front(), failed);
         return false;
     }
-    slot.pid = pid;
-    slot.socket = pair[0];
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        slot.pid = pid;
+        slot.socket = pair[0];
+    }
     ++mStarted;
     return true;
 }
@@ -267,7 +568,7 @@ void cDecodePool::Stop(Slot& slot) {
     if (slot.pid > 0) {
         const auto pid = static_cast<pid_t>(slot.pid);
         ::kill(pid, mStopSignal.load());
-        // Never waits: a worker that has not gone yet is reaped later (see Acquire and Start).
+        // Never waits: a worker that has not gone yet is reaped later (see PickSlot and Start).
         if (!Reaped(pid)) {
             UnreapedList& list = UnreapedPids();
             std::lock_guard<std::mutex> lock(list.lock);
@@ -281,60 +582,11 @@ void cDecodePool::Stop(Slot& slot) {
     slot.socket = -1;
 }
 
-QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome) {
-    QImage picture;
-    Outcome outcome = Outcome::Refused;
-    // Absolute, since the worker's working folder is the one it was started in. A name that is no
-    // regular file is refused here, so no worker ever opens a pipe or a device.
-    const QFileInfo info(iFileName);
-    const QByteArray name = QFile::encodeName(info.absoluteFilePath());
-    if (info.isFile() && !name.isEmpty() && name.size() <= mdlDecodeWorker::kMaxNameBytes) {
-        Slot* slot = Acquire();
-        if (slot->pid >= 0 && !IsQuiet(slot->socket)) {
-            // Died (or spoke) while idle: replaced before it is given a file, which would
-            // otherwise fail for no fault of its own.
-            Stop(*slot);
-            Start(*slot);
-        }
-        if (slot->pid < 0 && !Start(*slot)) {
-            outcome = Outcome::Crashed;
-        } else {
-            outcome = Exchange(*slot, name, picture);
-            if (outcome == Outcome::Crashed || outcome == Outcome::TimedOut ||
-                outcome == Outcome::Garbled) {
-                // Replaced at once, so the next file finds a warm worker.
-                Stop(*slot);
-                Start(*slot);
-            }
-        }
-        Release(slot);
-    }
-    switch (outcome) {
-        case Outcome::Loaded:
-            ++mLoaded;
-            break;
-        case Outcome::Refused:
-            ++mRefused;
-            break;
-        case Outcome::Crashed:
-            ++mCrashed;
-            break;
-        case Outcome::TimedOut:
-            ++mTimedOut;
-            break;
-        case Outcome::Garbled:
-            ++mGarbled;
-            break;
-    }
-    if (oOutcome != nullptr) {
-        *oOutcome = outcome;
-    }
-    return picture;
-}
-
-cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, QImage& oPicture) {
+cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const Job& job, const QByteArray& name,
+                                           Answer& oAnswer, bool& oLast) {
     mdlDecodeWorker::Request request;
     request.nameBytes = static_cast<quint32>(name.size());
+    request.maxSide = job.maxSide;
     QByteArray message(reinterpret_cast<const char*>(&request), sizeof request);
     message.append(name);
     for (;;) {
@@ -358,20 +610,33 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const QByteArray& name, Q
         if (left <= 0) {
             return Outcome::TimedOut;
         }
-        pollfd p{slot.socket, POLLIN, 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(left));
-        if (ready > 0) {
-            break;
-        }
+        pollfd p[2] = {{slot.socket, POLLIN, 0}, {slot.interrupt, POLLIN, 0}};
+        const int ready = ::poll(p, 2, static_cast<int>(left));
         if (ready < 0 && errno != EINTR) {
             return Outcome::Crashed;
         }
+        if (ready > 0 && (p[1].revents & POLLIN) != 0) {
+            quint64 count = 0;
+            [[maybe_unused]] const ssize_t n = ::read(slot.interrupt, &count, sizeof count);
+            // Also left from a request cancelled just as it ended: then this one goes on.
+            if (job.cancelled || mStopping) {
+                return Outcome::Cancelled;
+            }
+        }
+        if (ready > 0 && p[0].revents != 0) {
+            break;
+        }
     }
 
-    return ReadReply(slot.socket, oPicture);
+    return ReadReplyOf(slot.socket, oAnswer.picture, &oAnswer.ownSize, &oLast);
 }
 
 cDecodePool::Outcome cDecodePool::ReadReply(int iSocket, QImage& oPicture) {
+    return ReadReplyOf(iSocket, oPicture, nullptr, nullptr);
+}
+
+cDecodePool::Outcome cDecodePool::ReadReplyOf(int iSocket, QImage& oPicture, QSize* oOwnSize,
+                                              bool* oLast) {
     // One byte more than a reply, so a longer message shows as truncated.
     alignas(Reply) char buffer[sizeof(Reply) + 8];
     iovec iov{buffer, sizeof buffer};
@@ -407,11 +672,17 @@ cDecodePool::Outcome cDecodePool::ReadReply(int iSocket, QImage& oPicture) {
         std::memcpy(&reply, buffer, sizeof reply);
     }
     if (whole && reply.magic == mdlDecodeWorker::kReplyMagic) {
+        if (oLast != nullptr) {
+            *oLast = (reply.flags & mdlDecodeWorker::kLastReply) != 0;
+        }
         if (reply.status == mdlDecodeWorker::Status::Refused && fds.empty()) {
             return Outcome::Refused;
         }
         if (reply.status == mdlDecodeWorker::Status::Picture && fds.size() == 1) {
             oPicture = PictureFromReply(reply, fds.front());
+            if (oOwnSize != nullptr) {
+                *oOwnSize = QSize(reply.ownWidth, reply.ownHeight);
+            }
             return oPicture.isNull() ? Outcome::Garbled : Outcome::Loaded;
         }
     }
@@ -454,7 +725,8 @@ QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
         default:
             return QImage();
     }
-    if (!colorsFit || reply.width <= 0 || reply.height <= 0 ||
+    if (!colorsFit || reply.width <= 0 || reply.height <= 0 || reply.ownWidth < reply.width ||
+        reply.ownHeight < reply.height ||
         static_cast<qint64>(reply.width) * reply.height > MFreeImage::kMaxPicturePixels) {
         return QImage();
     }
@@ -501,41 +773,56 @@ QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
 
 #else
 
-// Elsewhere there is no worker: pictures are decoded in the program's own process.
+// Elsewhere there is no worker process: the slots' threads decode in this process, and a cancelled
+// request is only forgotten.
 
-cDecodePool::cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs)
-    : mCommand(iCommand),
-      mTimeLimitMs(iTimeLimitMs),
-      mSlots(static_cast<size_t>(qMax(1, iWorkers))),
-      mStopSignal(0) {}
-cDecodePool::~cDecodePool() = default;
 cDecodePool& cDecodePool::Shared() {
-    static cDecodePool pool({}, 1, kTimeLimitMs);
-    return pool;
+    static cDecodePool* const pool = new cDecodePool(
+        {}, static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)),
+        kTimeLimitMs);
+    return *pool;
 }
 QString cDecodePool::WorkerProgram() {
     return QString();
 }
-cDecodePool::Counters cDecodePool::counters() const {
-    return Counters();
-}
-QList<qint64> cDecodePool::IdleWorkers() const {
-    return {};
-}
 QList<qint64> cDecodePool::Unreaped() {
     return {};
 }
+void cDecodePool::Interrupt(Slot&) {}
+bool cDecodePool::Start(Slot&) {
+    return true;
+}
+void cDecodePool::Stop(Slot&) {}
+cDecodePool::Outcome cDecodePool::Exchange(Slot&, const Job&, const QByteArray&, Answer&, bool&) {
+    return Outcome::Crashed;
+}
 cDecodePool::Outcome cDecodePool::ReadReply(int, QImage&) {
+    return Outcome::Crashed;
+}
+cDecodePool::Outcome cDecodePool::ReadReplyOf(int, QImage&, QSize*, bool*) {
     return Outcome::Crashed;
 }
 QImage cDecodePool::PictureFromReply(const mdlDecodeWorker::Reply&, int) {
     return QImage();
 }
-QImage cDecodePool::Decode(const QString&, Outcome* oOutcome) {
-    if (oOutcome != nullptr) {
-        *oOutcome = Outcome::Crashed;
+cDecodePool::Answer cDecodePool::Serve(Slot&, Job& job) {
+    Answer answer;
+    if (job.cancelled || mStopping) {
+        answer.outcome = Outcome::Cancelled;
+        return answer;
     }
-    return QImage();
+    try {
+        QSize own;
+        answer.picture = MFreeImage::ImageToPicture(
+            MFreeImage::LoadReducedImageFile(job.fileName, job.maxSide, &own), true);
+        if (!answer.picture.isNull()) {
+            answer.outcome = Outcome::Loaded;
+            answer.ownSize = own;
+        }
+    } catch (...) {
+        answer.picture = QImage();
+    }
+    return answer;
 }
 
 #endif

@@ -2,11 +2,16 @@
 
 #include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace mdlDecodeWorker {
@@ -18,23 +23,37 @@ struct Reply;
 // crashes, runs past the time limit (it is killed), runs out of its memory or answers nonsense
 // fails that one load; the program's process is never touched.
 //
-// Threading: Decode may be called from any number of threads at once. Each call takes an idle
-// worker for itself and waits while all are busy, so as many files decode in parallel as there
-// are workers.
+// Requests wait in two lanes: every Interactive request (a window opening a file) is handed out
+// before any Background one (thumbnails). An Interactive request that finds no idle worker gets an
+// extra one at once (at most as many extras as workers), so an open never waits behind a folder;
+// an extra worker takes only Interactive work and ends when it finds none waiting. A cancelled
+// request stops waiting at once: the worker decoding it is killed and replaced, and its completion
+// is never called.
+//
+// Threading: Submit, Cancel and Decode may be called from any number of threads at once; Submit
+// and Cancel never wait for a file or a worker. Each worker has a thread of its own in the pool
+// that starts it, speaks to it and calls completions: workers end with the thread that started
+// them (see mdlDecodeWorker::TieToParent), and these threads live as long as the pool.
 //
 // Stopping a worker never waits for it: one stuck in an uninterruptible read (a network file
 // system whose server is gone) cannot die at once, and the caller may be the GUI thread. A killed
 // worker that has not gone yet is kept on a process-wide list and reaped, without waiting, whenever
 // a pool starts a worker or hands one out; so is an idle worker that died on its own.
+//
+// Where there are no worker processes (other than Linux), the same lanes and threads decode in
+// this process; a cancelled request is then only forgotten, not stopped.
 class cDecodePool {
 public:
     enum class Outcome {
-        Loaded,    // a picture
-        Refused,   // the worker says the file is not a picture it can read
-        Crashed,   // the worker died (or could not be started)
-        TimedOut,  // the worker ran past the time limit and was killed
-        Garbled,   // the worker answered nonsense and was killed
+        Loaded,     // a picture
+        Refused,    // the worker says the file is not a picture it can read
+        Crashed,    // the worker died (or could not be started)
+        TimedOut,   // the worker ran past the time limit and was killed
+        Garbled,    // the worker answered nonsense and was killed
+        Cancelled,  // the request was cancelled (its completion is not called)
     };
+
+    enum class Lane { Interactive, Background };
 
     struct Counters {
         qint64 loaded = 0;
@@ -42,29 +61,64 @@ public:
         qint64 crashed = 0;
         qint64 timedOut = 0;
         qint64 garbled = 0;
-        qint64 started = 0;  // workers started, restarts included
+        qint64 cancelled = 0;
+        qint64 started = 0;  // workers started, restarts and extras included
     };
+
+    struct Answer {
+        Outcome outcome = Outcome::Refused;
+        QImage picture;  // null unless Loaded
+        QSize ownSize;   // the file's own size in pixels (the full picture); invalid unless Loaded
+    };
+
+    // Called once per request that is not cancelled, on one of the pool's threads. It must not
+    // cancel its own request.
+    using Completion = std::function<void(qint64 iTicket, const Answer& iAnswer)>;
 
     // Wall-clock time a worker may take for one file, in milliseconds.
     static constexpr int kTimeLimitMs = 10000;
 
     // iCommand: the worker program and its arguments; iWorkers: how many (at least 1);
-    // iTimeLimitMs: the time limit per file.
+    // iTimeLimitMs: the time limit per file. Returns once the workers have started.
     cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs);
-    ~cDecodePool();  // kills the workers, reaping those already gone (see Unreaped)
+    // Kills the workers, reaping those already gone (see Unreaped). Requests still waiting are
+    // dropped: nobody may wait on this pool while it is destroyed.
+    ~cDecodePool();
     cDecodePool(const cDecodePool&) = delete;
     cDecodePool& operator=(const cDecodePool&) = delete;
 
-    // Decodes iFileName in a worker. Returns the picture (its pixels live in memory shared with
-    // the worker, mapped privately: writing to it copies only the pages written), or a null picture
-    // when the file is not a picture or the worker failed; oOutcome, when given, says which.
+    // Decodes iFileName at full size in the Interactive lane and waits for it. Returns the picture
+    // (its pixels live in memory shared with the worker, mapped privately: writing to it copies
+    // only the pages written), or a null picture when the file is not a picture or the worker
+    // failed; oOutcome, when given, says which.
     QImage Decode(const QString& iFileName, Outcome* oOutcome = nullptr);
 
+    // Decodes iFileName and waits for it; iMaxSide > 0 asks for a picture no larger than that
+    // many pixels on its longer side (MFreeImage::LoadReducedImageFile).
+    Answer Decode(const QString& iFileName, Lane iLane, int iMaxSide);
+
+    // A new request ticket (> 0), unique in the process.
+    static qint64 NewTicket();
+
+    // Queues iFileName under iTicket (from NewTicket); iDone receives the answer. Never waits:
+    // even the check that the name is a regular file happens on the pool's threads.
+    void Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide,
+                Completion iDone);
+
+    // Cancels a request: dropped when still waiting, its worker killed and replaced when being
+    // decoded. Once Cancel returns, the request's completion is not running and never will.
+    // Unknown and finished tickets are ignored.
+    void Cancel(qint64 iTicket);
+
     Counters counters() const;
-    int Size() const { return static_cast<int>(mSlots.size()); }
+    int Size() const { return mBaseWorkers; }  // workers, without extras
 
     // The process ids of the workers that are idle now (for tests and diagnostics).
     QList<qint64> IdleWorkers() const;
+
+    // The process id of the worker decoding iTicket now; -1 when it is waiting, done or unknown
+    // (for tests and diagnostics).
+    qint64 WorkerOf(qint64 iTicket) const;
 
     // The signal that stops a worker: SIGKILL. Tests give a harmless one to stand in for a worker
     // that cannot die at once. Set it before the pool is used.
@@ -81,14 +135,14 @@ public:
 
     // The picture a worker's reply describes, built on the pages of iMemfd (which it takes over
     // and closes); a null picture unless the reply and the memfd are exactly what a worker sends:
-    // a known format, a size within the pixel limit, Qt's row length, a full colour table for a
-    // palette picture (2 colours for Mono; 16 from a 4-bit file or 256 for Indexed8, padded to 256
-    // with black so that every index names a colour), and a memfd sealed against writing and
-    // shrinking that holds every row.
+    // a known format, a size within the pixel limit, an own size no smaller, Qt's row length, a
+    // full colour table for a palette picture (2 colours for Mono; 16 from a 4-bit file or 256 for
+    // Indexed8, padded to 256 with black so that every index names a colour), and a memfd sealed
+    // against writing and shrinking that holds every row.
     static QImage PictureFromReply(const mdlDecodeWorker::Reply& iReply, int iMemfd);
 
-    // The process-wide pool that LoadPictureFile uses: one worker per core (at most 8), created
-    // on first use and kept for the life of the process.
+    // The process-wide pool that LoadPictureFile and cDecodeFront use: one worker per core (at
+    // most 8), created on first use and kept for the life of the process.
     static cDecodePool& Shared();
 
     // The worker program: $LUMORA_DECODE_WORKER when set, else lumora-decode beside the running
@@ -96,28 +150,42 @@ public:
     static QString WorkerProgram();
 
 private:
-    struct Slot {
-        qint64 pid = -1;
-        int socket = -1;
-        bool busy = false;
-    };
+    struct Job;
+    struct Slot;
 
-    Slot* Acquire();
-    void Release(Slot* slot);
-    bool Start(Slot& slot);
-    void Stop(Slot& slot);
-    Outcome Exchange(Slot& slot, const QByteArray& name, QImage& oPicture);
+    // Each slot holds one worker (or none yet) and the thread that serves it.
+    void RunSlot(Slot* slot);
+    Answer Serve(Slot& slot, Job& job);
+    Slot* AddSlot(bool extra);          // mMutex held
+    void Dispatch();                    // mMutex held
+    Slot* PickSlot(Lane lane);          // mMutex held
+    static void Interrupt(Slot& slot);  // mMutex held
+    void Count(Outcome outcome);
+    bool Start(Slot& slot);  // on the slot's thread, mMutex not held
+    void Stop(Slot& slot);   // mMutex held
+    Outcome Exchange(Slot& slot, const Job& job, const QByteArray& name, Answer& oAnswer,
+                     bool& oLast);
+    static Outcome ReadReplyOf(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oLast);
 
     const QStringList mCommand;
     const int mTimeLimitMs;
-    std::vector<Slot> mSlots;
+    const int mBaseWorkers;
     std::atomic<int> mStopSignal;
+
+    // Guards everything below, and each slot's fields but its thread's own work.
     mutable std::mutex mMutex;
-    std::condition_variable mIdle;
+    std::condition_variable mReady;  // the constructor waits on it for the first workers
+    int mReadySlots = 0;
+    std::atomic<bool> mStopping{false};
+    std::vector<std::unique_ptr<Slot>> mSlots;               // the base workers first, then extras
+    std::deque<std::shared_ptr<Job>> mWaiting[2];            // by Lane
+    std::unordered_map<qint64, std::shared_ptr<Job>> mJobs;  // submitted, not yet delivered
+
     std::atomic<qint64> mLoaded{0};
     std::atomic<qint64> mRefused{0};
     std::atomic<qint64> mCrashed{0};
     std::atomic<qint64> mTimedOut{0};
     std::atomic<qint64> mGarbled{0};
+    std::atomic<qint64> mCancelled{0};
     std::atomic<qint64> mStarted{0};
 };

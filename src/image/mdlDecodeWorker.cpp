@@ -7,12 +7,15 @@
 #include <FreeImage.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QFile>
+#include <QSize>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -86,10 +89,13 @@ struct BitmapDeleter {
     void operator()(FIBITMAP* b) const { FreeImage_Unload(b); }
 };
 
-// Decodes one file into a sealed memfd. Returns the memfd (the caller sends and closes it) and
-// fills oReply, or returns -1 for a file that is not a picture.
-int Decode(const QString& fileName, Reply& oReply) {
-    std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(MFreeImage::LoadImageFile(fileName, 0));
+// Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0, into a
+// sealed memfd. Returns the memfd (the caller sends and closes it) and fills oReply, or returns -1
+// for a file that is not a picture.
+int Decode(const QString& fileName, int maxSide, Reply& oReply) {
+    QSize own;
+    std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
+        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own));
     const MFreeImage::PictureLayout layout = MFreeImage::LayoutOfBitmap(bitmap.get());
     if (layout.format == QImage::Format_Invalid) {
         return -1;
@@ -125,6 +131,8 @@ int Decode(const QString& fileName, Reply& oReply) {
     oReply.bytesPerLine = layout.bytesPerLine;
     oReply.dotsPerMeterX = layout.dotsPerMeterX;
     oReply.dotsPerMeterY = layout.dotsPerMeterY;
+    oReply.ownWidth = qMax(own.width(), layout.width);
+    oReply.ownHeight = qMax(own.height(), layout.height);
     oReply.colorCount = static_cast<qint32>(qMin<qsizetype>(layout.colors.size(), 256));
     for (qint32 i = 0; i < oReply.colorCount; ++i) {
         oReply.colors[i] = layout.colors[i];
@@ -134,6 +142,15 @@ int Decode(const QString& fileName, Reply& oReply) {
     return fd;
 }
 
+// True once the worker has used kRetireCpuSeconds of CPU time.
+bool ShouldRetire() {
+    rusage usage{};
+    if (::getrusage(RUSAGE_SELF, &usage) != 0) {
+        return false;
+    }
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec >= static_cast<long>(kRetireCpuSeconds);
+}
+
 }  // namespace
 
 void LimitResources() {
@@ -141,6 +158,17 @@ void LimitResources() {
     ::setrlimit(RLIMIT_AS, &space);
     const rlimit core{0, 0};
     ::setrlimit(RLIMIT_CORE, &core);
+    const rlimit cpu{kCpuLimitSeconds, kCpuLimitSeconds};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+}
+
+bool TieToParent() {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have died before the line above: then this process has another parent.
+    const QByteArray parent = qgetenv(kParentVariable);
+    bool ok = false;
+    const qint64 pid = parent.toLongLong(&ok);
+    return !ok || pid == static_cast<qint64>(::getppid());
 }
 
 int Serve(int iSocket) {
@@ -169,7 +197,7 @@ int Serve(int iSocket) {
         Reply reply;
         int memfd = -1;
         try {
-            memfd = Decode(fileName, reply);
+            memfd = Decode(fileName, request.maxSide, reply);
         } catch (...) {
             // NumberedError 481, or memory refused under the address-space limit.
             memfd = -1;
@@ -177,12 +205,16 @@ int Serve(int iSocket) {
         if (memfd < 0) {
             reply = Reply();
         }
+        const bool last = ShouldRetire();
+        if (last) {
+            reply.flags |= kLastReply;
+        }
         const bool sent = SendReply(iSocket, reply, memfd);
         if (memfd >= 0) {
             ::close(memfd);
         }
         ::alarm(0);
-        if (!sent) {
+        if (!sent || last) {
             return 0;
         }
     }
@@ -194,6 +226,9 @@ int Serve(int iSocket) {
 
 namespace mdlDecodeWorker {
 void LimitResources() {}
+bool TieToParent() {
+    return true;
+}
 int Serve(int) {
     return 2;
 }

@@ -1,18 +1,13 @@
 #include "image/mdlPictureFile.h"
 
 #include "base/NumberedError.h"
-#include "image/MFreeImage.h"
 #include "image/cDecodePool.h"
 
 namespace mdlPictureFile {
 
 QImage LoadPictureFile(const QString& iFileName) {
-#if defined(Q_OS_LINUX)
     // A file that crashes, hangs or floods a decoder takes the worker down, never the program.
     QImage picture = cDecodePool::Shared().Decode(iFileName);
-#else
-    QImage picture = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(iFileName, 0), true);
-#endif
     if (picture.isNull()) {
         // Also a picture the program cannot hold: reported like a file it cannot read, so no
         // caller mistakes it for success.

@@ -8,9 +8,10 @@
 namespace mdlPictureFile {
 
 // Reads a picture file. Raises NumberedError 481 (source "MFreeImage") when it cannot be read;
-// never returns a null picture. On Linux the file is decoded in a worker process (see
-// cDecodePool), so a file that crashes, hangs or floods a decoder only fails this call; elsewhere
-// it is decoded in this process. May be called from any thread.
+// never returns a null picture. Waits for the decode: the user-interface thread uses cDecodeFront
+// instead. On Linux the file is decoded in a worker process (see cDecodePool), so a file that
+// crashes, hangs or floods a decoder only fails this call; elsewhere it is decoded in this
+// process. May be called from any thread.
 QImage LoadPictureFile(const QString& iFileName);
 
 }  // namespace mdlPictureFile

@@ -444,6 +444,8 @@ Reply GoodReply() {
     }
     reply.dotsPerMeterX = 3780;
     reply.dotsPerMeterY = 3780;
+    reply.ownWidth = 5;
+    reply.ownHeight = 3;
     return reply;
 }
 
@@ -617,6 +619,10 @@ INSTANTIATE_TEST_SUITE_P(
                      r.bytesPerLine = 0x80000000LL;
                  }},
         BadReply{"no width", Carrier::Sealed, [](Reply& r) { r.width = 0; }},
+        BadReply{"an own size narrower than the picture", Carrier::Sealed,
+                 [](Reply& r) { r.ownWidth = 4; }},
+        BadReply{"an own size lower than the picture", Carrier::Sealed,
+                 [](Reply& r) { r.ownHeight = 0; }},
         BadReply{"a negative height", Carrier::Sealed, [](Reply& r) { r.height = -3; }},
         BadReply{"format -1", Carrier::Sealed, [](Reply& r) { r.format = -1; }},
         BadReply{"Format_Invalid", Carrier::Sealed,

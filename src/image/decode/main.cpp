@@ -13,6 +13,9 @@ int main() {
         std::fputs("lumora-decode decodes pictures for Lumora, which starts it.\n", stderr);
         return 2;
     }
+    if (!mdlDecodeWorker::TieToParent()) {
+        return 0;  // started as its parent died
+    }
     mdlDecodeWorker::LimitResources();
     return mdlDecodeWorker::Serve(mdlDecodeWorker::kSocketFd);
 }
