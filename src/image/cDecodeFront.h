@@ -13,6 +13,8 @@
 // process elsewhere), in two lanes: Interactive (an image window opening a file) is served before
 // Background (thumbnails), and never waits behind background work.
 //
+// Request ids are the shared pool's tickets (cDecodePool::WorkerOf names the worker of one).
+//
 // Threading: a front belongs to the thread that created it (a QObject's thread affinity); call it
 // from that thread. Results of one front never reach another; deleting a front cancels its
 // requests and is safe while they run.

@@ -363,8 +363,9 @@ void cDecodePool::RunSlot(Slot* slot) {
             Stop(*slot);  // no Interactive work waits: the extra worker is not kept
         }
         lock.unlock();
-        // Counted before the completion runs, so that whoever waits on it sees the count.
-        Count(job->cancelled ? Outcome::Cancelled : answer.outcome);
+        // Counted before the completion runs, so that whoever waits on it sees the count. A
+        // request cancelled too late to stop its worker counts as what it came to.
+        Count(answer.outcome);
         {
             std::lock_guard<std::mutex> delivering(job->deliver);
             if (!job->cancelled && job->done) {

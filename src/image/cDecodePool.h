@@ -50,7 +50,7 @@ public:
         Crashed,    // the worker died (or could not be started)
         TimedOut,   // the worker ran past the time limit and was killed
         Garbled,    // the worker answered nonsense and was killed
-        Cancelled,  // the request was cancelled (its completion is not called)
+        Cancelled,  // the request was cancelled before it ended (its completion is not called)
     };
 
     enum class Lane { Interactive, Background };

@@ -847,4 +847,102 @@ TEST(LoadImageFile, ReturnsAStandardBitmap) {
     FreeImage_Unload(b);
 }
 
+// ---- Reduced decoding ---------------------------------------------------------------------------
+
+struct ReducedSizeCase {
+    QSize size;
+    int maxSide;
+    QSize reduced;
+};
+
+void PrintTo(const ReducedSizeCase& c, std::ostream* os) {
+    *os << c.size.width() << "x" << c.size.height() << " within " << c.maxSide;
+}
+
+class ReducedSizeTest : public testing::TestWithParam<ReducedSizeCase> {};
+
+TEST_P(ReducedSizeTest, KeepsTheAspectWithinTheLongerSide) {
+    EXPECT_EQ(MFreeImage::ReducedSize(GetParam().size, GetParam().maxSide), GetParam().reduced);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ReducedSizeTest,
+    testing::Values(ReducedSizeCase{{3000, 2000}, 98, {98, 65}},    // 65.33
+                    ReducedSizeCase{{2000, 3000}, 98, {65, 98}},    // portrait alike
+                    ReducedSizeCase{{10000, 50}, 98, {98, 1}},      // 0.49: never 0 pixels
+                    ReducedSizeCase{{50, 10000}, 98, {1, 98}},      //
+                    ReducedSizeCase{{200, 5}, 100, {100, 2}},       // 2.5: ties to even
+                    ReducedSizeCase{{200, 7}, 100, {100, 4}},       // 3.5: ties to even
+                    ReducedSizeCase{{100, 100}, 98, {98, 98}},      //
+                    ReducedSizeCase{{98, 40}, 98, {98, 40}},        // fits already
+                    ReducedSizeCase{{40, 30}, 256, {40, 30}},       // never larger
+                    ReducedSizeCase{{3000, 2000}, 0, {3000, 2000}}  // no limit
+                    ));
+
+// A picture of four flat quadrants: red, green / blue, white (Mono: black, white / white, black).
+QImage Quadrants(QImage::Format format, int width, int height) {
+    const bool mono = format == QImage::Format_Mono;
+    const QRgb colors[4] = {
+        mono ? qRgb(0, 0, 0) : qRgb(255, 0, 0), mono ? qRgb(255, 255, 255) : qRgb(0, 255, 0),
+        mono ? qRgb(255, 255, 255) : qRgb(0, 0, 255), mono ? qRgb(0, 0, 0) : qRgb(255, 255, 255)};
+    QImage rgb(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            rgb.setPixel(x, y, colors[(y < height / 2 ? 0 : 2) + (x < width / 2 ? 0 : 1)]);
+        }
+    }
+    return rgb.convertToFormat(format, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+// True when every quadrant's middle pixel of picture has the colour of the same quadrant of
+// Quadrants(), each channel within tolerance.
+bool HasTheQuadrants(const QImage& picture, QImage::Format format, int tolerance) {
+    const QImage want = Quadrants(format, 4, 4).convertToFormat(QImage::Format_RGB32);
+    const QImage got = picture.convertToFormat(QImage::Format_RGB32);
+    for (int q = 0; q < 4; ++q) {
+        const QRgb w = want.pixel(q % 2 * 2, q / 2 * 2);
+        const QRgb g = got.pixel(got.width() / 4 + q % 2 * got.width() / 2,
+                                 got.height() / 4 + q / 2 * got.height() / 2);
+        if (qAbs(qRed(w) - qRed(g)) > tolerance || qAbs(qGreen(w) - qGreen(g)) > tolerance ||
+            qAbs(qBlue(w) - qBlue(g)) > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct ReducedLoadCase {
+    const char* name;  // the file written, whose extension names the format
+    QImage::Format format;
+    int tolerance;  // per channel: JPEG is lossy
+};
+
+void PrintTo(const ReducedLoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ReducedLoad : public testing::TestWithParam<ReducedLoadCase> {};
+
+TEST_P(ReducedLoad, GivesAStandardPictureOfTheFileWithinTheSideAndItsOwnSize) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(GetParam().name));
+    ASSERT_TRUE(MFreeImage::SavePictureFile(Quadrants(GetParam().format, 1200, 800), path));
+    QSize own;
+    FIBITMAP* b = MFreeImage::LoadReducedImageFile(path, 256, &own);
+    ASSERT_NE(b, nullptr);
+    const QImage picture = MFreeImage::ImageToPicture(b, true);
+    EXPECT_EQ(own, QSize(1200, 800));
+    EXPECT_EQ(picture.size(), QSize(256, 171));
+    EXPECT_NE(picture.format(), QImage::Format_Invalid);
+    EXPECT_TRUE(HasTheQuadrants(picture, GetParam().format, GetParam().tolerance));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ReducedLoad,
+                         testing::Values(ReducedLoadCase{"hinted.jpg", QImage::Format_BGR888, 40},
+                                         ReducedLoadCase{"mono.bmp", QImage::Format_Mono, 8},
+                                         ReducedLoadCase{"palette.bmp", QImage::Format_Indexed8, 8},
+                                         ReducedLoadCase{"565.bmp", QImage::Format_RGB16, 8},
+                                         ReducedLoadCase{"rgb.png", QImage::Format_BGR888, 8},
+                                         ReducedLoadCase{"argb.png", QImage::Format_ARGB32, 8}));
+
 }  // namespace

@@ -1,0 +1,216 @@
+// The pool's requests: lanes, cancelling, and the limits that end a worker on its own.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "image/cDecodePool.h"
+#include "support/TestSupport.h"
+
+using Answer = cDecodePool::Answer;
+using Lane = cDecodePool::Lane;
+using Outcome = cDecodePool::Outcome;
+using TestSupport::DataFile;
+
+namespace {
+
+// A file on which the XBM reader of FreeImage 3.18 loops for ever: it ends inside its data.
+QString HangingFile(const QTemporaryDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("cut.xbm"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write("#define x_width 16\n#define x_height 16\nstatic char x_bits[] = {\n0x00, 0x01,");
+    }
+    return path;
+}
+
+// True once pid has ended (a zombie, or gone). Waits on the process's state; the bound only keeps
+// a broken test from hanging and lies well below every limit that would end it otherwise.
+bool Ends(qint64 pid) {
+    for (int i = 0; i < 10000; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return true;
+        }
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        if (close >= 0 && line.mid(close + 2, 1) == "Z") {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    ADD_FAILURE() << "still running: " << stat.readAll().constData();
+    return false;
+}
+
+// The process id of the worker decoding ticket, once that worker has file open (so that it has
+// the request, and not only the slot that will send it).
+qint64 WorkerWithTheFile(const cDecodePool& pool, qint64 ticket, const QString& file) {
+    for (int i = 0; i < 1000000; ++i) {
+        const qint64 pid = pool.WorkerOf(ticket);
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+            if (pid > 0 && fd.symLinkTarget() == file) {
+                return pid;
+            }
+        }
+        std::this_thread::yield();
+    }
+    return -1;
+}
+
+// Completions in the order they came. Wait's limit only keeps a broken test from hanging.
+struct Log {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::pair<QString, Outcome>> entries;
+
+    cDecodePool::Completion Note(const QString& what) {
+        return [this, what](qint64, const Answer& answer) {
+            std::lock_guard<std::mutex> l(lock);
+            entries.emplace_back(what, answer.outcome);
+            changed.notify_all();
+        };
+    }
+    bool Wait(size_t count) {
+        std::unique_lock<std::mutex> l(lock);
+        return changed.wait_for(l, std::chrono::seconds(60),
+                                [&] { return entries.size() >= count; });
+    }
+};
+
+// Only a cancel ends a hanging decode in these pools.
+constexpr int kNoTimeLimitMs = 600000;
+
+TEST(DecodeLanes, InteractiveWorkNeverWaitsBehindBackgroundWorkAndGoesFirst) {
+    QTemporaryDir dir;
+    const QString hanging = HangingFile(dir);
+    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    Log log;
+
+    // The only worker hangs on background work: an interactive request gets another at once.
+    const qint64 background = cDecodePool::NewTicket();
+    pool.Submit(background, hanging, Lane::Background, 0, log.Note("hanging background"));
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0,
+                log.Note("interactive"));
+    ASSERT_TRUE(log.Wait(1));
+    EXPECT_EQ(log.entries.front(), std::make_pair(QStringLiteral("interactive"), Outcome::Loaded));
+    EXPECT_GT(pool.WorkerOf(background), 0);
+
+    // The extra worker hangs too, so both are taken: a background request queued before an
+    // interactive one is served after it, once a worker is free.
+    const qint64 interactive = cDecodePool::NewTicket();
+    pool.Submit(interactive, hanging, Lane::Interactive, 0, log.Note("hanging interactive"));
+    ASSERT_GT(WorkerWithTheFile(pool, interactive, hanging), 0);
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Background, 0,
+                log.Note("second background"));
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0,
+                log.Note("second interactive"));
+    pool.Cancel(background);
+    ASSERT_TRUE(log.Wait(3));
+    EXPECT_EQ(log.entries[1].first, QStringLiteral("second interactive"));
+    EXPECT_EQ(log.entries[2].first, QStringLiteral("second background"));
+    pool.Cancel(interactive);
+    EXPECT_EQ(pool.counters().loaded, 3);
+    EXPECT_EQ(pool.counters().timedOut, 0);
+}
+
+TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
+    QTemporaryDir dir;
+    const QString file = HangingFile(dir);
+    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    std::atomic<int> delivered{0};
+    const auto count = [&](qint64, const Answer&) { ++delivered; };
+    const qint64 hanging = cDecodePool::NewTicket();
+    const qint64 waiting = cDecodePool::NewTicket();
+    pool.Submit(hanging, file, Lane::Background, 0, count);
+    pool.Submit(waiting, DataFile("base.png"), Lane::Background, 0, count);
+    const qint64 worker = WorkerWithTheFile(pool, hanging, file);
+    ASSERT_GT(worker, 0);
+
+    pool.Cancel(waiting);
+    pool.Cancel(hanging);
+    EXPECT_TRUE(Ends(worker));
+    // Replaced: the next file decodes.
+    EXPECT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0).outcome, Outcome::Loaded);
+    EXPECT_EQ(delivered.load(), 0);
+    EXPECT_EQ(pool.counters().cancelled, 2);
+    EXPECT_EQ(pool.counters().timedOut, 0);
+}
+
+TEST(DecodeWorkerLimits, CpuTimeIsLimited) {
+    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, cDecodePool::kTimeLimitMs);
+    // Once it has answered, the worker has set its limits.
+    ASSERT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0).outcome, Outcome::Loaded);
+    const QList<qint64> workers = pool.IdleWorkers();
+    ASSERT_EQ(workers.size(), 1);
+    QFile limits(QStringLiteral("/proc/%1/limits").arg(workers.front()));
+    ASSERT_TRUE(limits.open(QIODevice::ReadOnly));
+    QByteArray cpu;
+    for (const QByteArray& line : limits.readAll().split('\n')) {
+        if (line.startsWith("Max cpu time")) {
+            cpu = line.simplified();
+        }
+    }
+    EXPECT_EQ(cpu, QByteArray("Max cpu time 30 30 seconds"));
+}
+
+// Started with this variable naming a file that hangs its worker, this test program acts as a
+// program that decodes it: it starts a pool, prints the process id of the worker once the worker
+// has the file open, and waits to be killed. Done before main, so nothing else runs.
+const bool gHoldsAHangingWorker = [] {
+    const QByteArray file = qgetenv("LUMORA_TEST_HANGING_FILE");
+    if (file.isEmpty()) {
+        return false;
+    }
+    auto* pool = new cDecodePool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    const qint64 ticket = cDecodePool::NewTicket();
+    pool->Submit(ticket, QFile::decodeName(file), Lane::Background, 0, {});
+    const qint64 worker = WorkerWithTheFile(*pool, ticket, QFile::decodeName(file));
+    std::printf("%lld\n", static_cast<long long>(worker));
+    std::fflush(stdout);
+    for (;;) {
+        ::pause();
+    }
+}();
+
+TEST(DecodeWorkerLimits, WorkerEndsWithItsProgram) {
+    QTemporaryDir dir;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LUMORA_TEST_HANGING_FILE"), HangingFile(dir));
+    program.setProcessEnvironment(environment);
+    program.start(QCoreApplication::applicationFilePath(), {});
+    ASSERT_TRUE(program.waitForStarted());
+    ASSERT_TRUE(program.waitForReadyRead(60000));
+    const qint64 worker = program.readLine().trimmed().toLongLong();
+    ASSERT_GT(worker, 0);
+    // The worker spins in its decoder; only the end of its program can end it now.
+    ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+    ASSERT_TRUE(program.waitForFinished());
+    const bool ended = Ends(worker);
+    if (!ended) {
+        ::kill(static_cast<pid_t>(worker), SIGKILL);
+    }
+    EXPECT_TRUE(ended);
+}
+
+}  // namespace
