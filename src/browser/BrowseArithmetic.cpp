@@ -1,0 +1,99 @@
+#include "browser/BrowseArithmetic.h"
+
+#include "base/Rounding.h"
+#include "base/mdlKestrin_File.h"
+#include "image/mdlPhotoShop.h"
+
+#include <algorithm>
+
+namespace BrowseArithmetic {
+
+QSize ThumbnailSize(QSize ownSize) {
+    const int w = ownSize.width();
+    const int h = ownSize.height();
+    if (w <= 0 || h <= 0) {
+        return {};
+    }
+    if (w <= kThumbSide && h <= kThumbSide) {
+        return ownSize;
+    }
+    const float scale = h < w ? static_cast<float>(kThumbSide) / static_cast<float>(w)
+                              : static_cast<float>(kThumbSide) / static_cast<float>(h);
+    const auto side = [scale](int v) {
+        const float scaled = scale * static_cast<float>(v);
+        return std::clamp<qint32>(Rounding::Round32(scaled), 1, kThumbSide);
+    };
+    return {side(w), side(h)};
+}
+
+QImage MakeThumbnail(const QImage& decoded, QSize ownSize) {
+    if (decoded.isNull()) {
+        return {};
+    }
+    const QSize size =
+        ThumbnailSize(ownSize.isValid() && !ownSize.isEmpty() ? ownSize : decoded.size());
+    if (size.isEmpty()) {
+        return {};
+    }
+    try {
+        // The decoded picture may live in memory shared with a decode worker: keep only a copy.
+        if (decoded.size() == size) {
+            return decoded.copy();
+        }
+        return mdlPhotoShop::ScalePicture(decoded, size.width(), size.height());
+    } catch (...) {
+        return {};
+    }
+}
+
+int ScrollMaximum(int count) {
+    return std::max(1, count / kColumns);
+}
+
+int PageStart(int value) {
+    return (value - 1) * kColumns + 1;
+}
+
+PageRange ShowRange(int start, int count) {
+    if (count <= 0) {
+        return {};
+    }
+    start = std::clamp(start, 1, count);
+    return {start, std::min(count, start + kCells - 1)};
+}
+
+int ScrollStep(int value, int direct, int maximum) {
+    return std::max(1, std::min(value + direct, maximum));
+}
+
+QList<QPoint> CascadePositions(int n, double screenW, double screenH) {
+    const qint32 x0 = Rounding::Round32(screenW / 4);
+    const qint32 y0 = Rounding::Round32(screenH / 6);
+    QList<QPoint> out;
+    qint32 x = x0;
+    qint32 y = y0;
+    for (int i = 0; i < n; ++i) {
+        out << QPoint(x, y);
+        x += 500;
+        y += 500;
+        if (x > screenW * 3 / 4 || y > screenH * 3 / 4) {
+            x = x0;
+            y = y0;
+        }
+    }
+    return out;
+}
+
+QString CountText(int total, int selected) {
+    return QStringLiteral("总共%1张图片，您选中了其中的%2张。").arg(total).arg(selected);
+}
+
+QString CheckCaption(const QString& path) {
+    QString name = mdlKestrin_File::GetFileName(path);
+    if (name.isEmpty()) {
+        name = path;
+    }
+    return name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace BrowseArithmetic

@@ -1,0 +1,442 @@
+#include "browser/frmBrowse.h"
+
+#include "base/Rounding.h"
+#include "base/ScreenUnits.h"
+#include "base/mdlKestrin_File.h"
+#include "browser/BrowseArithmetic.h"
+#include "browser/cBrowseLoader.h"
+#include "browser/mdlMouseScroll.h"
+#include "dialogs/ModalSeam.h"
+#include "window/WindowServices.h"
+#include "window/frmResize.h"
+#include "window/mdlAPI_Form.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+QPointer<frmBrowse> gShared;
+std::function<bool(frmResize*, const QString&)> gOwnerOpen;
+
+constexpr int kRefreshMs = 200;   // count, range and page follow the load this often
+constexpr int kAskAbove = 20;     // more ticked pictures than this: ask before opening
+constexpr int kCheckHeight = 22;  // pixels
+constexpr int kRowGap = 10;       // pixels between a check box and the next row's cells
+constexpr int kFrameMargin = 8;   // pixels around the cell grid
+
+int PixelsX(double twips) {
+    return Rounding::Round32(twips / ScreenUnits::TwipsPerPixelX());
+}
+int PixelsY(double twips) {
+    return Rounding::Round32(twips / ScreenUnits::TwipsPerPixelY());
+}
+}  // namespace
+
+frmBrowse* frmBrowse::Shared() {
+    if (gShared.isNull()) {
+        gShared = new frmBrowse;
+    }
+    return gShared;
+}
+
+void frmBrowse::setOwnerOpenForTesting(std::function<bool(frmResize*, const QString&)> open) {
+    gOwnerOpen = std::move(open);
+}
+
+frmBrowse::frmBrowse() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("frmBrowse"));
+    setWindowTitle(QStringLiteral("图像浏览"));
+    mLoader = new cBrowseLoader(nullptr, 0, 64, this);
+    connect(mLoader, &cBrowseLoader::itemLoaded, this, &frmBrowse::ItemLoaded);
+    connect(mLoader, &cBrowseLoader::finished, this, &frmBrowse::LoadFinished);
+    mRefreshTimer = new QTimer(this);
+    mRefreshTimer->setInterval(kRefreshMs);
+    connect(mRefreshTimer, &QTimer::timeout, this, [this] {
+        if (mRefreshDue) {
+            Refresh();
+        }
+    });
+    Build();
+    ShowPage(1);
+    UpdateCountLabel();
+}
+
+frmBrowse::~frmBrowse() {
+    if (mdlMouseScroll::HookedForm() == this) {
+        mdlMouseScroll::UnhookMouseScroll();
+    }
+    mLoader->Cancel();
+}
+
+void frmBrowse::Build() {
+    frameBrowse = new QFrame(this);
+    frameBrowse->setObjectName(QStringLiteral("frameBrowse"));
+    frameBrowse->setFrameShape(QFrame::StyledPanel);
+    // Drops on a cell or a check box reach the frame: they do not take drops themselves.
+    frameBrowse->setAcceptDrops(true);
+    frameBrowse->installEventFilter(this);
+    BuildCells();
+
+    vscBrowse = new QScrollBar(Qt::Vertical, this);
+    vscBrowse->setObjectName(QStringLiteral("vscBrowse"));
+    vscBrowse->setRange(1, 1);
+    vscBrowse->setPageStep(1);
+    vscBrowse->setFixedHeight(frameBrowse->height());
+    connect(vscBrowse, &QScrollBar::valueChanged, this,
+            [this](int value) { ShowPage(BrowseArithmetic::PageStart(value)); });
+
+    lblCountTip = new QLabel(this);
+    lblCountTip->setObjectName(QStringLiteral("lblCountTip"));
+    Label1 = new QLabel(QStringLiteral("您可以从外部继续拖入图片文件查看"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+
+    fraOperate = new QGroupBox(QStringLiteral("操作"), this);
+    fraOperate->setObjectName(QStringLiteral("fraOperate"));
+    const auto button = [this](const char* name, const QString& caption) {
+        auto* b = new QPushButton(caption, fraOperate);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdSelectAll = button("cmdSelectAll", QStringLiteral("全选(&A)"));
+    cmdSelectNone = button("cmdSelectNone", QStringLiteral("全不选(&N)"));
+    cmdOpen = button("cmdOpen", QStringLiteral("打开所选图片(&O)"));
+    cmdCancel = button("cmdCancel", QStringLiteral("取消(&C)"));
+    auto* buttons = new QGridLayout(fraOperate);
+    buttons->addWidget(cmdSelectAll, 0, 0);
+    buttons->addWidget(cmdSelectNone, 0, 1);
+    buttons->addWidget(cmdOpen, 1, 0);
+    buttons->addWidget(cmdCancel, 1, 1);
+    connect(cmdSelectAll, &QPushButton::clicked, this, [this] { SelectAll(true); });
+    connect(cmdSelectNone, &QPushButton::clicked, this, [this] { SelectAll(false); });
+    connect(cmdOpen, &QPushButton::clicked, this, &frmBrowse::OpenSelected);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmBrowse::Unload);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(2);
+    top->addWidget(frameBrowse);
+    top->addWidget(vscBrowse);
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(lblCountTip);
+    texts->addWidget(Label1);
+    texts->addStretch();
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(texts, 1);
+    bottom->addWidget(fraOperate);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmBrowse::BuildCells() {
+    const int cell = PixelsX(1500);
+    const int cellHigh = PixelsY(1500);
+    const int pitch = PixelsX(1660);
+    const int rowPitch = cellHigh + kCheckHeight + kRowGap;
+    for (int i = 0; i < BrowseArithmetic::kCells; ++i) {
+        const int x = kFrameMargin + (i % BrowseArithmetic::kColumns) * pitch;
+        const int y = kFrameMargin + (i / BrowseArithmetic::kColumns) * rowPitch;
+        auto* img = new QLabel(frameBrowse);
+        img->setObjectName(QStringLiteral("imgBrowse_%1").arg(i));
+        img->setAlignment(Qt::AlignCenter);
+        img->setGeometry(x, y, cell, cellHigh);
+        img->installEventFilter(this);
+        imgBrowse[static_cast<size_t>(i)] = img;
+
+        auto* chk = new QCheckBox(frameBrowse);
+        chk->setObjectName(QStringLiteral("chkBrowse_%1").arg(i));
+        chk->setGeometry(x, y + cellHigh + 2, pitch - 4, kCheckHeight);
+        connect(chk, &QCheckBox::clicked, this,
+                [this, i](bool checked) { CheckClicked(i, checked); });
+        chkBrowse[static_cast<size_t>(i)] = chk;
+    }
+    const int columns = BrowseArithmetic::kColumns;
+    frameBrowse->setFixedSize(2 * kFrameMargin + (columns - 1) * pitch + cell,
+                              kFrameMargin + 2 * rowPitch);
+}
+
+// ---- loading ----
+
+bool frmBrowse::ShowBrowse(const QStringList& iFiles, frmResize* iOwnForm) {
+    Forget();
+    ++mSession;
+    if (iFiles.isEmpty()) {
+        hide();
+        return false;
+    }
+    mOwnForm = iOwnForm;
+    mdlAPI_Form::SetTopMost(this);
+    show();
+    raise();
+    activateWindow();
+    mdlMouseScroll::HookMouseScroll(this);
+    mLoader->Add(iFiles);
+    mRefreshTimer->start();
+    return true;
+}
+
+void frmBrowse::AddDropped(const QStringList& paths) {
+    if (paths.isEmpty()) {
+        return;
+    }
+    mLoader->Add(paths);
+    mRefreshTimer->start();
+}
+
+void frmBrowse::ItemLoaded(const QImage& thumbnail, const QString& file) {
+    mList.Add(thumbnail, file);
+    // An item that lands on the page in view shows at once (at most a page of them); the rest,
+    // with the count and the range, follow on the timer.
+    const int start = BrowseArithmetic::PageStart(vscBrowse->value());
+    if (mList.Count() >= start && mList.Count() < start + BrowseArithmetic::kCells) {
+        Refresh();
+    } else {
+        mRefreshDue = true;
+    }
+}
+
+void frmBrowse::LoadFinished() {
+    mRefreshTimer->stop();
+    Refresh();
+    if (mList.Count() == 0) {
+        Unload();  // nothing at all could be loaded
+    }
+}
+
+void frmBrowse::Refresh() {
+    mRefreshDue = false;
+    const int before = vscBrowse->value();
+    vscBrowse->setMaximum(BrowseArithmetic::ScrollMaximum(mList.Count()));
+    if (vscBrowse->value() == before) {
+        ShowPage(BrowseArithmetic::PageStart(before));  // else the value change showed it
+    }
+    UpdateCountLabel();
+}
+
+bool frmBrowse::IsLoading() const {
+    return mLoader->IsLoading();
+}
+
+frmResize* frmBrowse::OwnForm() const {
+    return mOwnForm && !mOwnForm->IsUnloaded() ? mOwnForm.data() : nullptr;
+}
+
+// ---- page and ticks ----
+
+void frmBrowse::ShowPage(int start) {
+    const BrowseArithmetic::PageRange range = BrowseArithmetic::ShowRange(start, mList.Count());
+    for (int i = 0; i < BrowseArithmetic::kCells; ++i) {
+        const size_t c = static_cast<size_t>(i);
+        const int n = range.first + i;
+        QCheckBox* chk = chkBrowse[c];
+        if (i >= range.Size()) {
+            imgBrowse[c]->clear();
+            imgBrowse[c]->setFrameShape(QFrame::NoFrame);
+            mCellItem[c] = 0;
+            chk->setVisible(false);
+            continue;
+        }
+        const BrowseItem& item = mList.Item(n);
+        imgBrowse[c]->setPixmap(QPixmap::fromImage(item.Picture));
+        imgBrowse[c]->setFrameShape(QFrame::Box);
+        mCellItem[c] = n;
+        chk->setText(BrowseArithmetic::CheckCaption(item.FileName));
+        chk->setToolTip(mdlKestrin_File::GetFileName(item.FileName));
+        chk->setChecked(item.Selected);
+        chk->setVisible(true);
+    }
+}
+
+void frmBrowse::UpdateCountLabel() {
+    lblCountTip->setText(mList.CountText());
+}
+
+void frmBrowse::CheckClicked(int cell, bool checked) {
+    const int n = CellItem(cell);
+    if (n != 0 && mList.SetSelected(n, checked)) {
+        UpdateCountLabel();
+    }
+}
+
+void frmBrowse::SelectAll(bool selected) {
+    mList.SetAllSelected(selected);
+    for (int i = BrowseArithmetic::kCells - 1; i >= 0; --i) {
+        if (CellItem(i) != 0) {
+            chkBrowse[static_cast<size_t>(i)]->setChecked(selected);
+        }
+    }
+    UpdateCountLabel();
+}
+
+void frmBrowse::EventMouseScroll(qint16 iDirect) {
+    vscBrowse->setValue(
+        BrowseArithmetic::ScrollStep(vscBrowse->value(), iDirect, vscBrowse->maximum()));
+}
+
+// ---- opening ----
+
+bool frmBrowse::OpenInOwner(frmResize* owner, const QString& path) {
+    try {
+        return gOwnerOpen ? gOwnerOpen(owner, path) : owner->lnkOpenPicture(path);
+    } catch (...) {
+        return false;
+    }
+}
+
+void frmBrowse::CellClicked(int cell) {
+    frmResize* owner = OwnForm();
+    const int n = CellItem(cell);
+    if (!owner || n == 0) {
+        return;
+    }
+    mClickOpened = mList.Item(n).FileName;
+    OpenInOwner(owner, mClickOpened);
+}
+
+void frmBrowse::CellDoubleClicked(int cell) {
+    frmResize* owner = OwnForm();
+    const int n = CellItem(cell);
+    // The double click's first click has already opened this file: it is not decoded again.
+    if (owner && n != 0 && mList.Item(n).FileName != mClickOpened) {
+        OpenInOwner(owner, mList.Item(n).FileName);
+    }
+    Unload();  // forgets the owner too: the release that ends the double click opens nothing
+}
+
+void frmBrowse::OpenSelected() {
+    const QStringList files = mList.SelectedFiles();
+    const quint64 session = mSession;
+    if (files.size() > kAskAbove) {
+        const bool yes = ModalSeam::AskQuestion(
+            this,
+            QStringLiteral("您选中了%1张图片，将为它们打开%1个图片窗口。确定要全部打开吗？")
+                .arg(files.size()),
+            QStringLiteral("图像浏览"));
+        if (!yes || session != mSession) {
+            return;  // declined, or the browser closed or started over meanwhile
+        }
+    }
+    mLoader->Cancel();  // the decoders are wanted for the windows now
+    frmResize* owner = OwnForm();
+    qsizetype next = 0;
+    if (owner && !files.isEmpty()) {
+        OpenInOwner(owner, files.first());
+        next = 1;
+    }
+    const QList<QPoint> places = BrowseArithmetic::CascadePositions(
+        static_cast<int>(files.size() - next), ScreenUnits::ScreenWidthTwips(),
+        ScreenUnits::ScreenHeightTwips());
+    const auto open = WindowServices::ShellServices().openPictureWindow;
+    for (const QPoint& place : places) {
+        if (session != mSession) {
+            return;
+        }
+        try {
+            if (open) {
+                open(files.at(next), place.x(), place.y());
+            }
+        } catch (...) {
+            // one window that cannot open does not stop the others
+        }
+        ++next;
+    }
+    if (session == mSession) {
+        Unload();
+    }
+}
+
+// ---- closing ----
+
+void frmBrowse::Forget() {
+    mLoader->Cancel();
+    mRefreshTimer->stop();
+    mRefreshDue = false;
+    if (mdlMouseScroll::HookedForm() == this) {
+        mdlMouseScroll::UnhookMouseScroll();
+    }
+    mList.Clear();
+    mOwnForm = nullptr;
+    mClickOpened.clear();
+    vscBrowse->setRange(1, 1);
+    vscBrowse->setValue(1);
+    ShowPage(1);
+    UpdateCountLabel();
+}
+
+void frmBrowse::Unload() {
+    ++mSession;
+    Forget();
+    hide();
+}
+
+void frmBrowse::closeEvent(QCloseEvent* event) {
+    ++mSession;
+    Forget();
+    event->accept();
+}
+
+// ---- mouse and drops ----
+
+bool frmBrowse::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == frameBrowse) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* e = static_cast<QDropEvent*>(event);
+            if (e->mimeData()->hasUrls()) {
+                e->acceptProposedAction();
+                return true;
+            }
+        } else if (event->type() == QEvent::Drop) {
+            auto* e = static_cast<QDropEvent*>(event);
+            QStringList paths;
+            for (const QUrl& url : e->mimeData()->urls()) {
+                if (url.isLocalFile()) {
+                    paths << url.toLocalFile();
+                }
+            }
+            e->acceptProposedAction();
+            try {
+                AddDropped(paths);
+            } catch (...) {
+                // a drop that fails adds nothing
+            }
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    for (int i = 0; i < BrowseArithmetic::kCells; ++i) {
+        QLabel* img = imgBrowse[static_cast<size_t>(i)];
+        if (watched != img) {
+            continue;
+        }
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->button() == Qt::LeftButton && img->rect().contains(e->position().toPoint())) {
+                CellClicked(i);
+            }
+            return true;
+        }
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                CellDoubleClicked(i);
+            }
+            return true;
+        }
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
