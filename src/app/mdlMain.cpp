@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPointer>
+#include <QScreen>
 #include <QThread>
 #include <QTime>
 #include <QTranslator>
@@ -33,6 +34,18 @@ QList<frmResize*> LoadedImageWindows() {
         }
     }
     return out;
+}
+
+// True while Main runs the event loop: a start-up that fails late then ends the process.
+bool gRunning = false;
+
+bool AnyWindowShown() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 float SecondsSinceMidnight() {
@@ -79,6 +92,7 @@ int Main(int argc, char** argv) {
     if (QApplication::topLevelWidgets().isEmpty() || ImageWindowCount() == 0) {
         return 0;  // the one file named could not be opened: end quietly
     }
+    gRunning = true;
     return QApplication::exec();
 }
 
@@ -105,15 +119,41 @@ void Start() {
 
 frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
     auto* window = new frmResize;
-    if (!path.isEmpty() && !window->lnkOpenPicture(path)) {
+    const bool placed = left > 0 && top > 0;
+    if (path.isEmpty()) {
+        if (placed) {
+            window->MoveTw(left, top);
+        }
+        window->show();
+        return window;
+    }
+    if (!window->lnkOpenPicture(path)) {
         window->close();
         delete window;
         return nullptr;
     }
-    if (left > 0 && top > 0) {
-        window->MoveTw(left, top);
-    }
-    window->show();
+    // The window shows once its picture is there; one whose file cannot be read closes unseen.
+    QObject::connect(
+        window, &frmResize::openEnded, window,
+        [window, placed, left, top](bool ok) {
+            if (!ok) {
+                window->close();
+                if (gRunning && ImageWindowCount() == 0 && !AnyWindowShown()) {
+                    QCoreApplication::quit();  // the only file named could not be opened
+                }
+                return;
+            }
+            if (placed) {
+                window->MoveTw(left, top);
+            } else {
+                // Sized to its picture now: put it on the screen, centred.
+                if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+                    window->move(screen->availableGeometry().center() - window->rect().center());
+                }
+            }
+            window->show();
+        },
+        Qt::SingleShotConnection);
     return window;
 }
 

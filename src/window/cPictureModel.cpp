@@ -2,7 +2,6 @@
 
 #include "base/Rounding.h"
 #include "image/mdlPhotoShop.h"
-#include "image/mdlPictureFile.h"
 
 #include <functional>
 
@@ -32,12 +31,11 @@ void cPictureModel::ReplacePicture(const QImage& iPicture) {
     mPicture = iPicture;
 }
 
-bool cPictureModel::Load(const QString& iFileName) {
-    const QImage picture = Attempt([&] { return mdlPictureFile::LoadPictureFile(iFileName); });
-    if (picture.isNull()) {
+bool cPictureModel::Loaded(const QString& iFileName, const QImage& iPicture) {
+    if (iPicture.isNull()) {
         return false;
     }
-    SetPicture(picture);
+    SetPicture(iPicture);
     mPicFile = iFileName;
     return true;
 }
@@ -52,9 +50,8 @@ QImage cPictureModel::ViewPicture(QSize iShown) const {
         if (iShown == mPicture.size()) {
             return mPicture;
         }
-        return Attempt([&] {
-            return mdlPhotoShop::ScalePicture(mPicture, iShown.width(), iShown.height());
-        });
+        return Attempt(
+            [&] { return mdlPhotoShop::ScalePicture(mPicture, iShown.width(), iShown.height()); });
     }
     return Attempt([&] {
         const QImage copy = mdlPhotoShop::CopyPicture24(mPicture);

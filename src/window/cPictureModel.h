@@ -41,8 +41,9 @@ public:
     void SetPicture(const QImage& iPicture);
     // Replaces the picture and nothing else (the file name and the history stay).
     void ReplacePicture(const QImage& iPicture);
-    // Reads a file into the model; false (and nothing changed) when it cannot be read.
-    bool Load(const QString& iFileName);
+    // A picture read from iFileName becomes the model's, with that file name; the history stays.
+    // False (and nothing changed) for no picture.
+    bool Loaded(const QString& iFileName, const QImage& iPicture);
 
     // The picture as shown: a 24-bit picture of exactly iShown's pixels. A 24-bit picture shown
     // at its own size is handed out shared (Qt copies it before any write), so a save or a

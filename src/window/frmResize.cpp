@@ -170,7 +170,11 @@ void frmResize::Layout() {
     imgView->setGeometry(b, b, std::max(0, width() - 2 * b), std::max(0, height() - 2 * b));
     shpFocus->setGeometry(b, b, imgView->width(), imgView->height());
     cmdGetOrgWidthHeight();
-    cmdShowSize();
+    if (mHoldTip) {
+        mHoldTip = false;
+    } else {
+        cmdShowSize();
+    }
     ShapeChanged();
 }
 
@@ -214,14 +218,37 @@ void frmResize::cmdClear() {
 }
 
 bool frmResize::LoadFromFile(const QString& fileName) {
-    if (!mModel.Load(fileName)) {
+    // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
+    if (mUnloaded || !QFileInfo(fileName).isFile()) {
         return false;
+    }
+    if (mDecoder == nullptr) {
+        mDecoder = new cDecodeFront(this);
+        connect(mDecoder, &cDecodeFront::decoded, this, &frmResize::FinishOpen);
+    }
+    if (mOpenRequest != 0) {
+        mDecoder->Cancel(mOpenRequest);  // the newest request wins
+    }
+    mOpenRequest = mDecoder->Submit(fileName, cDecodeFront::Lane::Interactive);
+    imgView->setCursor(Qt::BusyCursor);
+    return true;
+}
+
+void frmResize::FinishOpen(const cDecodeFront::Result& result) {
+    if (result.id != mOpenRequest) {
+        return;  // an older request that was overtaken
+    }
+    mOpenRequest = 0;
+    imgView->unsetCursor();
+    if (mUnloaded || !mModel.Loaded(result.file, result.picture)) {
+        emit openEnded(false, result.file);  // the window stays as it was
+        return;
     }
     PictureChanged();
     if (mdlOption::Options().ResizeWhenOpen) {
         ApplyViewSize(mOrgWidth, mOrgHeight);
     }
-    return true;
+    emit openEnded(true, result.file);
 }
 
 bool frmResize::lnkOpenPicture(const QString& iFileName) {
@@ -274,6 +301,8 @@ bool frmResize::ApplyViewSize(qint32 w, qint32 h) {
                   Round32(fit.heightTwips));
     if (fit.shrunk) {
         ShowTip(QStringLiteral("图片尺寸过大，已经被自动调整！"));
+        // A window not shown yet gets its first layout when it shows: the tip must outlast it.
+        mHoldTip = !isVisible();
     }
     return true;
 }
@@ -374,6 +403,10 @@ void frmResize::closeEvent(QCloseEvent* event) {
         return;
     }
     timerSystem->stop();
+    if (mDecoder != nullptr) {
+        mDecoder->CancelAll();  // an open still running is of no use now
+        mOpenRequest = 0;
+    }
     // The panel may still hold this window until it is deleted: its history empties, but stays.
     mModel.History().ClearBackup();
     mResizer.reset();

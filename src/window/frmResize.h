@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "image/cDecodeFront.h"
 #include "window/IControlGeometry.h"
 #include "window/cPictureModel.h"
 #include "window/mdlAPI_Form.h"
@@ -77,6 +78,9 @@ public:
     void cmdSetTouming();
     void cmdSetFormHaveBorder();
     void cmdSetFormNoBorder();
+    // Starts reading iFileName in the background; the picture replaces this window's when it
+    // arrives (openEnded follows). True when the request was accepted (a regular file was named);
+    // the newest request wins, and a failure leaves the window as it was.
     bool lnkOpenPicture(const QString& iFileName);
     // "+90", "-90", "X" or "Y"; false when nothing was turned.
     bool lnkRotate(const QString& iRotate);
@@ -140,6 +144,8 @@ signals:
     void saveEnded(bool ok, const QString& path);
     // A screen capture has ended (ok false: the platform gave no picture; nothing changed).
     void captureEnded(bool ok);
+    // A file asked for by lnkOpenPicture has been read and shown (ok), or could not be read.
+    void openEnded(bool ok, const QString& file);
     // The window has closed (it may not be deleted yet); whoever works on it lets go.
     void unloaded();
 
@@ -172,12 +178,16 @@ private:
     void EndBusy();
     void EndSave(bool ok, const QString& path);
     void FinishCapture(QScreen* screen);
+    void FinishOpen(const cDecodeFront::Result& result);
     // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
     void ShapeChanged();
 
     std::unique_ptr<PixelControlAdapter> mImageControl;
     std::unique_ptr<ClassLumora> mResizer;
     std::unique_ptr<QEventLoopLocker> mBusyLock;
+    cDecodeFront* mDecoder = nullptr;
+    qint64 mOpenRequest = 0;  // the newest open asked for; 0 when none runs
+    bool mHoldTip = false;    // the "too large" tip given before the first show stays up
     bool mBusy = false;
     bool mCloseWhenIdle = false;  // closed while busy: unload once the work ends
     int mPressedKey = 0;          // the last key pressed while this window had the keyboard

@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -42,8 +44,41 @@ TEST_F(StartUp, OneFileOpensItsPicture) {
     const QString file = TestSupport::DataFile("png_rgb.png");
     mdlKestrin_Command::SetProcessArguments({file});
     mdlMain::Start();
-    ASSERT_EQ(Windows().size(), 1);
+    EXPECT_EQ(Windows().size(), 0);  // shown once its picture is there
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Windows().size() == 1; }, 30000));
     EXPECT_EQ(Windows().first()->mPicFile, file);
+}
+
+TEST_F(StartUp, ABigPictureOpensOnTheScreenWithItsTip) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/wide.png");
+    QImage wide(2000, 1000, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    ASSERT_TRUE(wide.save(file));
+    mdlOption::Options().ResizeWhenOpen = true;
+    frmResize* w = mdlMain::OpenPictureWindow(file, 0, 0);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(WaitForOpen(w));
+    // Fitted to the 1024 x 768 screen, then centred on it instead of growing off it.
+    EXPECT_EQ(w->size(), QSize(1024, 512));
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(
+        QRect(w->pos(), w->size()).center()));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->lblTip->text(), QStringLiteral("图片尺寸过大，已经被自动调整！"));
+}
+
+TEST_F(StartUp, AFileThatCannotBeDecodedClosesItsWindowUnseen) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/broken.png");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a picture");
+    f.close();
+    frmResize* w = mdlMain::OpenPictureWindow(file, 0, 0);
+    ASSERT_NE(w, nullptr);  // accepted: a regular file
+    ASSERT_FALSE(WaitForOpen(w));
+    EXPECT_EQ(mdlMain::ImageWindowCount(), 0);
+    EXPECT_TRUE(Windows().isEmpty());
 }
 
 TEST_F(StartUp, AFolderOrSeveralArgumentsOpenTheEmptyWindowForTheBrowser) {

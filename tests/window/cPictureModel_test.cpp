@@ -89,7 +89,8 @@ TEST(PictureModel, EditsThatCannotBeDoneChangeNothing) {
     EXPECT_FALSE(empty.Rotate({40, 30}, QStringLiteral("+90"), true).done);
     EXPECT_FALSE(empty.Crop({40, 30}, {1, 1, 5, 5}, 0).done);
     EXPECT_EQ(empty.History().Count(), 0);
-    EXPECT_FALSE(empty.Load(TestSupport::DataFile("no such file.png")));
+    EXPECT_FALSE(empty.Loaded(QStringLiteral("/p/b.png"), QImage()));
+    EXPECT_EQ(empty.mPicFile, QString());
 }
 
 TEST(PictureModel, MaskScalesTheRectangleToTheOwnSizeAndRecordsItsCorner) {

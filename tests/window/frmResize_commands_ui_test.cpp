@@ -150,6 +150,7 @@ TEST_F(WindowCommands, OpenEmptiesTheHistoryEvenWhenCancelled) {
     const QString file = TestSupport::DataFile("png_rgb.png");
     seam.openAnswers.push_back(ScriptedSeam::Chosen(file));
     w->cmdOpenPicture();
+    ASSERT_TRUE(WaitForOpen(w));
     EXPECT_EQ(w->mPicFile, file);
 }
 

@@ -98,6 +98,8 @@ TEST_F(ImageWindow, OpeningAFileKeepsTheSizeUnlessAskedAndFailuresChangeNothing)
 
     const QString file = TestSupport::DataFile("png_rgb.png");
     ASSERT_TRUE(w->lnkOpenPicture(file));
+    EXPECT_EQ(w->mPicFile, "");  // read in the background: nothing changes until it arrives
+    ASSERT_TRUE(WaitForOpen(w));
     EXPECT_EQ(w->mPicFile, file);
     EXPECT_EQ(w->size(), QSize(61, 61));  // stretched into the window it had
     const QSize own(w->mOrgWidth, w->mOrgHeight);
@@ -106,6 +108,7 @@ TEST_F(ImageWindow, OpeningAFileKeepsTheSizeUnlessAskedAndFailuresChangeNothing)
     mdlOption::Options().ResizeWhenOpen = true;
     frmResize* sized = NewWindow();
     ASSERT_TRUE(sized->lnkOpenPicture(file));
+    ASSERT_TRUE(WaitForOpen(sized));
     EXPECT_EQ(sized->size(), own);
 }
 
@@ -406,6 +409,7 @@ TEST_F(WindowOpenings, OneDroppedFileLoadsHereAndTheRestGoToTheBrowser) {
     frmResize* w = NewWindow();
     const QString file = TestSupport::DataFile("png_rgb.png");
     emit w->imgView->filesDropped({file});
+    ASSERT_TRUE(WaitForOpen(w));
     EXPECT_EQ(w->mPicFile, file);
     EXPECT_TRUE(opened.isEmpty());
 
