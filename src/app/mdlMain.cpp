@@ -3,6 +3,7 @@
 #include "app/mdlKestrin_Command.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
+#include "browser/frmBrowse.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
@@ -64,6 +65,9 @@ void InstallWindowServices() {
     shell.copyPictureWindow = CopyPictureWindow;
     shell.showCloseAll = ShowCloseAll;
     WindowServices::WindowOpeners().commandPanel = frmMenu::ShowMenu;
+    WindowServices::WindowOpeners().browser = [](const QStringList& files, frmResize* owner) {
+        frmBrowse::Shared()->ShowBrowse(files, owner);
+    };
     WindowServices::WindowOpeners().cropMenu = [](frmResize* owner) {
         frmMenuBuf* menu = frmMenuBuf::Shared();
         menu->OwnerForm(owner);
