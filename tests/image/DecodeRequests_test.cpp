@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -17,65 +15,21 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "image/DecodeTestSupport.h"
 #include "image/cDecodePool.h"
 #include "support/TestSupport.h"
 
 using Answer = cDecodePool::Answer;
 using Lane = cDecodePool::Lane;
 using Outcome = cDecodePool::Outcome;
+using DecodeTestSupport::Ends;
+using DecodeTestSupport::HangingFile;
+using DecodeTestSupport::WorkerWithTheFile;
 using TestSupport::DataFile;
 
 namespace {
-
-// A file on which the XBM reader of FreeImage 3.18 loops for ever: it ends inside its data.
-QString HangingFile(const QTemporaryDir& dir) {
-    const QString path = dir.filePath(QStringLiteral("cut.xbm"));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write("#define x_width 16\n#define x_height 16\nstatic char x_bits[] = {\n0x00, 0x01,");
-    }
-    return path;
-}
-
-// True once pid has ended (a zombie, or gone). Waits on the process's state; the bound only keeps
-// a broken test from hanging and lies well below every limit that would end it otherwise.
-bool Ends(qint64 pid) {
-    for (int i = 0; i < 10000; ++i) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return true;
-        }
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        if (close >= 0 && line.mid(close + 2, 1) == "Z") {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    stat.open(QIODevice::ReadOnly);
-    ADD_FAILURE() << "still running: " << stat.readAll().constData();
-    return false;
-}
-
-// The process id of the worker decoding ticket, once that worker has file open (so that it has
-// the request, and not only the slot that will send it).
-qint64 WorkerWithTheFile(const cDecodePool& pool, qint64 ticket, const QString& file) {
-    for (int i = 0; i < 1000000; ++i) {
-        const qint64 pid = pool.WorkerOf(ticket);
-        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-        for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
-            if (pid > 0 && fd.symLinkTarget() == file) {
-                return pid;
-            }
-        }
-        std::this_thread::yield();
-    }
-    return -1;
-}
 
 // Completions in the order they came. Wait's limit only keeps a broken test from hanging.
 struct Log {
