@@ -119,7 +119,9 @@ struct cDecodePool::Slot {
     bool busy = false;             // under mMutex: has a job
     std::shared_ptr<Job> job;      // under mMutex
     std::condition_variable wake;  // a job was given, or the pool ends
-    int interrupt = -1;            // eventfd: wakes the slot's thread from a worker's reply (Linux)
+    // eventfd (Linux): wakes the slot's thread from its wait for a reply when the request is
+    // cancelled or the pool ends.
+    int interrupt = -1;
     std::thread thread;
 };
 
