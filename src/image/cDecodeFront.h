@@ -13,8 +13,8 @@
 // process elsewhere), in two lanes: Interactive (an image window opening a file) is served before
 // Background (thumbnails), and never waits behind background work.
 //
-// A full-size picture keeps the file's depth (as mdlPictureFile::LoadPictureFile gives it); a
-// reduced one is 8-bit grey, 24 or 32 bits. Request ids are the shared pool's tickets
+// A picture keeps the file's depth (as mdlPictureFile::LoadPictureFile gives it) unless it was
+// scaled down, which makes it 8-bit grey, 24 or 32 bits. Request ids are the shared pool's tickets
 // (cDecodePool::WorkerOf names the worker of one).
 //
 // Threading: a front belongs to the thread that created it (a QObject's thread affinity); call it
