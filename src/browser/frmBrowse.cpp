@@ -17,12 +17,14 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
@@ -181,6 +183,17 @@ bool frmBrowse::ShowBrowse(const QStringList& iFiles, frmResize* iOwnForm) {
     }
     mOwnForm = iOwnForm;
     mdlAPI_Form::SetTopMost(this);
+    if (!isVisible()) {
+        // Where the user looks: centred on the screen of its window (or the primary one).
+        adjustSize();
+        const QScreen* screen = iOwnForm != nullptr ? iOwnForm->screen() : nullptr;
+        if (screen == nullptr) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen != nullptr) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
     show();
     raise();
     activateWindow();
