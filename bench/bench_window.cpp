@@ -26,11 +26,12 @@
 #include "WindowBenchSupport.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -140,27 +141,33 @@ bool Prepare(const QTemporaryDir& dir) {
 class PaintWatch : public QObject {
 public:
     bool painted = false;
+    QEventLoop* waiting = nullptr;  // the loop WaitForPaint runs, quit by the paint
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && qobject_cast<PictureViewWidget*>(watched)) {
             painted = true;
+            if (waiting != nullptr) {
+                waiting->quit();
+            }
         }
         return false;
     }
 };
 PaintWatch* gPaintWatch = nullptr;
 
-// Runs the event loop until a picture control has painted; false after 10 seconds without.
+// Runs the event loop until a picture control has painted; false after 10 seconds without. The
+// loop sleeps while nothing happens, so the wait takes no core from the decode it waits for.
 bool WaitForPaint() {
-    QDeadlineTimer deadline(10000);
-    while (!gPaintWatch->painted) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (gPaintWatch->painted) {
+        return true;
     }
-    return true;
+    QEventLoop loop;
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    gPaintWatch->waiting = &loop;
+    loop.exec();
+    gPaintWatch->waiting = nullptr;
+    return gPaintWatch->painted;
 }
 
 // A shown window with `picture` at `size` (window pixels), painted once.
