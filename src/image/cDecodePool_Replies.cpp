@@ -1,0 +1,198 @@
+#include "image/cDecodePool.h"
+
+#include "image/MFreeImage.h"
+#include "image/mdlDecodeWorker.h"
+
+// The decode pool's check of what a worker sends: a reply read from its socket, and the picture
+// built on the pages of the memfd that comes with it. The workers themselves are in
+// cDecodePool_Workers.cpp, the scheduling in cDecodePool.cpp.
+
+#if defined(Q_OS_LINUX)
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using mdlDecodeWorker::Reply;
+
+// A picture's rows mapped from a worker's memfd; unmapped when the last QImage sharing them goes.
+struct MappedRows {
+    void* address;
+    size_t size;
+};
+
+void UnmapRows(void* info) {
+    auto* rows = static_cast<MappedRows*>(info);
+    ::munmap(rows->address, rows->size);
+    delete rows;
+}
+
+void CloseAll(const std::vector<int>& fds) {
+    for (const int fd : fds) {
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+cDecodePool::Outcome cDecodePool::ReadReply(int iSocket, QImage& oPicture) {
+    return ReadReplyOf(iSocket, oPicture, nullptr, nullptr);
+}
+
+cDecodePool::Outcome cDecodePool::ReadReplyOf(int iSocket, QImage& oPicture, QSize* oOwnSize,
+                                              bool* oLast) {
+    // One byte more than a reply, so a longer message shows as truncated.
+    alignas(Reply) char buffer[sizeof(Reply) + 8];
+    iovec iov{buffer, sizeof buffer};
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = -1;
+    do {
+        n = ::recvmsg(iSocket, &msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    std::vector<int> fds;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n >= 0 && c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS) {
+            const size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (size_t i = 0; i < count; ++i) {
+                int fd = -1;
+                std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+                fds.push_back(fd);
+            }
+        }
+    }
+    if (n <= 0) {
+        CloseAll(fds);
+        return Outcome::Crashed;  // closed: the worker died
+    }
+    Reply reply;
+    const bool whole =
+        n == static_cast<ssize_t>(sizeof reply) && (msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0;
+    if (whole) {
+        std::memcpy(&reply, buffer, sizeof reply);
+    }
+    if (whole && reply.magic == mdlDecodeWorker::kReplyMagic) {
+        if (oLast != nullptr) {
+            *oLast = (reply.flags & mdlDecodeWorker::kLastReply) != 0;
+        }
+        if (reply.status == mdlDecodeWorker::Status::Refused && fds.empty()) {
+            return Outcome::Refused;
+        }
+        if (reply.status == mdlDecodeWorker::Status::Picture && fds.size() == 1) {
+            oPicture = PictureFromReply(reply, fds.front());
+            if (oOwnSize != nullptr) {
+                *oOwnSize = QSize(reply.ownWidth, reply.ownHeight);
+            }
+            return oPicture.isNull() ? Outcome::Garbled : Outcome::Loaded;
+        }
+    }
+    CloseAll(fds);
+    return Outcome::Garbled;
+}
+
+QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{memfd};
+    // The format is checked as the number it came as: only a known value becomes a QImage::Format.
+    int depth = 0;
+    bool colorsFit = false;
+    switch (reply.format) {
+        case QImage::Format_Mono:
+            depth = 1;
+            colorsFit = reply.colorCount == 2;
+            break;
+        case QImage::Format_Indexed8:
+            // 16 colours come from a 4-bit file, whose pixels were widened to a byte each.
+            depth = 8;
+            colorsFit = reply.colorCount == 16 || reply.colorCount == 256;
+            break;
+        case QImage::Format_RGB16:
+        case QImage::Format_RGB555:
+            depth = 16;
+            colorsFit = reply.colorCount == 0;
+            break;
+        case QImage::Format_BGR888:
+            depth = 24;
+            colorsFit = reply.colorCount == 0;
+            break;
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+            depth = 32;
+            colorsFit = reply.colorCount == 0;
+            break;
+        default:
+            return QImage();
+    }
+    if (!colorsFit || reply.width <= 0 || reply.height <= 0 || reply.ownWidth < reply.width ||
+        reply.ownHeight < reply.height ||
+        static_cast<qint64>(reply.width) * reply.height > MFreeImage::kMaxPicturePixels) {
+        return QImage();
+    }
+    const auto format = static_cast<QImage::Format>(reply.format);
+    const qint64 bytesPerLine = (static_cast<qint64>(reply.width) * depth + 31) / 32 * 4;
+    if (reply.bytesPerLine != bytesPerLine) {
+        return QImage();
+    }
+    const qint64 size = bytesPerLine * reply.height;
+    // Sealed, the rows can neither change nor shrink under the mapping (a shrunk file would turn
+    // a read of the picture into SIGBUS). A pipe or a plain file has no seals and fails here.
+    struct stat st {};
+    const int seals = ::fcntl(memfd, F_GET_SEALS);
+    const int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
+    if (seals < 0 || (seals & needed) != needed || ::fstat(memfd, &st) != 0 ||
+        !S_ISREG(st.st_mode) || st.st_size < size) {
+        return QImage();
+    }
+    void* address =
+        ::mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_PRIVATE, memfd, 0);
+    if (address == MAP_FAILED) {
+        return QImage();
+    }
+    auto* rows = new MappedRows{address, static_cast<size_t>(size)};
+    QImage picture(static_cast<uchar*>(address), reply.width, reply.height,
+                   static_cast<qsizetype>(bytesPerLine), format, &UnmapRows, rows);
+    if (picture.isNull()) {
+        UnmapRows(rows);
+        return QImage();
+    }
+    if (reply.colorCount > 0) {
+        // The worker's table as sent, padded with black to the full table of the format, so that
+        // every index a row can hold names a colour.
+        QList<QRgb> table(std::begin(reply.colors), std::begin(reply.colors) + reply.colorCount);
+        table.resize(format == QImage::Format_Indexed8 ? 256 : 2, qRgb(0, 0, 0));
+        picture.setColorTable(table);
+    }
+    if (reply.dotsPerMeterX > 0 && reply.dotsPerMeterY > 0) {
+        picture.setDotsPerMeterX(reply.dotsPerMeterX);
+        picture.setDotsPerMeterY(reply.dotsPerMeterY);
+    }
+    return picture;
+}
+
+#else
+
+cDecodePool::Outcome cDecodePool::ReadReply(int, QImage&) {
+    return Outcome::Crashed;
+}
+cDecodePool::Outcome cDecodePool::ReadReplyOf(int, QImage&, QSize*, bool*) {
+    return Outcome::Crashed;
+}
+QImage cDecodePool::PictureFromReply(const mdlDecodeWorker::Reply&, int) {
+    return QImage();
+}
+
+#endif
