@@ -197,6 +197,11 @@ bool frmBrowse::ShowBrowse(const QStringList& iFiles, frmResize* iOwnForm) {
     show();
     raise();
     activateWindow();
+    // Hiding never ends the program by itself: letting go of this when hidden does, once no
+    // window is left on the screen (the owner may have closed meanwhile).
+    if (!mShownLock) {
+        mShownLock = std::make_unique<QEventLoopLocker>();
+    }
     mdlMouseScroll::HookMouseScroll(this);
     mLoader->Add(iFiles);
     mRefreshTimer->start();
@@ -395,12 +400,16 @@ void frmBrowse::Unload() {
     ++mSession;
     Forget();
     hide();
+    mShownLock.reset();
 }
 
 void frmBrowse::closeEvent(QCloseEvent* event) {
     ++mSession;
     Forget();
     event->accept();
+    // Released once the close has hidden the window.
+    QMetaObject::invokeMethod(
+        this, [this] { mShownLock.reset(); }, Qt::QueuedConnection);
 }
 
 // ---- mouse and drops ----

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QEventLoopLocker>
 #include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "browser/cBrowseList.h"
 
@@ -103,6 +105,7 @@ private:
     QTimer* mRefreshTimer = nullptr;
     bool mRefreshDue = false;
     QPointer<frmResize> mOwnForm;
+    std::unique_ptr<QEventLoopLocker> mShownLock;  // held while the browser is on the screen
     std::array<int, 8> mCellItem{};
     QString mClickOpened;  // what the last single click opened: its double click opens it no more
     quint64 mSession = 0;  // changes on every ShowBrowse and close; a modal wait checks it

@@ -18,6 +18,7 @@
 #include "window/mdlAPI_Form.h"
 
 #include <QBitmap>
+#include <QEventLoopLocker>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -219,8 +220,8 @@ void frmResize::cmdClear() {
 
 bool frmResize::LoadFromFile(const QString& fileName) {
     // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
-    if (mUnloaded || !QFileInfo(fileName).isFile()) {
-        return false;
+    if (mUnloaded || mBusy || !QFileInfo(fileName).isFile()) {
+        return false;  // a save or capture runs: its result must not be overtaken
     }
     if (mDecoder == nullptr) {
         mDecoder = new cDecodeFront(this);
@@ -230,6 +231,11 @@ bool frmResize::LoadFromFile(const QString& fileName) {
         mDecoder->Cancel(mOpenRequest);  // the newest request wins
     }
     mOpenRequest = mDecoder->Submit(fileName, cDecodeFront::Lane::Interactive);
+    // A window still waiting for its picture may be hidden (a new one shows when it arrives):
+    // the process must live until then.
+    if (!mOpenLock) {
+        mOpenLock = std::make_unique<QEventLoopLocker>();
+    }
     imgView->setCursor(Qt::BusyCursor);
     return true;
 }
@@ -240,6 +246,8 @@ void frmResize::FinishOpen(const cDecodeFront::Result& result) {
     }
     mOpenRequest = 0;
     imgView->unsetCursor();
+    // Let go of the process only after the receivers have shown or closed the window.
+    const std::unique_ptr<QEventLoopLocker> lock = std::move(mOpenLock);
     if (mUnloaded || !mModel.Loaded(result.file, result.picture)) {
         emit openEnded(false, result.file);  // the window stays as it was
         return;
@@ -395,6 +403,11 @@ void frmResize::closeEvent(QCloseEvent* event) {
         // work has ended and been reported.
         event->ignore();
         mCloseWhenIdle = true;
+        if (mDecoder != nullptr) {
+            mDecoder->CancelAll();  // an open still waiting is of no use to a closed window
+            mOpenRequest = 0;
+            mOpenLock.reset();
+        }
         hide();
         return;
     }
@@ -407,6 +420,7 @@ void frmResize::closeEvent(QCloseEvent* event) {
         mDecoder->CancelAll();  // an open still running is of no use now
         mOpenRequest = 0;
     }
+    mOpenLock.reset();
     // The panel may still hold this window until it is deleted: its history empties, but stays.
     mModel.History().ClearBackup();
     mResizer.reset();

@@ -186,8 +186,9 @@ private:
     std::unique_ptr<ClassLumora> mResizer;
     std::unique_ptr<QEventLoopLocker> mBusyLock;
     cDecodeFront* mDecoder = nullptr;
-    qint64 mOpenRequest = 0;  // the newest open asked for; 0 when none runs
-    bool mHoldTip = false;    // the "too large" tip given before the first show stays up
+    qint64 mOpenRequest = 0;                      // the newest open asked for; 0 when none runs
+    std::unique_ptr<QEventLoopLocker> mOpenLock;  // held while an open runs
+    bool mHoldTip = false;  // the "too large" tip given before the first show stays up
     bool mBusy = false;
     bool mCloseWhenIdle = false;  // closed while busy: unload once the work ends
     int mPressedKey = 0;          // the last key pressed while this window had the keyboard

@@ -338,3 +338,28 @@ TEST_F(Browser, AltCDuringALongLoadClosesTheBrowserAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Browser, ClosingTheOwnerAndThenTheBrowserEndsTheProgram) {
+    const QRect r = Start({Folder(4)});
+    WaitForPage(r, 1, 4);
+    const QList<qulonglong> images = ImageWindows();
+    ASSERT_EQ(images.size(), 1);
+    const QRect owner = x.Geometry(images.first());
+    // No window manager here moves the focus on a click: hand it over as one would.
+    x.Run(QStringLiteral("xdotool"),
+          {QStringLiteral("windowfocus"), QString::number(images.first())});
+    x.MoveTo(owner.center().x(), owner.center().y());
+    ASSERT_TRUE(x.WaitForFocus(images.first())) << "the image window has no keyboard focus";
+    x.Key("Escape");
+    ASSERT_TRUE(x.WaitForWindowGone(images.first()));
+    EXPECT_TRUE(x.Running());  // the browser is still up
+    LeftClick(r.topLeft() + kCountLabel.center());
+    ASSERT_TRUE(x.WaitForFocus(browser)) << "the browser has no keyboard focus";
+    x.Key("alt+c");
+    // Nothing is left on the screen: the program ends instead of running on unseen.
+    EXPECT_EQ(x.WaitForExit(), 0);
+}
+
+}  // namespace
