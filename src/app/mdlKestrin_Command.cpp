@@ -1,5 +1,7 @@
 #include "app/mdlKestrin_Command.h"
 
+#include <QUrl>
+
 #include "base/NumberedError.h"
 #include "base/TextUtil.h"
 
@@ -68,7 +70,14 @@ void AddCommand(const QString& argument) {
 }
 
 void SetProcessArguments(const QStringList& arguments) {
-    gProcessArguments = arguments;
+    gProcessArguments.clear();
+    for (const QString& a : arguments) {
+        // File managers and "open" commands may pass file:// addresses: they open like paths.
+        const QUrl url(a);
+        const bool fileUrl = a.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) &&
+                             url.isValid() && url.isLocalFile();
+        gProcessArguments << (fileUrl ? url.toLocalFile() : a);
+    }
 }
 
 }  // namespace mdlKestrin_Command

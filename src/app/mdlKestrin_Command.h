@@ -20,7 +20,8 @@ void AddCommand(const QString& argument);
 
 // The process's arguments after the program's name, as the caller received them. On this
 // platform they arrive already split, so an empty text to GetCommandCount hands each one to
-// AddCommand as it is (a path with spaces stays one argument).
+// AddCommand as it is (a path with spaces stays one argument). A file:// address becomes its local
+// path.
 void SetProcessArguments(const QStringList& arguments);
 
 }  // namespace mdlKestrin_Command

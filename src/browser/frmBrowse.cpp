@@ -1,5 +1,7 @@
 #include "browser/frmBrowse.h"
 
+#include "window/DropPaths.h"
+
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
 #include "base/mdlKestrin_File.h"
@@ -417,20 +419,13 @@ void frmBrowse::closeEvent(QCloseEvent* event) {
 bool frmBrowse::eventFilter(QObject* watched, QEvent* event) {
     if (watched == frameBrowse) {
         if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
-            auto* e = static_cast<QDropEvent*>(event);
-            if (e->mimeData()->hasUrls()) {
-                e->acceptProposedAction();
+            if (DropPaths::AcceptAsCopy(static_cast<QDropEvent*>(event))) {
                 return true;
             }
         } else if (event->type() == QEvent::Drop) {
             auto* e = static_cast<QDropEvent*>(event);
-            QStringList paths;
-            for (const QUrl& url : e->mimeData()->urls()) {
-                if (url.isLocalFile()) {
-                    paths << url.toLocalFile();
-                }
-            }
-            e->acceptProposedAction();
+            const QStringList paths = DropPaths::LocalPaths(e->mimeData());
+            DropPaths::AcceptAsCopy(e);
             try {
                 AddDropped(paths);
             } catch (...) {

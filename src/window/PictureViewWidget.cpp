@@ -1,5 +1,7 @@
 #include "window/PictureViewWidget.h"
 
+#include "window/DropPaths.h"
+
 #include "image/mdlPhotoShop.h"
 
 #include <QDragEnterEvent>
@@ -106,20 +108,12 @@ void PictureViewWidget::paintEvent(QPaintEvent* event) {
 }
 
 void PictureViewWidget::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->acceptProposedAction();
-    }
+    DropPaths::AcceptAsCopy(event);
 }
 
 void PictureViewWidget::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) {
-            paths << url.toLocalFile();
-        }
-    }
-    if (!paths.isEmpty()) {
-        event->acceptProposedAction();
+    const QStringList paths = DropPaths::LocalPaths(event->mimeData());
+    if (!paths.isEmpty() && DropPaths::AcceptAsCopy(event)) {
         emit filesDropped(paths);
     }
 }

@@ -89,3 +89,15 @@ TEST(CommandLine, ArbitraryTextNeverFails) {
 }
 
 }  // namespace
+
+TEST(CommandLine, FileAddressesOpenLikePaths) {
+    mdlKestrin_Command::SetProcessArguments(
+        {QStringLiteral("file:///tmp/a%20b.png"), QStringLiteral("FILE:///x/%E5%9B%BE.jpg"),
+         QStringLiteral("/plain/file:x.png"), QStringLiteral("http://host/c.png")});
+    ASSERT_EQ(mdlKestrin_Command::GetCommandCount(QString()), 4);
+    EXPECT_EQ(mdlKestrin_Command::GetCommand(1), QStringLiteral("/tmp/a b.png"));
+    EXPECT_EQ(mdlKestrin_Command::GetCommand(2), QStringLiteral("/x/图.jpg"));
+    EXPECT_EQ(mdlKestrin_Command::GetCommand(3), QStringLiteral("/plain/file:x.png"));
+    EXPECT_EQ(mdlKestrin_Command::GetCommand(4), QStringLiteral("http://host/c.png"));
+    mdlKestrin_Command::SetProcessArguments({});
+}

@@ -4,8 +4,12 @@
 #include "support/TestSupport.h"
 #include "window/PictureViewWidget.h"
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QImage>
+#include <QMimeData>
 #include <QPainter>
+#include <QUrl>
 
 namespace {
 
@@ -115,3 +119,35 @@ TEST(PictureView, TranslucentPictureShowsWhatItsCopyHolds) {
     }
 }
 }  // namespace
+
+// Hands drops to the view's own handler, as the drag machinery would.
+class DropTarget : public PictureViewWidget {
+public:
+    using PictureViewWidget::dropEvent;
+};
+
+// A file manager may take an accepted "move" as leave to delete the source: drops are copies.
+TEST(PictureView, DropsAreTakenAsCopiesNeverAsMoves) {
+    DropTarget view;
+    QStringList dropped;
+    QObject::connect(&view, &PictureViewWidget::filesDropped,
+                     [&](const QStringList& paths) { dropped = paths; });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/p/a.png")),
+                  QUrl(QStringLiteral("https://host/b.png"))});
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                    Qt::NoModifier);
+    drop.setDropAction(Qt::MoveAction);
+    drop.ignore();
+    view.dropEvent(&drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(dropped, QStringList{QStringLiteral("/p/a.png")});
+
+    QDropEvent moveOnly(QPointF(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    moveOnly.ignore();
+    dropped.clear();
+    view.dropEvent(&moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+    EXPECT_TRUE(dropped.isEmpty());
+}
