@@ -1,5 +1,10 @@
 #include "dialogs/ProgramInfo.h"
 
+#include "base/mdlKestrin_File.h"
+#include "dialogs/ModalSeam.h"
+
+#include <QFileInfo>
+
 #include <QFile>
 
 namespace ProgramInfo {
@@ -13,6 +18,16 @@ QIcon ProgramIcon() {
         }
     }
     return icon;
+}
+
+void OpenHelp() {
+    const QString path = mdlKestrin_File::GetAppFolder() + QStringLiteral("Help.txt");
+    if (!QFileInfo(path).isFile()) {
+        ModalSeam::ShowMessage(nullptr, QStringLiteral("找不到帮助文件：") + path,
+                               ModalSeam::Critical, QStringLiteral("错误"));
+        return;
+    }
+    ModalSeam::Current().OpenExternal(path);
 }
 
 }  // namespace ProgramInfo

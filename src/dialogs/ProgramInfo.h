@@ -16,4 +16,8 @@ inline constexpr char kFreeImageSite[] = "https://freeimage.sourceforge.io/";
 // without the resources (the core tests).
 QIcon ProgramIcon();
 
+// Opens Help.txt, beside the program, with the desktop's text viewer (through the modal seam); a
+// missing file says so in a critical message.
+void OpenHelp();
+
 }  // namespace ProgramInfo

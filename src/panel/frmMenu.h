@@ -90,7 +90,6 @@ private:
     void Perform(MenuCommands::Action action, frmResize* owner);
     bool ApplyCustomSize(frmResize* owner);
     void ApplySizeItem(QListWidgetItem* item);
-    void OpenHelp();
     int ShowPanelMessage(const QString& text, const QString& title);
     void AttachNumberBoxes();
 

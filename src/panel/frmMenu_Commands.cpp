@@ -7,6 +7,7 @@
 #include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
+#include "dialogs/ProgramInfo.h"
 #include "dialogs/frmAbout.h"
 #include "panel/PanelText.h"
 #include "settings/SizeEntry.h"
@@ -136,7 +137,7 @@ void frmMenu::Perform(Action action, frmResize* owner) {
             owner->lnkRotate(QStringLiteral("Y"));
             break;
         case Action::Help:
-            OpenHelp();
+            ProgramInfo::OpenHelp();
             break;
         case Action::About:
             frmAbout::Shared()->ShowAbout();
@@ -168,16 +169,6 @@ void frmMenu::ApplySizeItem(QListWidgetItem* item) {
     if (const auto size = SizeEntry::ParseSizeItem(item->text())) {
         mOwner->lnkViewResize(size->width(), size->height());
     }
-}
-
-void frmMenu::OpenHelp() {
-    const QString path = mdlKestrin_File::GetAppFolder() + QStringLiteral("Help.txt");
-    if (!QFileInfo(path).isFile()) {
-        ModalSeam::ShowMessage(nullptr, QStringLiteral("找不到帮助文件：") + path,
-                               ModalSeam::Critical, QStringLiteral("错误"));
-        return;
-    }
-    ModalSeam::Current().OpenExternal(path);
 }
 
 int frmMenu::ShowPanelMessage(const QString& text, const QString& title) {

@@ -5,6 +5,7 @@
 #include "base/ScreenUnits.h"
 #include "base/TextUtil.h"
 #include "dialogs/ModalSeam.h"
+#include "dialogs/ProgramInfo.h"
 #include "dialogs/mdlKestrin_Version.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
@@ -25,8 +26,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTime>
 #include <QTimer>
+#include <functional>
+#include <utility>
 
 using Rounding::Round32;
 
@@ -116,6 +120,32 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     mIdleTicks = 0;
     mFormShape = false;
     timerSystem->start();
+    InstallShortcuts();
+}
+
+void frmResize::InstallShortcuts() {
+    // The desktop's usual keys beside the single letters. A press a shortcut takes never reaches
+    // keyPressEvent, so Ctrl+C can never also count as the capture key C.
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_C), [this] { cmdCopy(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), [this] { cmdPaste(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { cmdUndo(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { cmdQuickSave(); }},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { cmdSaveAs(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { cmdOpenPicture(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); }},
+        {QKeySequence(Qt::Key_F1), [] { ProgramInfo::OpenHelp(); }},
+    };
+    for (const auto& [sequence, run] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, [run] {
+            try {
+                run();
+            } catch (...) {
+                // a command that fails leaves the window as it was
+            }
+        });
+    }
 }
 
 frmResize::~frmResize() = default;

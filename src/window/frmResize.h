@@ -162,6 +162,7 @@ private:
     void Layout();
     void OnFilesDropped(const QStringList& paths);
     void RunLetterCommand(int key);
+    void InstallShortcuts();
     void PictureMouseDown(QMouseEvent* e);
     void PictureMouseMove(QMouseEvent* e);
     void PictureMouseUp(QMouseEvent* e);

@@ -280,3 +280,38 @@ TEST_F(WindowCommands, TheCropMenuActsOnTheWindowItWasOpenedFor) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowCommands, TheDesktopsUsualKeysReachTheCommands) {
+    frmResize* from = PictureWindow();
+    frmResize* to = PictureWindow();
+    to->SetPicture(PatternImage(9, 9));
+    auto press = [](frmResize* w, Qt::Key key, Qt::KeyboardModifiers mods) {
+        QApplication::setActiveWindow(w);
+        QTest::keyClick(w, key, mods);
+    };
+    press(from, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(from->IsBusy());  // a copy, never a capture
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(80, 60));
+    press(to, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(QSize(to->mOrgWidth, to->mOrgHeight), QSize(80, 60));
+
+    to->lblCrop->ShowRect({0, 0, 40, 30});
+    to->cmdCrop();
+    ASSERT_TRUE(to->valHaveBackup());
+    press(to, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(to->valHaveBackup());
+
+    press(to, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(seam.openRequests.size(), 1u);
+    press(to, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(seam.saveRequests.size(), 1u);
+    press(from, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(WaitForSave(from));
+    EXPECT_TRUE(QFile::exists(Path("new a.bmp")));
+    press(to, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(to->IsUnloaded());
+}
+
+}  // namespace
