@@ -62,3 +62,13 @@ inline std::string LoadAverage() {
     }
     return text;
 }
+
+// The median of the samples (the mean of the middle two for an even count); 0 for none.
+inline double Median(std::vector<double> samples) {
+    if (samples.empty()) {
+        return 0;
+    }
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+}

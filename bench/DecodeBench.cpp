@@ -5,6 +5,8 @@
 #include <FreeImage.h>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,11 +72,6 @@ void BM_Decode24MpJpeg_Worker(benchmark::State& state) {
         const QImage picture = mdlPictureFile::LoadPictureFile(path);
         benchmark::DoNotOptimize(TouchPages(picture));
     }
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 // Both ways in turn, each pair under the same load of the machine; reports the medians and the

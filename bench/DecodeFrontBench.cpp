@@ -5,6 +5,8 @@
 #include <FreeImage.h>
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -129,11 +131,6 @@ void BM_Thumbnails50_FrontBackground(benchmark::State& state) {
         }
     }
     state.counters["workers"] = cDecodePool::Shared().Size();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 // Both ways in turn, each pair under the same load of the machine; reports the medians and the

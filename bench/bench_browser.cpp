@@ -684,15 +684,6 @@ void BM_HostileOpen(benchmark::State& state) {
 
 // ---- the table ----
 
-double Median(std::vector<double> values) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // One figure: its median, least and greatest sample, and against its goal when it has one.
 // met: compares the median with the goal.
 void Line(const char* label, const std::string& figure, const char* unit, const char* goal = "",

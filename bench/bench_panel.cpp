@@ -82,15 +82,6 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double Median(std::vector<double> v) {
-    if (v.empty()) {
-        return 0;
-    }
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 bool InPanel(QObject* o) {
     auto* w = qobject_cast<QWidget*>(o);
     return w != nullptr && qobject_cast<frmMenu*>(w->window()) != nullptr;

@@ -428,15 +428,6 @@ private:
         double cpu = 0;
     };
 
-    static double Median(std::vector<double> samples) {
-        if (samples.empty()) {
-            return 0;
-        }
-        std::sort(samples.begin(), samples.end());
-        const size_t n = samples.size();
-        return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-    }
-
     static double Ratio(double a, double b) { return a > 0 && b > 0 ? a / b : 0; }
 
     Figure Get(const std::string& name) {

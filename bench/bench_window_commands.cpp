@@ -158,15 +158,6 @@ Cost Measure(Work&& work) {
     return {Ms(Clock::now() - wall), 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC};
 }
 
-double Median(std::vector<double> samples) {
-    if (samples.empty()) {
-        return 0;
-    }
-    std::sort(samples.begin(), samples.end());
-    const size_t n = samples.size();
-    return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-}
-
 double Largest(const std::vector<double>& samples) {
     return samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
 }
