@@ -4,8 +4,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+// Benchmarks run from the build tree, where the program does not look for its decode worker: before
+// main (and so in every child process a benchmark starts) they name this build's worker, unless
+// the caller chose one.
+inline const bool kBuiltDecodeWorker = [] {
+    return ::setenv("LUMORA_DECODE_WORKER", LUMORA_BENCH_DECODE_WORKER, 0) == 0;
+}();
 
 // Starts the benchmark library with the given arguments, adding what the figures need unless the
 // caller chose otherwise: repetitions (medians) in random order, so a passing load on the machine

@@ -98,6 +98,21 @@ bool XSession::Poll(const std::function<bool()>& done, int limitMs) {
 
 bool XSession::StartLumora(const QStringList& args) {
     WorkDir();
+    // A copy of the program in the work folder: it reads and writes Option.ini beside itself, so
+    // no settings file of the build folder can change what a test sees.
+    const QString exe = mWorkDir + QStringLiteral("/lumora");
+    if (!QFile::exists(exe) && !QFile::copy(QStringLiteral(LUMORA_EXE), exe)) {
+        return false;
+    }
+    return Launch(exe, args, true);
+}
+
+bool XSession::StartInstalled(const QString& exe, const QStringList& args) {
+    WorkDir();
+    return Launch(exe, args, false);
+}
+
+bool XSession::Launch(const QString& exe, const QStringList& args, bool builtWorker) {
     if (mApp && mApp->state() != QProcess::NotRunning) {
         mApp->kill();
         mApp->waitForFinished(5000);
@@ -109,15 +124,14 @@ bool XSession::StartLumora(const QStringList& args) {
     env.insert("HOME", mWorkDir);
     env.insert("XDG_CONFIG_HOME", mWorkDir + "/config");
     env.remove("WAYLAND_DISPLAY");
+    if (builtWorker) {
+        env.insert("LUMORA_DECODE_WORKER", QStringLiteral(LUMORA_DECODE_EXE));
+    } else {
+        env.remove("LUMORA_DECODE_WORKER");
+    }
     mApp->setProcessEnvironment(env);
     mApp->setWorkingDirectory(mWorkDir);
     mApp->setProcessChannelMode(QProcess::ForwardedChannels);
-    // A copy of the program in the work folder: it reads and writes Option.ini beside itself, so
-    // no settings file of the build folder can change what a test sees.
-    const QString exe = mWorkDir + QStringLiteral("/lumora");
-    if (!QFile::exists(exe) && !QFile::copy(QStringLiteral(LUMORA_EXE), exe)) {
-        return false;
-    }
     mApp->start(exe, args);
     return mApp->waitForStarted(10000);
 }

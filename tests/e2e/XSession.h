@@ -21,7 +21,11 @@ public:
     // Starts the program with arguments, in the session's working folder, which holds the
     // program's copy: the first start finds no options file there; a later one (after the earlier
     // program has ended, or it is ended first) runs the same copy and finds what the earlier wrote.
+    // The copy finds this build's decode worker through LUMORA_DECODE_WORKER.
     bool StartLumora(const QStringList& args);
+    // Starts an installed program where it is, as a desktop starts it: no decode worker named, so
+    // it finds its own; HOME and the configuration folder in the session's working folder.
+    bool StartInstalled(const QString& exe, const QStringList& args);
     // The folder the program runs in and keeps Option.ini in.
     QString ProgramFolder() { return WorkDir(); }
     // Waits (polling, with a generous limit) for the program to end; its exit code or -1.
@@ -75,6 +79,9 @@ public:
 private:
     // The session's own folder: the program's copy, its settings, screenshots.
     QString WorkDir();
+    // Starts exe with the session's display and folders; builtWorker names this build's decode
+    // worker, otherwise none is named.
+    bool Launch(const QString& exe, const QStringList& args, bool builtWorker);
 
     int mDisplay = -1;
     std::unique_ptr<QProcess> mXvfb;
