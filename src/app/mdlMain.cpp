@@ -1,5 +1,6 @@
 #include "app/mdlMain.h"
 
+#include "app/PlatformChoice.h"
 #include "app/mdlKestrin_Command.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
@@ -76,6 +77,7 @@ void InstallWindowServices() {
 }
 
 int Main(int argc, char** argv) {
+    PlatformChoice::Apply();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(ProgramInfo::ProgramIcon());
     // Standard buttons and dialogs speak the interface's language.

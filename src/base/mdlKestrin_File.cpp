@@ -83,6 +83,21 @@ QString GetAppFolder() {
     return WithSlash(QDir::fromNativeSeparators(dir));
 }
 
+ProgramLayout LayoutFor(const QString& appFolder,
+                        const std::function<bool(const QString&)>& isDir) {
+    const QString folder = WithSlash(QDir::fromNativeSeparators(appFolder));
+    const QString share = WithSlash(QDir::cleanPath(folder + QStringLiteral("../share/lumora")));
+    const bool installed = isDir ? isDir(share) : QFileInfo(share).isDir();
+    ProgramLayout layout;
+    layout.installed = installed;
+    layout.dataFolder = installed ? share : folder;
+    return layout;
+}
+
+ProgramLayout GetProgramLayout() {
+    return LayoutFor(GetAppFolder());
+}
+
 QString GetDesktopFolder() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).trimmed();
     if (dir.isEmpty() || !QFileInfo(dir).isDir()) {

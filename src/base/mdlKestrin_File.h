@@ -31,6 +31,23 @@ QString GetNewFileName(const QString& path,
 // The folder holding the executable.
 QString GetAppFolder();
 
+// Where the program's own files are, by where its executable runs from. An installed program
+// (one whose "<exe folder>/../share/lumora/" exists) reads them from that share folder and keeps
+// its settings in the user's configuration folder; a build-tree or portable copy keeps everything
+// beside the executable.
+struct ProgramLayout {
+    bool installed = false;
+    QString dataFolder;  // Help.txt is here; ends in '/'
+};
+
+// The layout for an executable in appFolder; isDir says whether a folder exists (the real file
+// system when not given).
+ProgramLayout LayoutFor(const QString& appFolder,
+                        const std::function<bool(const QString&)>& isDir = {});
+
+// The running program's layout (LayoutFor(GetAppFolder())).
+ProgramLayout GetProgramLayout();
+
 // The user's desktop folder (the home folder where there is none).
 QString GetDesktopFolder();
 

@@ -21,7 +21,8 @@ QIcon ProgramIcon() {
 }
 
 void OpenHelp() {
-    const QString path = mdlKestrin_File::GetAppFolder() + QStringLiteral("Help.txt");
+    const QString path =
+        mdlKestrin_File::GetProgramLayout().dataFolder + QStringLiteral("Help.txt");
     if (!QFileInfo(path).isFile()) {
         ModalSeam::ShowMessage(nullptr, QStringLiteral("找不到帮助文件：") + path,
                                ModalSeam::Critical, QStringLiteral("错误"));

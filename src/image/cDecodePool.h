@@ -145,9 +145,15 @@ public:
     // most 8), created on first use and kept for the life of the process.
     static cDecodePool& Shared();
 
-    // The worker program: $LUMORA_DECODE_WORKER when set, else lumora-decode beside the running
-    // executable, else the one in the build tree this program was built in.
+    // The worker program: $LUMORA_DECODE_WORKER when set, else WorkerProgramFor the running
+    // executable's folder.
     static QString WorkerProgram();
+    // The worker for an executable in exeFolder: chosen when not empty, else lumora-decode beside
+    // the executable (a build tree or a portable copy), else the installed one in
+    // <exeFolder>/../libexec/lumora/. With neither there, the one beside (named when it fails to
+    // start). isExecutable defaults to the real file system.
+    static QString WorkerProgramFor(const QString& chosen, const QString& exeFolder,
+                                    const std::function<bool(const QString&)>& isExecutable = {});
 
 private:
     struct Job;

@@ -1,5 +1,6 @@
 #include "image/cDecodePool.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -100,24 +101,26 @@ cDecodePool& cDecodePool::Shared() {
 }
 
 QString cDecodePool::WorkerProgram() {
-    const QByteArray chosen = qgetenv("LUMORA_DECODE_WORKER");
+    return WorkerProgramFor(
+        QFile::decodeName(qgetenv("LUMORA_DECODE_WORKER")),
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath());
+}
+
+QString cDecodePool::WorkerProgramFor(const QString& chosen, const QString& exeFolder,
+                                      const std::function<bool(const QString&)>& isExecutable) {
     if (!chosen.isEmpty()) {
-        return QFile::decodeName(chosen);
+        return chosen;
     }
-    const QString beside =
-        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() +
-        QStringLiteral("/lumora-decode");
-    if (QFileInfo(beside).isExecutable()) {
+    const auto runs = [&](const QString& path) {
+        return isExecutable ? isExecutable(path) : QFileInfo(path).isExecutable();
+    };
+    const QString beside = exeFolder + QStringLiteral("/lumora-decode");
+    if (runs(beside)) {
         return beside;
     }
-#if defined(LUMORA_DECODE_BUILD_PATH)
-    // Tests and benchmarks run from their own folders of the build tree.
-    const QString built = QStringLiteral(LUMORA_DECODE_BUILD_PATH);
-    if (QFileInfo(built).isExecutable()) {
-        return built;
-    }
-#endif
-    return beside;
+    const QString installed =
+        QDir::cleanPath(exeFolder + QStringLiteral("/../libexec/lumora/lumora-decode"));
+    return runs(installed) ? installed : beside;
 }
 
 QList<qint64> cDecodePool::Unreaped() {

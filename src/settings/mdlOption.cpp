@@ -85,7 +85,8 @@ void SetDefaultOptions() {
 QString GetOptionFile() {
     const QString appFolder = mdlKestrin_File::GetAppFolder();
     const QFileInfo folder(appFolder);
-    if (folder.isDir() && folder.isWritable()) {
+    // An installed program's folder is shared by every user: its settings are each user's own.
+    if (!mdlKestrin_File::GetProgramLayout().installed && folder.isDir() && folder.isWritable()) {
         return appFolder + QStringLiteral("Option.ini");
     }
     QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

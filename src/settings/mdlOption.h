@@ -33,8 +33,9 @@ QString DefaultFileFilter();
 // Puts the seven scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();
 
-// Option.ini beside the executable when that folder can be written, otherwise in the user's
-// configuration folder.
+// Option.ini in the user's configuration folder for an installed program; beside the executable
+// for a build-tree or portable one when that folder can be written (the configuration folder
+// otherwise).
 QString GetOptionFile();
 
 // Reads settings from path (empty: GetOptionFile()). True when the whole file was read without

@@ -99,4 +99,28 @@ TEST(Folders, EndInASlashAndExist) {
     }
 }
 
+// An installed program is one whose share folder sits beside its bin folder; everything else keeps
+// its files beside the executable.
+TEST(ProgramLayout, InstalledOnlyWithItsShareFolder) {
+    struct Row {
+        const char* appFolder;
+        QStringList folders;  // the folders that exist
+        bool installed;
+        const char* dataFolder;
+    };
+    const Row rows[] = {
+        {"/usr/bin/", {"/usr/share/lumora/"}, true, "/usr/share/lumora/"},
+        {"/opt/lumora/bin", {"/opt/lumora/share/lumora/"}, true, "/opt/lumora/share/lumora/"},
+        {"/home/u/build-dev/", {}, false, "/home/u/build-dev/"},
+        {"/usr/local/bin/", {"/usr/local/share/"}, false, "/usr/local/bin/"},   // no lumora in it
+        {"/usr/local/bin/", {"/usr/share/lumora/"}, false, "/usr/local/bin/"},  // another prefix's
+    };
+    for (const Row& r : rows) {
+        const auto exists = [&](const QString& folder) { return r.folders.contains(folder); };
+        const ProgramLayout layout = LayoutFor(r.appFolder, exists);
+        EXPECT_EQ(layout.installed, r.installed) << r.appFolder;
+        EXPECT_EQ(layout.dataFolder, r.dataFolder) << r.appFolder;
+    }
+}
+
 }  // namespace
