@@ -82,7 +82,7 @@ cDecodePool OneWorker(int timeLimitMs = cDecodePool::kTimeLimitMs) {
     return cDecodePool({cDecodePool::WorkerProgram()}, 1, timeLimitMs);
 }
 
-TEST(DecodePool, WorkerIsFoundFromTheBuildTree) {
+TEST(DecodePool, WorkerNamedByTheTestEnvironmentRuns) {
     EXPECT_TRUE(QFileInfo(cDecodePool::WorkerProgram()).isExecutable())
         << qPrintable(cDecodePool::WorkerProgram());
     EXPECT_GE(cDecodePool::Shared().Size(), 1);
