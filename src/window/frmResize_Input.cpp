@@ -101,6 +101,11 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
         (t == QEvent::Show || t == QEvent::Hide || t == QEvent::Move || t == QEvent::Resize)) {
         ShapeChanged();  // a control over the picture appeared, went or moved
     }
+    if (t == QEvent::Wheel) {
+        // Taken wherever over the window it turns: the picture, the crop label, the band.
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
     if (t != QEvent::MouseButtonPress && t != QEvent::MouseMove &&
         t != QEvent::MouseButtonRelease) {
         return QWidget::eventFilter(watched, event);
