@@ -3,8 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -79,4 +81,21 @@ inline double Median(std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
     const size_t n = samples.size();
     return n % 2 == 1 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+}
+
+// What one piece of work cost: wall-clock milliseconds, and the process's CPU milliseconds (every
+// thread: Qt paints and converts on a thread pool).
+struct Cost {
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+template <typename Work>
+Cost Measure(Work&& work) {
+    const auto wall = std::chrono::steady_clock::now();
+    const std::clock_t cpu = std::clock();
+    work();
+    return {
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall).count(),
+        1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC};
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QList>
 #include <QTemporaryDir>
 #include <QtGlobal>
 #include <algorithm>
@@ -49,4 +50,25 @@ inline QImage VariedPicture(int w, int h) {
         }
     }
     return img;
+}
+
+// The picture (24 bits) with 3-3-2 bits of red, green and blue as indices into a 256-colour table.
+inline QImage PalettePicture(const QImage& src) {
+    QImage out(src.size(), QImage::Format_Indexed8);
+    if (out.isNull()) {
+        return out;
+    }
+    QList<QRgb> table;
+    for (int i = 0; i < 256; ++i) {
+        table << qRgb((i >> 5) * 255 / 7, ((i >> 2) & 7) * 255 / 7, (i & 3) * 255 / 3);
+    }
+    out.setColorTable(table);
+    for (int y = 0; y < src.height(); ++y) {
+        const uchar* s = src.constScanLine(y);
+        uchar* d = out.scanLine(y);
+        for (int x = 0; x < src.width(); ++x, s += 3) {
+            d[x] = uchar((s[2] & 0xE0) | ((s[1] >> 3) & 0x1C) | (s[0] >> 6));
+        }
+    }
+    return out;
 }

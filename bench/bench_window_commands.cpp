@@ -145,19 +145,6 @@ bool ReadyOrSkip(benchmark::State& state) {
     return true;
 }
 
-struct Cost {
-    double wallMs = 0;
-    double cpuMs = 0;  // the process's CPU time, every thread
-};
-
-template <typename Work>
-Cost Measure(Work&& work) {
-    const auto wall = Clock::now();
-    const std::clock_t cpu = std::clock();
-    work();
-    return {Ms(Clock::now() - wall), 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC};
-}
-
 double Largest(const std::vector<double>& samples) {
     return samples.empty() ? 0 : *std::max_element(samples.begin(), samples.end());
 }

@@ -1,6 +1,6 @@
 #include "browser/mdlMouseScroll.h"
 
-#include "browser/cWheelSteps.h"
+#include "base/cWheelSteps.h"
 #include "browser/frmBrowse.h"
 
 #include <QPointer>
@@ -24,7 +24,8 @@ protected:
             const bool blocked = (wheel->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                                         Qt::AltModifier)) != 0 ||
                                  wheel->buttons() != Qt::NoButton;
-            int n = steps.Add(wheel->angleDelta().y(), blocked);
+            // One scroll step down per notch towards the user.
+            int n = -steps.Add(wheel->angleDelta().y(), blocked);
             // One call per notch; the form may be closed (and unhooked) by one of them.
             const QPointer<frmBrowse> target = form;
             for (; n != 0 && target; n += n > 0 ? -1 : 1) {

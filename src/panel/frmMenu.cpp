@@ -301,6 +301,8 @@ void frmMenu::ShowFor(frmResize* iOwner) {
     }
     mOwner = iOwner;
     connect(iOwner, &frmResize::unloaded, this, &frmMenu::Unload, Qt::UniqueConnection);
+    connect(iOwner, &frmResize::opacityChanged, this, &frmMenu::OnOwnerOpacityChanged,
+            Qt::UniqueConnection);
     Highlight(-1);
     ShowTab(0);  // every opening starts on the first page, as a freshly built panel would
     AttachNumberBoxes();

@@ -94,6 +94,8 @@ private:
     void AttachNumberBoxes();
 
     void OnToumingChanged();
+    // The owner changed its opacity by itself (the wheel): the boxes show it.
+    void OnOwnerOpacityChanged();
     void OnShapeToggled(bool checked);
     void OnBorderToggled(bool checked);
 

@@ -221,6 +221,14 @@ void frmMenu::OnToumingChanged() {
     chkTBCL_Shape->setChecked(false);  // unguarded: a shape that was on is reset by its handler
 }
 
+void frmMenu::OnOwnerOpacityChanged() {
+    if (mOwner.isNull()) {
+        return;
+    }
+    Quietly(txtTBCL_Touming, [&] { txtTBCL_Touming->setText(QString::number(mOwner->mTouming)); });
+    Quietly(chkTBCL_Shape, [&] { chkTBCL_Shape->setChecked(mOwner->mFormShape); });
+}
+
 void frmMenu::OnShapeToggled(bool checked) {
     if (Setting(chkTBCL_Shape) || mOwner.isNull() || mOwner->IsUnloaded()) {
         return;

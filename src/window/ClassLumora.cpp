@@ -100,7 +100,7 @@ void ClassLumora::MouseMove(qint16 button, qint16 /*shift*/, float x, float y) {
     const double ty = mForm->TwipsPerPixelY();
 
     // Smallest outer size in twips: the inner minimum plus both bands.
-    const double minPx = 2.0 * mBorderWidth + mMinWidthHeight;
+    const auto minPx = static_cast<double>(MinOuterPixels());
     const qint64 minW = DragZone::Saturate16(Round32(tx * minPx));
     const qint64 minH = DragZone::Saturate16(Round32(ty * minPx));
 

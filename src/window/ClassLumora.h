@@ -29,6 +29,9 @@ public:
     // never gets narrower or lower by a drag than 2 * BorderWidth + MinWidthHeight pixels.
     qint32 MinWidthHeight() const { return mMinWidthHeight; }
     void setMinWidthHeight(qint32 v) { mMinWidthHeight = v; }
+    // That smallest outer size, in pixels: both bands plus MinWidthHeight. Whatever else resizes
+    // the window by hand (the wheel) keeps to it too.
+    qint64 MinOuterPixels() const { return 2LL * mBorderWidth + mMinWidthHeight; }
 
     // Edge and corner dragging allowed (false at creation).
     bool EnableResize() const { return mEnableResize; }

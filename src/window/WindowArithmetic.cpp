@@ -140,4 +140,75 @@ int AlphaFromPercent(int percent) {
     return std::clamp(a, 0, 255);
 }
 
+namespace {
+
+constexpr double kWheelFactor = 1.1;
+
+// Both sides times f, each rounded; a side never falls below one pixel.
+QSize Scaled(QSize s, double f) {
+    return {std::max(1, Round32(s.width() * f)), std::max(1, Round32(s.height() * f))};
+}
+
+// One notch: in (true) or out, stopped at the limits with the ratio kept.
+QSize WheelNotch(QSize s, bool in, QSize minSize, QSize maxSize) {
+    const double w = s.width();
+    const double h = s.height();
+    if (in) {
+        const QSize next = Scaled(s, kWheelFactor);
+        if (next.width() <= maxSize.width() && next.height() <= maxSize.height()) {
+            return next;
+        }
+        const double f = std::min(maxSize.width() / w, maxSize.height() / h);
+        return f > 1.0 ? Scaled(s, f) : s;
+    }
+    const QSize next = Scaled(s, 1.0 / kWheelFactor);
+    if (next.width() >= minSize.width() && next.height() >= minSize.height()) {
+        return next;
+    }
+    const double f = std::max(minSize.width() / w, minSize.height() / h);
+    return f < 1.0 ? Scaled(s, f) : s;
+}
+
+}  // namespace
+
+QSize WheelZoomSize(QSize shown, int notches, QSize minSize, QSize maxSize) {
+    if (shown.width() < 1 || shown.height() < 1) {
+        return shown;  // nothing shown: nothing to scale
+    }
+    QSize s = shown;
+    // Each notch rounds on its own, so several notches at once land where as many single notches
+    // would. A storm ends early: once a notch changes nothing, none after it will.
+    for (qint64 i = 0; i < std::abs(static_cast<qint64>(notches)); ++i) {
+        const QSize next = WheelNotch(s, notches > 0, minSize, maxSize);
+        if (next == s) {
+            break;
+        }
+        s = next;
+    }
+    return s;
+}
+
+QRect AnchoredZoomRect(const QRect& window, int border, QSize oldShown, QSize newShown,
+                       QPointF pointer) {
+    if (oldShown.width() < 1 || oldShown.height() < 1) {
+        return {window.topLeft(), newShown + QSize(2 * border, 2 * border)};
+    }
+    // Where the pointer is on the picture, as a fraction of its sides (outside 0..1 on the band).
+    const double u = (pointer.x() - window.x() - border) / oldShown.width();
+    const double v = (pointer.y() - window.y() - border) / oldShown.height();
+    const int left = Round32(pointer.x() - u * newShown.width()) - border;
+    const int top = Round32(pointer.y() - v * newShown.height()) - border;
+    return {left, top, newShown.width() + 2 * border, newShown.height() + 2 * border};
+}
+
+int WheelOpacity(int percent, int notches) {
+    int p = std::clamp(percent, 10, 100);
+    // Nine notches cross the whole range: more change nothing.
+    const int n = static_cast<int>(std::clamp<qint64>(notches, -9, 9));
+    for (int i = 0; i < std::abs(n); ++i) {
+        p = n > 0 ? std::min(100, (p / 10 + 1) * 10) : std::max(10, ((p + 9) / 10 - 1) * 10);
+    }
+    return p;
+}
+
 }  // namespace WindowArithmetic

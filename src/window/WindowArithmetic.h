@@ -73,4 +73,22 @@ inline QRgb RgbOf(qint32 colour) {
 // Opacity percent to the window system's 0..255 alpha, rounded half to even and clamped.
 int AlphaFromPercent(int percent);
 
+// The picture's shown size after wheel notches, pixels. Each notch away from the user (notches
+// > 0) multiplies both sides by 1.1, each towards divides them by 1.1, each side rounded on its
+// own. A notch that would take a side below minSize or beyond maxSize scales the picture only as
+// far as that limit (the sides keep their ratio); at the limit, or when no side moves any more,
+// further notches change nothing. A side already beyond a limit is never pushed further out.
+QSize WheelZoomSize(QSize shown, int notches, QSize minSize, QSize maxSize);
+
+// The window's outer rectangle (screen pixels) that shows the picture at newShown instead of
+// oldShown with the picture's point under pointer (screen pixels) still under it: the picture
+// control sits border pixels inside the window, and each edge's new place is rounded.
+QRect AnchoredZoomRect(const QRect& window, int border, QSize oldShown, QSize newShown,
+                       QPointF pointer);
+
+// The opacity (percent) after Ctrl+wheel notches: each notch away from the user goes up to the
+// next multiple of 10, each towards down to the one before, always within 10..100 (a value
+// outside is first brought into it).
+int WheelOpacity(int percent, int notches);
+
 }  // namespace WindowArithmetic

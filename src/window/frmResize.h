@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "base/cWheelSteps.h"
 #include "image/cDecodeFront.h"
 #include "window/IControlGeometry.h"
 #include "window/cPictureModel.h"
@@ -28,6 +29,11 @@ class PixelControlAdapter;
 // The picture, its file and its history live in a cPictureModel; the window shows it and moves as
 // each edit says. Saving and screen capture take time: meanwhile the window shows the wait and
 // ignores its commands (IsBusy), and a close hides it at once but lets the work finish.
+//
+// The wheel scales the picture about the pointer (see WindowArithmetic::WheelZoomSize), Ctrl+wheel
+// steps the opacity; Shift+wheel and a wheel turned with a button held do nothing. The notches of
+// one turn of the event loop are summed and applied once, so a storm of wheel events is one
+// resize.
 class frmResize : public QWidget, public ITwipsWindow, public IColorKeySurface {
     Q_OBJECT
     // First, so that the members below can refer to it.
@@ -148,6 +154,8 @@ signals:
     void openEnded(bool ok, const QString& file);
     // The window has closed (it may not be deleted yet); whoever works on it lets go.
     void unloaded();
+    // The window changed its own opacity (Ctrl+wheel): mTouming holds it, mFormShape is false.
+    void opacityChanged(int percent);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -156,6 +164,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -182,6 +191,10 @@ private:
     void FinishOpen(const cDecodeFront::Result& result);
     // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
     void ShapeChanged();
+    // The wheel's notches summed since the last turn of the event loop, applied at once.
+    void ApplyWheel();
+    void WheelZoom(int notches, QPointF pointer);  // pointer: screen pixels
+    void WheelOpacity(int notches);
 
     std::unique_ptr<PixelControlAdapter> mImageControl;
     std::unique_ptr<ClassLumora> mResizer;
@@ -204,4 +217,12 @@ private:
     QRegion mKeptPicture;
     qint64 mKeptPictureImage = 0;
     qint32 mKeptPictureKey = -2;
+    // Wheel notches waiting for ApplyWheel (away from the user positive), and where the pointer
+    // was at the last of them (screen pixels).
+    cWheelSteps mZoomWheel;
+    cWheelSteps mOpacityWheel;
+    qint64 mPendingZoom = 0;
+    qint64 mPendingOpacity = 0;
+    QPointF mWheelPointer;
+    bool mWheelPending = false;
 };

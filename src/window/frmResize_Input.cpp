@@ -11,6 +11,10 @@
 #include <QScreen>
 #include <QTime>
 #include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <limits>
+#include <utility>
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
@@ -97,6 +101,11 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
         (t == QEvent::Show || t == QEvent::Hide || t == QEvent::Move || t == QEvent::Resize)) {
         ShapeChanged();  // a control over the picture appeared, went or moved
     }
+    if (t == QEvent::Wheel) {
+        // Taken wherever over the window it turns: the picture, the crop label, the band.
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
     if (t != QEvent::MouseButtonPress && t != QEvent::MouseMove &&
         t != QEvent::MouseButtonRelease) {
         return QWidget::eventFilter(watched, event);
@@ -132,6 +141,82 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
         qWarning("Lumora: mouse handling failed");
     }
     return false;
+}
+
+// ---- wheel ----
+
+void frmResize::wheelEvent(QWheelEvent* event) {
+    event->accept();  // taken here: nothing behind the window scrolls instead
+    const Qt::KeyboardModifiers keys = event->modifiers() & ~Qt::KeypadModifier;
+    const bool free = event->buttons() == Qt::NoButton && !mBusy && !mUnloaded;
+    // Shift (and any other chord) is kept for later use: such notches do nothing and forget what
+    // was summed, as a held button does.
+    const bool zoom = free && keys == Qt::NoModifier;
+    const bool opacity = free && keys == Qt::ControlModifier;
+    const int delta = event->angleDelta().y();
+    const int zoomNotches = mZoomWheel.Add(delta, !zoom);
+    const int opacityNotches = mOpacityWheel.Add(delta, !opacity);
+    if (zoomNotches == 0 && opacityNotches == 0) {
+        return;
+    }
+    mPendingZoom += zoomNotches;
+    mPendingOpacity += opacityNotches;
+    mWheelPointer = event->globalPosition();
+    if (!mWheelPending) {
+        mWheelPending = true;
+        QMetaObject::invokeMethod(this, &frmResize::ApplyWheel, Qt::QueuedConnection);
+    }
+}
+
+void frmResize::ApplyWheel() {
+    mWheelPending = false;
+    const auto toInt = [](qint64 v) {
+        return static_cast<int>(std::clamp<qint64>(v, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+    };
+    const int zoom = toInt(std::exchange(mPendingZoom, 0));
+    const int opacity = toInt(std::exchange(mPendingOpacity, 0));
+    if (mBusy || mUnloaded) {
+        return;
+    }
+    try {
+        if (opacity != 0) {
+            WheelOpacity(opacity);
+        }
+        if (zoom != 0) {
+            WheelZoom(zoom, mWheelPointer);
+        }
+    } catch (...) {
+        // a wheel step that fails leaves the window as it was
+    }
+}
+
+void frmResize::WheelZoom(int notches, QPointF pointer) {
+    const QSize shown = imgView->size();
+    const int b = mFormBorder;
+    // The edge drag's smallest window, and twice the screen for the picture.
+    const qint64 minOuter = mResizer ? mResizer->MinOuterPixels() : 1;
+    const int minSide = static_cast<int>(std::clamp<qint64>(minOuter - 2LL * b, 1, 1 << 20));
+    const QSize screenPx(Round32(ScreenUnits::ScreenWidthTwips() / TwipsPerPixelX()),
+                         Round32(ScreenUnits::ScreenHeightTwips() / TwipsPerPixelY()));
+    const QSize next =
+        WindowArithmetic::WheelZoomSize(shown, notches, QSize(minSide, minSide), screenPx * 2);
+    if (next == shown) {
+        cmdShowSize();  // at a limit: the size still answers the turn
+        return;
+    }
+    lblCrop->HideRect();  // a crop rectangle would no longer sit on what it was drawn over
+    setGeometry(WindowArithmetic::AnchoredZoomRect(geometry(), b, shown, next, pointer));
+}
+
+void frmResize::WheelOpacity(int notches) {
+    const int next = WindowArithmetic::WheelOpacity(mTouming, notches);
+    if (next != mTouming) {
+        mTouming = static_cast<qint16>(next);
+        cmdSetTouming();  // also ends a colour-key shape: the two exclude each other
+        emit opacityChanged(next);
+    }
+    ShowTip(QStringLiteral("窗体透明度：%1%").arg(mTouming));
 }
 
 // ---- keyboard ----

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstdlib>
 
 namespace {
 void Pause(int ms) {
@@ -242,6 +243,22 @@ bool XSession::WaitForFile(const QString& path, int limitMs) {
     return settled && (!ended || QFileInfo(path).size() > 0);
 }
 
+double XSession::Opacity(qulonglong window) {
+    // "_NET_WM_WINDOW_OPACITY(CARDINAL) = 3874060501", or "... not found." when none is asked for.
+    const QString out =
+        Run("xprop", {"-id", QString::number(window), "_NET_WM_WINDOW_OPACITY"}).trimmed();
+    if (out.isEmpty()) {
+        return -1;
+    }
+    const int eq = out.indexOf('=');
+    if (eq < 0) {
+        return out.contains("not found") ? 1.0 : -1;
+    }
+    bool ok = false;
+    const qulonglong v = out.mid(eq + 1).trimmed().toULongLong(&ok);
+    return ok ? double(v) / 4294967295.0 : -1;
+}
+
 QRect XSession::Geometry(qulonglong window) {
     const QString out = Run("xdotool", {"getwindowgeometry", "--shell", QString::number(window)});
     int x = 0, y = 0, w = -1, h = -1;
@@ -302,6 +319,20 @@ void XSession::DragTo(int button, QPoint from, QPoint to, bool release) {
 
 void XSession::Key(const QString& keyName) {
     Run("xdotool", {"key", keyName});
+}
+
+void XSession::Wheel(int notches, const QString& chord) {
+    QStringList args;
+    if (!chord.isEmpty()) {
+        args << "keydown" << chord;
+    }
+    args << "click"
+         << "--repeat" << QString::number(std::abs(notches)) << "--delay"
+         << "30" << (notches > 0 ? "4" : "5");
+    if (!chord.isEmpty()) {
+        args << "keyup" << chord;
+    }
+    Run("xdotool", args);
 }
 
 void XSession::Type(const QString& text) {

@@ -46,6 +46,9 @@ public:
     bool WaitForWindowGone(qulonglong window, int limitMs = 10000);
     // Polls until the window holds the keyboard focus.
     bool WaitForFocus(qulonglong window, int limitMs = 5000);
+    // The opacity the window asks the compositor for (_NET_WM_WINDOW_OPACITY, 0..1); 1 when it
+    // asks for none, -1 when the window cannot be read.
+    double Opacity(qulonglong window);
     // The window's rectangle on the screen (pixels), or a null rect.
     QRect Geometry(qulonglong window);
     // Polls until the window's geometry differs from before (or the limit passes).
@@ -64,6 +67,9 @@ public:
     // A drag made of small steps, as a hand makes it.
     void DragTo(int button, QPoint from, QPoint to, bool release = true);
     void Key(const QString& keyName);
+    // Turns the wheel by notches where the pointer is (positive away from the user: button 4,
+    // negative towards: button 5), with the keys of chord ("ctrl", "shift"; none when empty) held.
+    void Wheel(int notches, const QString& chord = QString());
     // Types the text key by key into whatever has the keyboard focus.
     void Type(const QString& text);
 

@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <cmath>
+#include <cstdlib>
 
 #include "XSession.h"
 
@@ -20,13 +22,36 @@ bool IsGrey(QRgb c) {
     return qRed(c) == 128 && qGreen(c) == 128 && qBlue(c) == 128;
 }
 
+const QRgb kTop = qRgb(200, 40, 40);
+const QRgb kBottom = qRgb(40, 80, 200);
+
+// Top half one colour, bottom half another.
+QString TwoTonePicture(const QTemporaryDir& dir) {
+    QImage img(240, 180, QImage::Format_RGB32);
+    img.fill(kTop);
+    for (int y = img.height() / 2; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            img.setPixel(x, y, kBottom);
+        }
+    }
+    const QString path = dir.path() + "/two-tone.png";
+    img.save(path);
+    return path;
+}
+
+bool Near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 8 && std::abs(qGreen(a) - qGreen(b)) <= 8 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 8;
+}
+
 class RealProgram : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(x.ok()) << "no virtual display"; }
 
-    // Starts with the grey picture and makes its window larger by its bottom-right corner.
-    QRect OpenLargeGreyWindow() {
-        EXPECT_TRUE(x.StartLumora({GreyPicture(dir)}));
+    // Starts with the picture (the grey one unless told) and makes its window larger by its
+    // bottom-right corner, which also gives it the keyboard focus.
+    QRect OpenLargeGreyWindow(const QString& picture = QString()) {
+        EXPECT_TRUE(x.StartLumora({picture.isEmpty() ? GreyPicture(dir) : picture}));
         window = x.FindWindow();
         EXPECT_NE(window, 0u);
         const QRect g = x.Geometry(window);
@@ -100,6 +125,66 @@ TEST_F(RealProgram, EscEndsTheProgramWithItsLastWindow) {
 TEST_F(RealProgram, AFileThatCannotBeOpenedEndsQuietly) {
     ASSERT_TRUE(x.StartLumora({dir.path() + "/missing.png"}));
     EXPECT_EQ(x.WaitForExit(), 0);
+}
+
+TEST_F(RealProgram, WheelScalesThePictureAboutThePointer) {
+    const QRect g = OpenLargeGreyWindow();
+    ASSERT_GT(g.width(), 200);
+    const QPoint at = g.topLeft() + QPoint(g.width() / 3, g.height() / 4);
+    x.MoveTo(at.x(), at.y());
+    QRect before = g;
+    for (const int notch : {1, 1, -1}) {
+        x.Wheel(notch);
+        const QRect after = x.WaitForGeometryChange(window, before);
+        const double f = notch > 0 ? 1.1 : 1 / 1.1;
+        // Each side scaled and rounded (ties to even); no band by default.
+        EXPECT_EQ(after.width(), int(std::nearbyint(before.width() * f))) << notch;
+        EXPECT_EQ(after.height(), int(std::nearbyint(before.height() * f))) << notch;
+        // The picture's point under the pointer is still under it, within one pixel.
+        const double u = double(at.x() - before.x()) / before.width();
+        const double v = double(at.y() - before.y()) / before.height();
+        EXPECT_NEAR(after.x(), at.x() - u * after.width(), 1.0) << notch;
+        EXPECT_NEAR(after.y(), at.y() - v * after.height(), 1.0) << notch;
+        before = after;
+    }
+}
+
+TEST_F(RealProgram, CtrlWheelStepsTheOpacityByTenPercent) {
+    const QRect g = OpenLargeGreyWindow();
+    x.MoveTo(g.center().x(), g.center().y());
+    EXPECT_DOUBLE_EQ(x.Opacity(window), 1.0);
+    const auto opacityNear = [&](double want) {
+        return XSession::Poll([&] { return std::abs(x.Opacity(window) - want) < 0.003; }, 5000);
+    };
+    x.Wheel(-2, "ctrl");
+    EXPECT_TRUE(opacityNear(204 / 255.0)) << x.Opacity(window);  // 80 %
+    x.Wheel(1, "ctrl");
+    EXPECT_TRUE(opacityNear(230 / 255.0)) << x.Opacity(window);  // 90 %
+    EXPECT_EQ(x.Geometry(window), g);                            // the size is the plain wheel's
+}
+
+TEST_F(RealProgram, CtrlCThenCtrlVInAnotherWindowCopiesThePicture) {
+    const QRect g = OpenLargeGreyWindow(TwoTonePicture(dir));
+    ASSERT_GT(g.height(), 150);
+    ASSERT_TRUE(x.WaitForFocus(window));
+    x.Key("ctrl+c");
+    const QList<qulonglong> known = x.Windows();
+    x.Key("n");  // an empty window, on top of the first
+    const qulonglong second = x.WaitForNewWindow(known);
+    ASSERT_NE(second, 0u);
+    const QRect s = x.Geometry(second);
+    x.MoveTo(s.center().x(), s.center().y());
+    x.Press(1);
+    x.Release(1);
+    ASSERT_TRUE(x.WaitForFocus(second));
+    const QPoint top(s.center().x(), s.top() + s.height() / 4);
+    const QPoint bottom(s.center().x(), s.bottom() - s.height() / 4);
+    EXPECT_FALSE(Near(x.Screenshot().pixel(top), kTop));  // the placeholder before
+    x.Key("ctrl+v");
+    const QImage shot =
+        x.WaitForScreen([&](const QImage& img) { return Near(img.pixel(top), kTop); });
+    EXPECT_TRUE(Near(shot.pixel(top), kTop));
+    EXPECT_TRUE(Near(shot.pixel(bottom), kBottom));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "settings/frmOption.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
+#include "support/WheelInput.h"
 #include "support/WindowFixture.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"
@@ -229,6 +230,28 @@ TEST_F(Panel, OpacityNeverFallsBelowTenAndResetsTheShape) {
     P()->chkTBCL_Border->setChecked(true);
     EXPECT_EQ(w->mFormBorder, 4);
     EXPECT_TRUE(P()->isVisible());  // display settings keep the panel open
+}
+
+TEST_F(Panel, TheOpacityBoxFollowsCtrlWheelOnItsOwnerOnly) {
+    frmResize* w = OpenFor();
+    auto* other = new frmResize;
+    other->setGeometry(400, 100, 80, 60);
+    other->show();
+    P()->chkTBCL_Shape->setChecked(true);
+    ASSERT_TRUE(w->mFormShape);
+
+    SendWheel(w->imgView, w->geometry().center(), -240, Qt::ControlModifier);
+    EndEventLoopTurn(w);
+    EXPECT_EQ(w->mTouming, 80);
+    EXPECT_FALSE(w->mFormShape);  // opacity and shape exclude each other
+    EXPECT_EQ(P()->txtTBCL_Touming->text(), QStringLiteral("80"));
+    EXPECT_FALSE(P()->chkTBCL_Shape->isChecked());
+    EXPECT_EQ(w->mTouming, 80);  // the boxes were written without acting back on the window
+
+    SendWheel(other->imgView, other->geometry().center(), -120, Qt::ControlModifier);
+    EndEventLoopTurn(other);
+    EXPECT_EQ(other->mTouming, 90);
+    EXPECT_EQ(P()->txtTBCL_Touming->text(), QStringLiteral("80"));
 }
 
 TEST_F(Panel, NumberBoxesTakeDigitsAndStepWithArrows) {

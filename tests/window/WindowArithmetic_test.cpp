@@ -137,4 +137,150 @@ TEST(AlphaFromPercent, RoundsHalfToEvenAndClamps) {
     EXPECT_EQ(AlphaFromPercent(-20), 0);
 }
 
+// Wheel zoom: a 13-pixel least side (the edge drag's smallest window without a border) and a
+// 2048 x 1536 largest picture (twice a 1024 x 768 screen).
+struct ZoomCase {
+    const char* what;
+    QSize shown;
+    int notches;
+    QSize expected;
+};
+class WheelZoom : public testing::TestWithParam<ZoomCase> {};
+TEST_P(WheelZoom, ScalesEachSideByATenthAndStopsAtTheLimits) {
+    EXPECT_EQ(WheelZoomSize(GetParam().shown, GetParam().notches, {13, 13}, {2048, 1536}),
+              GetParam().expected)
+        << GetParam().what;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Notches, WheelZoom,
+    testing::Values(
+        ZoomCase{"one notch away", {200, 100}, 1, {220, 110}},
+        ZoomCase{"one notch towards", {220, 110}, -1, {200, 100}},
+        ZoomCase{"each side rounded on its own", {105, 33}, 1, {116, 36}},       // 115.5, 36.3
+        ZoomCase{"ties to even", {25, 35}, 1, {28, 38}},                         // 27.5, 38.5
+        ZoomCase{"towards, each side rounded", {105, 33}, -1, {95, 30}},         // 95.45, 30
+        ZoomCase{"three notches round three times", {100, 100}, 3, {133, 133}},  // 121 * 1.1
+        ZoomCase{"and back", {133, 133}, -3, {100, 100}},
+        ZoomCase{"no notch", {200, 100}, 0, {200, 100}},
+        ZoomCase{"the largest stops the step there, ratio kept", {2000, 1000}, 1, {2048, 1024}},
+        ZoomCase{"at the largest", {2048, 1024}, 1, {2048, 1024}},
+        ZoomCase{"the height can be the limit", {1000, 1500}, 1, {1024, 1536}},
+        ZoomCase{"beyond the largest: not further out", {3000, 100}, 1, {3000, 100}},
+        ZoomCase{"beyond the largest: back in freely", {3000, 100}, -1, {2727, 91}},
+        ZoomCase{"the least side stops the other too", {13, 100}, -1, {13, 100}},
+        ZoomCase{"just above the least", {14, 140}, -1, {13, 127}},
+        ZoomCase{"below the least: not further down", {5, 5}, -1, {5, 5}},
+        ZoomCase{"below the least: grows", {5, 5}, 1, {6, 6}},
+        ZoomCase{"a storm ends at the largest", {300, 200}, 2147483647, {2048, 1366}},
+        ZoomCase{"a storm towards ends at the least", {300, 200}, -2147483647 - 1, {19, 13}},
+        ZoomCase{"nothing shown", {0, 0}, 1, {0, 0}}),
+    [](const testing::TestParamInfo<ZoomCase>& info) { return std::to_string(info.index); });
+
+TEST(WheelZoom, ManyNotchesAtOnceLandWhereAsManySingleNotchesDo) {
+    for (const int n : {-7, -2, 2, 9, 40}) {
+        QSize one{317, 211};
+        for (int i = 0; i < std::abs(n); ++i) {
+            one = WheelZoomSize(one, n > 0 ? 1 : -1, {13, 13}, {2048, 1536});
+        }
+        EXPECT_EQ(WheelZoomSize({317, 211}, n, {13, 13}, {2048, 1536}), one) << n;
+    }
+}
+
+struct AnchorCase {
+    const char* what;
+    QRect window;
+    int border;
+    QSize before;
+    QSize after;
+    QPointF pointer;
+    QRect expected;
+};
+class ZoomAnchor : public testing::TestWithParam<AnchorCase> {};
+TEST_P(ZoomAnchor, KeepsThePicturePointUnderThePointer) {
+    const AnchorCase& c = GetParam();
+    const QRect r = AnchoredZoomRect(c.window, c.border, c.before, c.after, c.pointer);
+    EXPECT_EQ(r, c.expected) << c.what;
+    // The point under the pointer, as a fraction of the picture, moved by half a pixel at most.
+    const double uBefore = (c.pointer.x() - c.window.x() - c.border) / c.before.width();
+    const double uAfter = (c.pointer.x() - r.x() - c.border) / c.after.width();
+    EXPECT_LE(std::abs(uAfter - uBefore) * c.after.width(), 0.5) << c.what;
+    const double vBefore = (c.pointer.y() - c.window.y() - c.border) / c.before.height();
+    const double vAfter = (c.pointer.y() - r.y() - c.border) / c.after.height();
+    EXPECT_LE(std::abs(vAfter - vBefore) * c.after.height(), 0.5) << c.what;
+}
+INSTANTIATE_TEST_SUITE_P(Pointers, ZoomAnchor,
+                         testing::Values(AnchorCase{"centre",
+                                                    {100, 100, 200, 100},
+                                                    0,
+                                                    {200, 100},
+                                                    {220, 110},
+                                                    {200, 150},
+                                                    {90, 95, 220, 110}},
+                                         AnchorCase{"top left corner stays",
+                                                    {100, 100, 200, 100},
+                                                    0,
+                                                    {200, 100},
+                                                    {220, 110},
+                                                    {100, 100},
+                                                    {100, 100, 220, 110}},
+                                         AnchorCase{"bottom right grows up and left",
+                                                    {100, 100, 200, 100},
+                                                    0,
+                                                    {200, 100},
+                                                    {220, 110},
+                                                    {300, 200},
+                                                    {80, 90, 220, 110}},
+                                         AnchorCase{"each edge rounded",
+                                                    {100, 100, 200, 100},
+                                                    0,
+                                                    {200, 100},
+                                                    {220, 110},
+                                                    {133, 117},
+                                                    {97, 98, 220, 110}},  // 96.7, 98.3
+                                         AnchorCase{"the band stays around the picture",
+                                                    {96, 96, 208, 108},
+                                                    4,
+                                                    {200, 100},
+                                                    {220, 110},
+                                                    {200, 150},
+                                                    {86, 91, 228, 118}},
+                                         AnchorCase{"shrinking pulls towards the pointer",
+                                                    {0, 0, 220, 110},
+                                                    0,
+                                                    {220, 110},
+                                                    {200, 100},
+                                                    {55, 11},
+                                                    {5, 1, 200, 100}},
+                                         AnchorCase{"a window off the screen",
+                                                    {-500, -300, 1000, 800},
+                                                    0,
+                                                    {1000, 800},
+                                                    {1100, 880},
+                                                    {10, 10},
+                                                    {-551, -331, 1100, 880}}),  // -551.0, -331.0
+                         [](const testing::TestParamInfo<AnchorCase>& info) {
+                             return std::to_string(info.index);
+                         });
+
+struct OpacityCase {
+    int percent;
+    int notches;
+    int expected;
+};
+class WheelOpacityStep : public testing::TestWithParam<OpacityCase> {};
+TEST_P(WheelOpacityStep, TenPercentStepsWithinTenToAHundred) {
+    EXPECT_EQ(WheelOpacity(GetParam().percent, GetParam().notches), GetParam().expected)
+        << GetParam().percent << " " << GetParam().notches;
+}
+INSTANTIATE_TEST_SUITE_P(
+    Notches, WheelOpacityStep,
+    testing::Values(OpacityCase{100, -1, 90}, OpacityCase{90, 1, 100}, OpacityCase{100, 1, 100},
+                    OpacityCase{10, -1, 10}, OpacityCase{20, -1, 10},
+                    OpacityCase{55, 1, 60},   // a typed value goes to the next step
+                    OpacityCase{55, -1, 50},  // ... or the one before
+                    OpacityCase{60, -2, 40}, OpacityCase{5, 1, 20},  // below 10 counts as 10
+                    OpacityCase{300, -1, 90},                        // above 100 as 100
+                    OpacityCase{100, -2147483647 - 1, 10}, OpacityCase{10, 2147483647, 100}),
+    [](const testing::TestParamInfo<OpacityCase>& info) { return std::to_string(info.index); });
+
 }  // namespace

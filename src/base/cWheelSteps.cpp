@@ -1,4 +1,4 @@
-#include "browser/cWheelSteps.h"
+#include "base/cWheelSteps.h"
 
 int cWheelSteps::Add(int delta, bool blocked) {
     if (blocked) {
@@ -12,5 +12,5 @@ int cWheelSteps::Add(int delta, bool blocked) {
     mSum += delta;
     const qint64 notches = mSum / 120;  // truncates towards zero: the remainder keeps its sign
     mSum -= notches * 120;
-    return static_cast<int>(-notches);
+    return static_cast<int>(notches);
 }
