@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "image/MFreeImage_Private.h"
+#include "image/PixelMemory.h"
 
 namespace MFreeImage {
 
@@ -146,7 +147,13 @@ QImage ImageToPicture(FIBITMAP* iBitmap, bool iFree) {
     if (layout.format == QImage::Format_Invalid) {
         return QImage();
     }
-    QImage picture(layout.width, layout.height, layout.format);
+    // CopyPictureRows writes a row's pixel bytes (a nibble row one byte per pixel); the memory
+    // may be recycled, so everything after them is cleared by the allocation.
+    const qsizetype written = layout.copy == RowCopy::Nibbles
+                                  ? qsizetype(layout.width)
+                                  : qsizetype(FreeImage_GetLine(source));
+    QImage picture = PixelMemory::NewImage(layout.width, layout.height, layout.bytesPerLine,
+                                           layout.format, written);
     if (picture.isNull()) {
         return QImage();
     }

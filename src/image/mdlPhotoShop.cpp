@@ -56,9 +56,11 @@ qint32 BufferBytes(qint32 w, qint32 h) {
     return Checked32(qint64(RowBytes(w)) * h);
 }
 
-// A zero-filled 24-bit picture (padding already 0); null when memory runs out.
+// A 24-bit picture whose 3w pixel bytes of every row the caller writes, every one of them: the
+// memory may be recycled and hold an old picture there. The padding is already 0. Null when
+// memory runs out.
 QImage New24(qint32 w, qint32 h) {
-    return PixelMemory::NewImage(w, h, RowBytes(w), QImage::Format_BGR888);
+    return PixelMemory::NewImage(w, h, RowBytes(w), QImage::Format_BGR888, qsizetype(3) * w);
 }
 
 inline void Copy3(uchar* d, const uchar* s) {
@@ -284,7 +286,8 @@ QImage ScalePicture(const QImage& picture, qint32 w, qint32 h) {
         return QImage();
     }
     QImage out =
-        wide ? PixelMemory::NewImage(w, h, qsizetype(4) * w, picture.format()) : New24(w, h);
+        wide ? PixelMemory::NewImage(w, h, qsizetype(4) * w, picture.format(), qsizetype(4) * w)
+             : New24(w, h);
     if (out.isNull()) {
         return QImage();
     }
@@ -313,18 +316,32 @@ QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h)
     if (out.isNull()) {
         return QImage();
     }
-    // Only the part that overlaps the source is copied; the rest stays black.
+    // Only the part that overlaps the source is copied; the rest is made black.
     const qint64 left = std::max<qint64>(x, 0);
     const qint64 top = std::max<qint64>(y, 0);
     const qint64 right = std::min<qint64>(qint64(x) + w, picture.width());
     const qint64 bottom = std::min<qint64>(qint64(y) + h, picture.height());
-    if (left < right && top < bottom) {
-        const qsizetype bpl = out.bytesPerLine();
-        uchar* at = out.bits() + (top - y) * bpl + 3 * (left - x);
-        if (!ConvertRows(picture, qint32(left), qint32(top), qint32(right - left),
-                         qint32(bottom - top), at, bpl)) {
-            return QImage();
+    const bool overlaps = left < right && top < bottom;
+    // Rows [rowsIn, rowsEnd) and columns [colsIn, colsEnd) of the result receive source pixels.
+    const qint32 rowsIn = overlaps ? qint32(top - y) : h;
+    const qint32 rowsEnd = overlaps ? qint32(bottom - y) : h;
+    const qsizetype colsIn = overlaps ? 3 * (left - x) : 0;
+    const qsizetype colsEnd = overlaps ? 3 * (right - x) : 0;
+    const qsizetype rowBytes = qsizetype(3) * w;
+    const qsizetype bpl = out.bytesPerLine();
+    uchar* base = out.bits();
+    for (qint32 row = 0; row < h; ++row) {
+        uchar* d = base + row * bpl;
+        if (row < rowsIn || row >= rowsEnd) {
+            std::memset(d, 0, size_t(rowBytes));
+            continue;
         }
+        std::memset(d, 0, size_t(colsIn));
+        std::memset(d + colsEnd, 0, size_t(rowBytes - colsEnd));
+    }
+    if (overlaps && !ConvertRows(picture, qint32(left), qint32(top), qint32(right - left),
+                                 qint32(bottom - top), base + rowsIn * bpl + colsIn, bpl)) {
+        return QImage();
     }
     return out;
 }
@@ -438,7 +455,6 @@ QImage FillBlack(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h) 
     if (out.isNull()) {
         return QImage();
     }
-    // The new buffer starts black, so the rectangle needs no writing.
     const QImage& src = gPixels.image;
     const qsizetype bpl = out.bytesPerLine();
     uchar* base = out.bits();
@@ -450,6 +466,7 @@ QImage FillBlack(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h) 
             continue;
         }
         std::memcpy(d, s, size_t(left));
+        std::memset(d + left, 0, size_t(black));
         std::memcpy(d + left + black, s + left + black, size_t(right));
     }
     gPixels = PixelBuffer{out, W, H, false};
