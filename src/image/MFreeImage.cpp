@@ -224,10 +224,26 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize) {
     return bitmap.release();
 }
 
+// The orientation a load must turn its bitmap by: a JPEG's EXIF orientation when iUpright, else 1.
+int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUpright) {
+    return iUpright && FormatOfName(iFileName) == FIF_JPEG ? ExifOrientation(iBitmap) : 1;
+}
+
+// Takes iBitmap and gives it back upright; raises 481 when memory is short for the turn.
+FIBITMAP* TurnOrRaise(FIBITMAP* iBitmap, int iOrientation) {
+    BitmapPtr turned(TurnUpright(iBitmap, iOrientation));
+    if (!turned || !IsStandardBitmap(turned.get())) {
+        RaiseInvalidPicture();
+    }
+    return turned.release();
+}
+
 }  // namespace
 
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
-    return LoadBitmap(iFileName, iFlags, nullptr);
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags, bool iUpright) {
+    BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr));
+    const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
+    return TurnOrRaise(bitmap.release(), orientation);
 }
 
 QSize ReducedSize(QSize iSize, int iMaxSide) {
@@ -240,13 +256,16 @@ QSize ReducedSize(QSize iSize, int iMaxSide) {
                  qBound(1, Rounding::Round32(iSize.height() * scale), iMaxSide));
 }
 
-FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize) {
+FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
+                               bool iUpright) {
     // The JPEG decoder scales by 1/2, 1/4 or 1/8 while decoding, to no less than the hint: the
-    // hint (16 bits) asks for no more than the side wanted.
+    // hint (16 bits) asks for no more than the side wanted. The longer side is the same turned or
+    // not, so the hint and the reduced size hold for the upright picture too.
     const bool hinted = iMaxSide > 0 && FormatOfName(iFileName) == FIF_JPEG;
     const int flags = hinted ? JPEG_DEFAULT | (qMin(iMaxSide, 0xFFFF) << 16) : 0;
     QSize own;
     BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own));
+    const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
     const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
                         static_cast<int>(FreeImage_GetHeight(bitmap.get())));
     if (!hinted || !own.isValid() || own.width() < decoded.width() ||
@@ -254,22 +273,22 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
         own = decoded;
     }
     if (oOwnSize != nullptr) {
-        *oOwnSize = own;
+        *oOwnSize = UprightSize(own, orientation);
     }
     const QSize wanted = ReducedSize(decoded, iMaxSide);
-    if (wanted == decoded) {
-        return bitmap.release();
+    if (wanted != decoded) {
+        // A triangle filter widened by the scale: every source pixel counts, no ringing.
+        bitmap.reset(
+            FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));
+        if (bitmap && !IsStandardBitmap(bitmap.get())) {
+            bitmap.reset(ToStandardBitmap(bitmap.get()));
+        }
+        if (!bitmap || !IsStandardBitmap(bitmap.get())) {
+            RaiseInvalidPicture();
+        }
     }
-    // A triangle filter widened by the scale: every source pixel counts, no ringing.
-    BitmapPtr scaled(
-        FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));
-    if (scaled && !IsStandardBitmap(scaled.get())) {
-        scaled.reset(ToStandardBitmap(scaled.get()));
-    }
-    if (!scaled || !IsStandardBitmap(scaled.get())) {
-        RaiseInvalidPicture();
-    }
-    return scaled.release();
+    // Turned last, when it is smallest.
+    return TurnOrRaise(bitmap.release(), orientation);
 }
 
 bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {

@@ -2,6 +2,7 @@
 
 #include <FreeImage.h>
 
+#include <QSize>
 #include <memory>
 
 // What the MFreeImage sources share with each other; nothing else includes this.
@@ -26,5 +27,17 @@ bool IsStandardBitmap(FIBITMAP* b);
 // Another kind of bitmap (16 bits per channel, floating point, ...) as a standard one; null when
 // it cannot be had.
 FIBITMAP* ToStandardBitmap(FIBITMAP* b);
+
+// ---- Orientation (MFreeImage_Orientation.cpp) ----
+// The EXIF orientation a decoded JPEG carries, 1 to 8; 1 (as stored) without one, and for a tag
+// that is not one SHORT of 1 to 8.
+int ExifOrientation(FIBITMAP* b);
+// True for the orientations whose upright picture is the stored one turned a quarter (5 to 8).
+bool TurnsAQuarter(int orientation);
+// A size in pixels as it is once upright.
+QSize UprightSize(QSize size, int orientation);
+// Takes b and gives it back turned and mirrored as orientation says (b itself for 1 or a value
+// outside 1 to 8), its resolution following its axes; null, b freed, when memory is short.
+FIBITMAP* TurnUpright(FIBITMAP* b, int orientation);
 
 }  // namespace MFreeImage::Detail
