@@ -229,21 +229,13 @@ int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUprigh
     return iUpright && FormatOfName(iFileName) == FIF_JPEG ? ExifOrientation(iBitmap) : 1;
 }
 
-// Takes iBitmap and gives it back upright; raises 481 when memory is short for the turn.
-FIBITMAP* TurnOrRaise(FIBITMAP* iBitmap, int iOrientation) {
-    BitmapPtr turned(TurnUpright(iBitmap, iOrientation));
-    if (!turned || !IsStandardBitmap(turned.get())) {
-        RaiseInvalidPicture();
-    }
-    return turned.release();
-}
-
 }  // namespace
 
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags, bool iUpright) {
     BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr));
-    const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
-    return TurnOrRaise(bitmap.release(), orientation);
+    // A picture too large to turn within the memory left opens as stored rather than not at all.
+    TurnUpright(bitmap, OrientationToApply(iFileName, bitmap.get(), iUpright));
+    return bitmap.release();
 }
 
 QSize ReducedSize(QSize iSize, int iMaxSide) {
@@ -272,9 +264,6 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
         own.height() < decoded.height()) {
         own = decoded;
     }
-    if (oOwnSize != nullptr) {
-        *oOwnSize = UprightSize(own, orientation);
-    }
     const QSize wanted = ReducedSize(decoded, iMaxSide);
     if (wanted != decoded) {
         // A triangle filter widened by the scale: every source pixel counts, no ringing.
@@ -287,8 +276,13 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
             RaiseInvalidPicture();
         }
     }
-    // Turned last, when it is smallest.
-    return TurnOrRaise(bitmap.release(), orientation);
+    // Turned last, when it is smallest; as stored when memory is short for the turn (as
+    // LoadImageFile), and then the own size is the stored one too.
+    const bool turned = TurnUpright(bitmap, orientation);
+    if (oOwnSize != nullptr) {
+        *oOwnSize = turned ? UprightSize(own, orientation) : own;
+    }
+    return bitmap.release();
 }
 
 bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {

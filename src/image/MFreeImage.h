@@ -55,8 +55,9 @@ QString CompletedFileName(const QString& iFileName);
 // when the file cannot be read.
 // iUpright: a JPEG whose EXIF orientation (2 to 8) says the camera was turned or the picture
 // mirrored comes turned and mirrored upright, its resolution following; an orientation tag that
-// is damaged, of another type or count than one SHORT, or outside 1 to 8 leaves it as stored.
-// Without iUpright, and for other formats, the rows are as the file stores them.
+// is damaged, of another type or count than one SHORT, or outside 1 to 8 leaves it as stored, and
+// so does a picture too large to turn in the memory left. Without iUpright, and for other
+// formats, the rows are as the file stores them.
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0, bool iUpright = false);
 
 // Decodes iFileName to a picture no larger than iMaxSide pixels on its longer side (0: full size,

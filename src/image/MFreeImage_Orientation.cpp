@@ -4,7 +4,7 @@
 // The library's own JPEG_EXIFROTATE is not used: it reads the tag's value as one 16-bit number
 // whatever type and count the file gives it (a tag of no value, or of one byte, is read past its
 // end), and it leaves the size read from the header alone, so a reduced load would report the
-// stored size of a picture it turned.
+// stored size of a picture it turned. The turns themselves are the library's.
 
 #include <FreeImage.h>
 
@@ -45,14 +45,13 @@ QSize UprightSize(QSize size, int orientation) {
     return TurnsAQuarter(orientation) ? size.transposed() : size;
 }
 
-FIBITMAP* TurnUpright(FIBITMAP* b, int orientation) {
-    BitmapPtr bitmap(b);
+bool TurnUpright(BitmapPtr& bitmap, int orientation) {
     if (!bitmap || orientation < 2 || orientation > 8) {
-        return bitmap.release();
+        return false;
     }
     const unsigned dpmX = FreeImage_GetDotsPerMeterX(bitmap.get());
     const unsigned dpmY = FreeImage_GetDotsPerMeterY(bitmap.get());
-    // The library turns counter-clockwise for a positive angle. 5 and 7 are a quarter turn and a
+    // The library turns anticlockwise for a positive angle. 5 and 7 are a quarter turn and a
     // mirror: the stored rows are the upright picture's columns.
     double angle = 0;
     bool mirrorLeftRight = false;
@@ -82,20 +81,27 @@ FIBITMAP* TurnUpright(FIBITMAP* b, int orientation) {
             angle = 90;
             break;
     }
+    // A turn makes a new bitmap; a mirror works in place and changes nothing when it fails (it
+    // takes one row of memory before it moves any pixel).
+    BitmapPtr turned;
     if (angle != 0) {
-        bitmap.reset(FreeImage_Rotate(bitmap.get(), angle));
-        if (!bitmap) {
-            return nullptr;
+        turned.reset(FreeImage_Rotate(bitmap.get(), angle));
+        if (!turned) {
+            return false;
         }
     }
-    if ((mirrorLeftRight && !FreeImage_FlipHorizontal(bitmap.get())) ||
-        (mirrorUpDown && !FreeImage_FlipVertical(bitmap.get()))) {
-        return nullptr;
+    FIBITMAP* target = turned ? turned.get() : bitmap.get();
+    if ((mirrorLeftRight && !FreeImage_FlipHorizontal(target)) ||
+        (mirrorUpDown && !FreeImage_FlipVertical(target))) {
+        return false;
     }
     // The resolution belongs to the picture's axes, which a quarter turn swaps.
-    FreeImage_SetDotsPerMeterX(bitmap.get(), TurnsAQuarter(orientation) ? dpmY : dpmX);
-    FreeImage_SetDotsPerMeterY(bitmap.get(), TurnsAQuarter(orientation) ? dpmX : dpmY);
-    return bitmap.release();
+    FreeImage_SetDotsPerMeterX(target, TurnsAQuarter(orientation) ? dpmY : dpmX);
+    FreeImage_SetDotsPerMeterY(target, TurnsAQuarter(orientation) ? dpmX : dpmY);
+    if (turned) {
+        bitmap = std::move(turned);
+    }
+    return true;
 }
 
 }  // namespace MFreeImage::Detail

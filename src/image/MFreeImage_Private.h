@@ -36,8 +36,8 @@ int ExifOrientation(FIBITMAP* b);
 bool TurnsAQuarter(int orientation);
 // A size in pixels as it is once upright.
 QSize UprightSize(QSize size, int orientation);
-// Takes b and gives it back turned and mirrored as orientation says (b itself for 1 or a value
-// outside 1 to 8), its resolution following its axes; null, b freed, when memory is short.
-FIBITMAP* TurnUpright(FIBITMAP* b, int orientation);
+// Turns and mirrors bitmap as orientation (2 to 8) says, its resolution following its axes; true
+// when done. False, bitmap as it was, for any other value and when memory is short for the turn.
+bool TurnUpright(BitmapPtr& bitmap, int orientation);
 
 }  // namespace MFreeImage::Detail
