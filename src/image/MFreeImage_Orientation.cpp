@@ -9,6 +9,7 @@
 #include <FreeImage.h>
 
 #include <QSize>
+#include <utility>
 
 #include "image/MFreeImage_Private.h"
 
