@@ -3,6 +3,7 @@
 #include "browser/BrowseArithmetic.h"
 #include "browser/BrowseFolder.h"
 #include "image/cDecodeFront.h"
+#include "settings/mdlOption.h"
 
 #include <QThread>
 #include <algorithm>
@@ -24,7 +25,9 @@ public:
                          });
     }
     qint64 Submit(const QString& file, int maxSide) override {
-        return mFront.Submit(file, cDecodeFront::Lane::Background, maxSide);
+        // Thumbnails stand the way the pictures open.
+        return mFront.Submit(file, cDecodeFront::Lane::Background, maxSide,
+                             mdlOption::Options().AutoRotate);
     }
     void Cancel(qint64 id) override { mFront.Cancel(id); }
 

@@ -224,10 +224,18 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize) {
     return bitmap.release();
 }
 
+// The orientation a load must turn its bitmap by: a JPEG's EXIF orientation when iUpright, else 1.
+int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUpright) {
+    return iUpright && FormatOfName(iFileName) == FIF_JPEG ? ExifOrientation(iBitmap) : 1;
+}
+
 }  // namespace
 
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags) {
-    return LoadBitmap(iFileName, iFlags, nullptr);
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags, bool iUpright) {
+    BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr));
+    // A picture too large to turn within the memory left opens as stored rather than not at all.
+    TurnUpright(bitmap, OrientationToApply(iFileName, bitmap.get(), iUpright));
+    return bitmap.release();
 }
 
 QSize ReducedSize(QSize iSize, int iMaxSide) {
@@ -240,36 +248,41 @@ QSize ReducedSize(QSize iSize, int iMaxSide) {
                  qBound(1, Rounding::Round32(iSize.height() * scale), iMaxSide));
 }
 
-FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize) {
+FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
+                               bool iUpright) {
     // The JPEG decoder scales by 1/2, 1/4 or 1/8 while decoding, to no less than the hint: the
-    // hint (16 bits) asks for no more than the side wanted.
+    // hint (16 bits) asks for no more than the side wanted. The longer side is the same turned or
+    // not, so the hint and the reduced size hold for the upright picture too.
     const bool hinted = iMaxSide > 0 && FormatOfName(iFileName) == FIF_JPEG;
     const int flags = hinted ? JPEG_DEFAULT | (qMin(iMaxSide, 0xFFFF) << 16) : 0;
     QSize own;
     BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own));
+    const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
     const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
                         static_cast<int>(FreeImage_GetHeight(bitmap.get())));
     if (!hinted || !own.isValid() || own.width() < decoded.width() ||
         own.height() < decoded.height()) {
         own = decoded;
     }
-    if (oOwnSize != nullptr) {
-        *oOwnSize = own;
-    }
     const QSize wanted = ReducedSize(decoded, iMaxSide);
-    if (wanted == decoded) {
-        return bitmap.release();
+    if (wanted != decoded) {
+        // A triangle filter widened by the scale: every source pixel counts, no ringing.
+        bitmap.reset(
+            FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));
+        if (bitmap && !IsStandardBitmap(bitmap.get())) {
+            bitmap.reset(ToStandardBitmap(bitmap.get()));
+        }
+        if (!bitmap || !IsStandardBitmap(bitmap.get())) {
+            RaiseInvalidPicture();
+        }
     }
-    // A triangle filter widened by the scale: every source pixel counts, no ringing.
-    BitmapPtr scaled(
-        FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));
-    if (scaled && !IsStandardBitmap(scaled.get())) {
-        scaled.reset(ToStandardBitmap(scaled.get()));
+    // Turned last, when it is smallest; as stored when memory is short for the turn (as
+    // LoadImageFile), and then the own size is the stored one too.
+    const bool turned = TurnUpright(bitmap, orientation);
+    if (oOwnSize != nullptr) {
+        *oOwnSize = turned ? UprightSize(own, orientation) : own;
     }
-    if (!scaled || !IsStandardBitmap(scaled.get())) {
-        RaiseInvalidPicture();
-    }
-    return scaled.release();
+    return bitmap.release();
 }
 
 bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {

@@ -53,14 +53,21 @@ QString CompletedFileName(const QString& iFileName);
 // The format follows the name's extension alone. Returns a standard bitmap (8 bits per channel at
 // most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
 // when the file cannot be read.
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0);
+// iUpright: a JPEG whose EXIF orientation (2 to 8) says the camera was turned or the picture
+// mirrored comes turned and mirrored upright, its resolution following; an orientation tag that
+// is damaged, of another type or count than one SHORT, or outside 1 to 8 leaves it as stored, and
+// so does a picture too large to turn in the memory left. Without iUpright, and for other
+// formats, the rows are as the file stores them.
+FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0, bool iUpright = false);
 
 // Decodes iFileName to a picture no larger than iMaxSide pixels on its longer side (0: full size,
 // as LoadImageFile). A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where that still covers
 // iMaxSide (the library's size hint); then any picture still larger is scaled down to
-// ReducedSize. oOwnSize, when given, receives the file's own size in pixels (the full picture).
-// Returns a standard bitmap that the caller frees; raises 481 as LoadImageFile does.
-FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize);
+// ReducedSize. iUpright as LoadImageFile says. oOwnSize, when given, receives the file's own size
+// in pixels (the full picture; upright when the picture is turned upright). Returns a standard
+// bitmap that the caller frees; raises 481 as LoadImageFile does.
+FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
+                               bool iUpright);
 
 // The size, in pixels, of a picture of iSize pixels brought within iMaxSide on its longer side:
 // the longer side becomes iMaxSide, the other keeps the aspect (rounded), each at least 1; iSize

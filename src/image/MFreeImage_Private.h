@@ -2,6 +2,7 @@
 
 #include <FreeImage.h>
 
+#include <QSize>
 #include <memory>
 
 // What the MFreeImage sources share with each other; nothing else includes this.
@@ -26,5 +27,17 @@ bool IsStandardBitmap(FIBITMAP* b);
 // Another kind of bitmap (16 bits per channel, floating point, ...) as a standard one; null when
 // it cannot be had.
 FIBITMAP* ToStandardBitmap(FIBITMAP* b);
+
+// ---- Orientation (MFreeImage_Orientation.cpp) ----
+// The EXIF orientation a decoded JPEG carries, 1 to 8; 1 (as stored) without one, and for a tag
+// that is not one SHORT of 1 to 8.
+int ExifOrientation(FIBITMAP* b);
+// True for the orientations whose upright picture is the stored one turned a quarter (5 to 8).
+bool TurnsAQuarter(int orientation);
+// A size in pixels as it is once upright.
+QSize UprightSize(QSize size, int orientation);
+// Turns and mirrors bitmap as orientation (2 to 8) says, its resolution following its axes; true
+// when done. False, bitmap as it was, for any other value and when memory is short for the turn.
+bool TurnUpright(BitmapPtr& bitmap, int orientation);
 
 }  // namespace MFreeImage::Detail

@@ -33,9 +33,11 @@ public:
     explicit cDecodeFront(QObject* parent = nullptr);  // uses the process-wide pool
     ~cDecodeFront() override;                          // cancels every request of this front
     // Submits a file. maxSide > 0 asks for a picture no larger than maxSide pixels on its longer
-    // side (scaled down keeping its aspect, never up). Returns the request id (> 0). Never blocks
-    // the calling thread.
-    qint64 Submit(const QString& file, Lane lane, int maxSide = 0);
+    // side (scaled down keeping its aspect, never up). upright asks for a JPEG whose EXIF
+    // orientation says it was taken turned or mirrored to come upright, its own size the upright
+    // one (callers pass the AutoRotate option); without it the picture is as the file stores it.
+    // Returns the request id (> 0). Never blocks the calling thread.
+    qint64 Submit(const QString& file, Lane lane, int maxSide = 0, bool upright = false);
     void Cancel(qint64 id);  // no result will come for it
     void CancelAll();
     int Pending() const;  // requests submitted and neither delivered nor cancelled

@@ -67,13 +67,14 @@ qint64 cDecodePool::NewTicket() {
 }
 
 void cDecodePool::Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide,
-                         Completion iDone) {
+                         bool iUpright, Completion iDone) {
     auto job = std::make_shared<Job>();
     job->ticket = iTicket;
     // Only text here (the working folder at most): no file is looked at on the caller's thread.
     job->fileName = iFileName.isEmpty() ? QString() : QFileInfo(iFileName).absoluteFilePath();
     job->lane = iLane;
     job->maxSide = qMax(0, iMaxSide);
+    job->upright = iUpright;
     job->done = std::move(iDone);
     std::lock_guard<std::mutex> lock(mMutex);
     if (mStopping) {
@@ -110,15 +111,16 @@ void cDecodePool::Cancel(qint64 iTicket) {
     std::lock_guard<std::mutex> running(job->deliver);
 }
 
-QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome) {
-    const Answer answer = Decode(iFileName, Lane::Interactive, 0);
+QImage cDecodePool::Decode(const QString& iFileName, Outcome* oOutcome, bool iUpright) {
+    const Answer answer = Decode(iFileName, Lane::Interactive, 0, iUpright);
     if (oOutcome != nullptr) {
         *oOutcome = answer.outcome;
     }
     return answer.picture;
 }
 
-cDecodePool::Answer cDecodePool::Decode(const QString& iFileName, Lane iLane, int iMaxSide) {
+cDecodePool::Answer cDecodePool::Decode(const QString& iFileName, Lane iLane, int iMaxSide,
+                                        bool iUpright) {
     struct Waiter {
         std::mutex lock;
         std::condition_variable done;
@@ -126,12 +128,13 @@ cDecodePool::Answer cDecodePool::Decode(const QString& iFileName, Lane iLane, in
         Answer answer;
     };
     auto waiter = std::make_shared<Waiter>();
-    Submit(NewTicket(), iFileName, iLane, iMaxSide, [waiter](qint64, const Answer& answer) {
-        std::lock_guard<std::mutex> lock(waiter->lock);
-        waiter->answer = answer;
-        waiter->answered = true;
-        waiter->done.notify_all();
-    });
+    Submit(NewTicket(), iFileName, iLane, iMaxSide, iUpright,
+           [waiter](qint64, const Answer& answer) {
+               std::lock_guard<std::mutex> lock(waiter->lock);
+               waiter->answer = answer;
+               waiter->answered = true;
+               waiter->done.notify_all();
+           });
     std::unique_lock<std::mutex> lock(waiter->lock);
     waiter->done.wait(lock, [&] { return waiter->answered; });
     return waiter->answer;

@@ -90,19 +90,21 @@ public:
     // Decodes iFileName at full size in the Interactive lane and waits for it. Returns the picture
     // (its pixels live in memory shared with the worker, mapped privately: writing to it copies
     // only the pages written), or a null picture when the file is not a picture or the worker
-    // failed; oOutcome, when given, says which.
-    QImage Decode(const QString& iFileName, Outcome* oOutcome = nullptr);
+    // failed; oOutcome, when given, says which. iUpright as Submit says.
+    QImage Decode(const QString& iFileName, Outcome* oOutcome = nullptr, bool iUpright = false);
 
-    // Decodes iFileName and waits for it; iMaxSide > 0 asks for a picture no larger than that
-    // many pixels on its longer side (MFreeImage::LoadReducedImageFile).
-    Answer Decode(const QString& iFileName, Lane iLane, int iMaxSide);
+    // Decodes iFileName and waits for it; iMaxSide and iUpright as Submit says.
+    Answer Decode(const QString& iFileName, Lane iLane, int iMaxSide, bool iUpright);
 
     // A new request ticket (> 0), unique in the process.
     static qint64 NewTicket();
 
     // Queues iFileName under iTicket (from NewTicket); iDone receives the answer. Never waits:
-    // even the check that the name is a regular file happens on the pool's threads.
-    void Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide,
+    // even the check that the name is a regular file happens on the pool's threads. iMaxSide > 0
+    // asks for a picture no larger than that many pixels on its longer side; iUpright for a JPEG
+    // turned upright by its EXIF orientation, its own size then the upright one
+    // (MFreeImage::LoadReducedImageFile).
+    void Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide, bool iUpright,
                 Completion iDone);
 
     // Cancels a request: dropped when still waiting, its worker killed and replaced when being

@@ -21,7 +21,8 @@ struct cDecodePool::Job {
     qint64 ticket = 0;
     QString fileName;  // absolute, since a worker's working folder is the one it was started in
     Lane lane = Lane::Interactive;
-    int maxSide = 0;  // pixels; 0 for the full picture
+    int maxSide = 0;       // pixels; 0 for the full picture
+    bool upright = false;  // a JPEG turned upright by its EXIF orientation
     Completion done;
     std::atomic<bool> cancelled{false};
     std::mutex deliver;    // held while done runs, so that Cancel can wait for it to end

@@ -280,6 +280,7 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const Job& job, const QBy
     mdlDecodeWorker::Request request;
     request.nameBytes = static_cast<quint32>(name.size());
     request.maxSide = job.maxSide;
+    request.flags = job.upright ? mdlDecodeWorker::kUpright : 0;
     QByteArray message(reinterpret_cast<const char*>(&request), sizeof request);
     message.append(name);
     for (;;) {
@@ -358,7 +359,7 @@ cDecodePool::Answer cDecodePool::Serve(Slot&, Job& job) {
     try {
         QSize own;
         answer.picture = MFreeImage::ImageToPicture(
-            MFreeImage::LoadReducedImageFile(job.fileName, job.maxSide, &own), true);
+            MFreeImage::LoadReducedImageFile(job.fileName, job.maxSide, &own, job.upright), true);
         if (!answer.picture.isNull()) {
             answer.outcome = Outcome::Loaded;
             answer.ownSize = own;

@@ -89,13 +89,13 @@ struct BitmapDeleter {
     void operator()(FIBITMAP* b) const { FreeImage_Unload(b); }
 };
 
-// Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0, into a
-// sealed memfd. Returns the memfd (the caller sends and closes it) and fills oReply, or returns -1
-// for a file that is not a picture.
-int Decode(const QString& fileName, int maxSide, Reply& oReply) {
+// Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 and upright
+// when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
+// oReply, or returns -1 for a file that is not a picture.
+int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
     QSize own;
     std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
-        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own));
+        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own, upright));
     const MFreeImage::PictureLayout layout = MFreeImage::LayoutOfBitmap(bitmap.get());
     if (layout.format == QImage::Format_Invalid) {
         return -1;
@@ -187,7 +187,8 @@ int Serve(int iSocket) {
         }
         std::memcpy(&request, buffer.data(), sizeof request);
         if (request.magic != kRequestMagic ||
-            request.nameBytes != static_cast<size_t>(n) - sizeof request) {
+            request.nameBytes != static_cast<size_t>(n) - sizeof request ||
+            (request.flags & ~kUpright) != 0) {
             return 2;
         }
         const QString fileName = QFile::decodeName(
@@ -197,7 +198,7 @@ int Serve(int iSocket) {
         Reply reply;
         int memfd = -1;
         try {
-            memfd = Decode(fileName, request.maxSide, reply);
+            memfd = Decode(fileName, request.maxSide, (request.flags & kUpright) != 0, reply);
         } catch (...) {
             // NumberedError 481, or memory refused under the address-space limit.
             memfd = -1;

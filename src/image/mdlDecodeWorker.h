@@ -8,7 +8,8 @@
 //
 //   request  Request, then the file name (QFile::encodeName bytes), in one message; maxSide > 0
 //            asks for a picture no larger than that on its longer side (see
-//            MFreeImage::LoadReducedImageFile)
+//            MFreeImage::LoadReducedImageFile); kUpright in flags asks for a JPEG turned upright
+//            by its EXIF orientation, its own size then the upright one
 //   reply    Reply in one message; for a picture it carries one file descriptor (SCM_RIGHTS): a
 //            sealed memfd holding the rows, top row first, Reply::bytesPerLine bytes each, as a
 //            QImage of Reply::format keeps them. The worker copies the rows out of the decoded
@@ -41,10 +42,14 @@ inline constexpr char kParentVariable[] = "LUMORA_DECODE_PARENT";
 // The file descriptor on which a started worker finds its socket.
 inline constexpr int kSocketFd = 3;
 
+// Request::flags
+inline constexpr quint32 kUpright = 1;
+
 struct Request {
     quint32 magic = kRequestMagic;
     quint32 nameBytes = 0;
     qint32 maxSide = 0;  // pixels; 0 for the full picture
+    quint32 flags = 0;   // kUpright; other bits are refused
 };
 
 enum class Status : quint32 {

@@ -5,9 +5,9 @@
 
 namespace mdlPictureFile {
 
-QImage LoadPictureFile(const QString& iFileName) {
+QImage LoadPictureFile(const QString& iFileName, bool iUpright) {
     // A file that crashes, hangs or floods a decoder takes the worker down, never the program.
-    QImage picture = cDecodePool::Shared().Decode(iFileName);
+    QImage picture = cDecodePool::Shared().Decode(iFileName, nullptr, iUpright);
     if (picture.isNull()) {
         // Also a picture the program cannot hold: reported like a file it cannot read, so no
         // caller mistakes it for success.

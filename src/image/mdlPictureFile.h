@@ -11,7 +11,9 @@ namespace mdlPictureFile {
 // never returns a null picture. Waits for the decode: the user-interface thread uses cDecodeFront
 // instead. On Linux the file is decoded in a worker process (see cDecodePool), so a file that
 // crashes, hangs or floods a decoder only fails this call; elsewhere it is decoded in this
-// process. May be called from any thread.
-QImage LoadPictureFile(const QString& iFileName);
+// process. May be called from any thread. iUpright: a JPEG whose EXIF orientation says it was
+// taken turned or mirrored comes upright (see MFreeImage::LoadImageFile); without it the picture
+// is as the file stores it.
+QImage LoadPictureFile(const QString& iFileName, bool iUpright = false);
 
 }  // namespace mdlPictureFile

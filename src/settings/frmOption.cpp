@@ -44,17 +44,19 @@ struct SavedPart {
     bool resizeWhenRotate;
     bool alwaysTop;
     bool displayBorder;
+    bool autoRotate;
     QString quickSavePath;
 
     static SavedPart Of(const mdlOption::OptionStore& o) {
-        return {o.ResizeWhenOpen, o.ResizeWhenRotate, o.AlwaysTop, o.DisplayBorder,
-                o.QuickSavePath};
+        return {o.ResizeWhenOpen, o.ResizeWhenRotate, o.AlwaysTop,
+                o.DisplayBorder,  o.AutoRotate,       o.QuickSavePath};
     }
     void ApplyTo(mdlOption::OptionStore& o) const {
         o.ResizeWhenOpen = resizeWhenOpen;
         o.ResizeWhenRotate = resizeWhenRotate;
         o.AlwaysTop = alwaysTop;
         o.DisplayBorder = displayBorder;
+        o.AutoRotate = autoRotate;
         o.QuickSavePath = quickSavePath;
     }
 };
@@ -97,9 +99,12 @@ void frmOption::BuildControls() {
                              "chkDisplayBorder");
     chkDisplayTopMost = Named(new QCheckBox(QStringLiteral("默认显示在桌面最上层"), frameDisplay),
                               "chkDisplayTopMost");
+    chkAutoRotate = Named(new QCheckBox(QStringLiteral("按拍摄方向自动摆正照片"), frameDisplay),
+                          "chkAutoRotate");
     auto* displayLayout = new QVBoxLayout(frameDisplay);
     displayLayout->addWidget(chkDisplayBorder);
     displayLayout->addWidget(chkDisplayTopMost);
+    displayLayout->addWidget(chkAutoRotate);
 
     frameQuickSave = Named(new QGroupBox(QStringLiteral("快速保存"), this), "frameQuickSave");
     optQuickSaveSame =
@@ -199,6 +204,7 @@ void frmOption::LoadFromStore() {
     chkAutoResizeOnRotate->setChecked(o.ResizeWhenRotate);
     chkDisplayBorder->setChecked(o.DisplayBorder);
     chkDisplayTopMost->setChecked(o.AlwaysTop);
+    chkAutoRotate->setChecked(o.AutoRotate);
     FillSizeList(-1);
     if (!o.QuickSavePath.isEmpty()) {
         optQuickSaveOther->setChecked(true);
@@ -363,6 +369,7 @@ void frmOption::cmdSave_Click() {
     o.ResizeWhenRotate = chkAutoResizeOnRotate->isChecked();
     o.AlwaysTop = chkDisplayTopMost->isChecked();
     o.DisplayBorder = chkDisplayBorder->isChecked();
+    o.AutoRotate = chkAutoRotate->isChecked();
     o.QuickSavePath = folder;
     if (!mdlOption::WriteOptions(gOptionFile)) {
         before.ApplyTo(o);

@@ -11,7 +11,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-// "程序设置": edits the four switches, the quick-save folder and the common-size list of the
+// "程序设置": edits the five switches, the quick-save folder and the common-size list of the
 // option store (mdlOption) and saves them to Option.ini. Modeless and on top; one shared
 // instance, loaded from the store when created and deleted when closed.
 //
@@ -40,6 +40,7 @@ public:
     QGroupBox* frameDisplay = nullptr;
     QCheckBox* chkDisplayBorder = nullptr;
     QCheckBox* chkDisplayTopMost = nullptr;
+    QCheckBox* chkAutoRotate = nullptr;
 
     QGroupBox* frameQuickSave = nullptr;
     QRadioButton* optQuickSaveSame = nullptr;

@@ -15,7 +15,8 @@ namespace mdlOption {
 namespace {
 
 // The Boolean options: file key (upper case), the name written to the file, member, default.
-// In the order they are written; the size lines go between the second and the third.
+// In the order they are written; the size lines go between the second and the third, the
+// quick-save folder between the fourth and the fifth.
 struct BoolOption {
     const char* key;
     const char* name;
@@ -27,6 +28,7 @@ constexpr BoolOption kBoolOptions[] = {
     {"RESIZEWHENROTATE", "ResizeWhenRotate", &OptionStore::ResizeWhenRotate, true},
     {"ALWAYSTOP", "AlwaysTop", &OptionStore::AlwaysTop, true},
     {"DISPLAYBORDER", "DisplayBorder", &OptionStore::DisplayBorder, false},
+    {"AUTOROTATE", "AutoRotate", &OptionStore::AutoRotate, true},
 };
 
 // An option file is a few hundred bytes; anything past this is not an option file and is not
@@ -161,6 +163,7 @@ bool WriteOptions(const QString& path) {
     }
     lines << boolLine(kBoolOptions[2]) << boolLine(kBoolOptions[3]);
     lines << QStringLiteral("QuickSavePath=") + o.QuickSavePath;
+    lines << boolLine(kBoolOptions[4]);
 
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {

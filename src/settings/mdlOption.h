@@ -14,6 +14,9 @@ struct OptionStore {
     bool ResizeWhenRotate = true;
     bool AlwaysTop = true;
     bool DisplayBorder = false;
+    // A JPEG whose EXIF orientation says it was taken turned or mirrored opens upright, its own
+    // size the upright one (windows and thumbnails); off, as the file's pixels are stored.
+    bool AutoRotate = true;
     QString QuickSavePath;  // empty, or a folder ending in '/'
     QString SupportFileOpen;
     QString SupportFileSave;
@@ -30,7 +33,7 @@ OptionStore& Options();
 // The filter both file dialogs start with: description and pattern alternate, split by '|'.
 QString DefaultFileFilter();
 
-// Puts the seven scalar options to their defaults; the size list is left as it is.
+// Puts the eight scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();
 
 // Option.ini in the user's configuration folder for an installed program; beside the executable
@@ -44,6 +47,8 @@ bool ReadOptions(const QString& path = QString());
 
 // Writes the settings to path (empty: GetOptionFile()), UTF-8 with CR LF line ends, replacing the
 // old file only once the new one is complete. True when written and closed without error.
+// AutoRotate is the last line, after the keys older files hold, which still read (without it,
+// it keeps its default).
 bool WriteOptions(const QString& path = QString());
 
 // Applies one key (any letter case) and value; false for an unknown key.

@@ -260,7 +260,8 @@ bool frmResize::LoadFromFile(const QString& fileName) {
     if (mOpenRequest != 0) {
         mDecoder->Cancel(mOpenRequest);  // the newest request wins
     }
-    mOpenRequest = mDecoder->Submit(fileName, cDecodeFront::Lane::Interactive);
+    mOpenRequest = mDecoder->Submit(fileName, cDecodeFront::Lane::Interactive, 0,
+                                    mdlOption::Options().AutoRotate);
     // A window still waiting for its picture may be hidden (a new one shows when it arrives):
     // the process must live until then.
     if (!mOpenLock) {

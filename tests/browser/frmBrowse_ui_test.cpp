@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <cstdio>
+
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -183,6 +186,33 @@ TEST_F(Browser, NothingLoadedClosesWhenTheLoadEndsAndNothingGivenIsRefused) {
 
     EXPECT_FALSE(b->ShowBrowse({}, owner));
     EXPECT_FALSE(b->isVisible());
+}
+
+TEST_F(Browser, ThumbnailsStandAsThePhotosOpenAndNamesThatAreNotUtf8AreLeftOut) {
+    // A photo stored 300 x 200 with orientation 6, and the same bytes under a name that is not
+    // UTF-8: such a name cannot be handed on as text, so it is not listed at all.
+    QFile photo(TestSupport::DataFile("jpg_phone6.jpg"));
+    ASSERT_TRUE(photo.open(QIODevice::ReadOnly));
+    const QByteArray bytes = photo.readAll();
+    ASSERT_TRUE(QDir().mkpath(root + "photos"));
+    for (const QByteArray& name : {QByteArray("phone.jpg"), QByteArray("\xff\xfe.jpg")}) {
+        std::FILE* f = std::fopen((QFile::encodeName(root) + "photos/" + name).constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
+        std::fclose(f);
+    }
+    frmBrowse* b = frmBrowse::Shared();
+    ASSERT_TRUE(b->ShowBrowse({root + "photos"}, Owner()));
+    ASSERT_TRUE(WaitLoaded(b));
+    ASSERT_EQ(b->Items().Count(), 1);
+    EXPECT_EQ(b->Items().Item(1).FileName, root + "photos/phone.jpg");
+    EXPECT_EQ(b->imgBrowse[0]->pixmap().size(), QSize(65, 98));
+
+    mdlOption::Options().AutoRotate = false;  // looked at by the next load
+    ASSERT_TRUE(b->ShowBrowse({root + "photos"}, Owner()));
+    ASSERT_TRUE(WaitLoaded(b));
+    ASSERT_EQ(b->Items().Count(), 1);
+    EXPECT_EQ(b->imgBrowse[0]->pixmap().size(), QSize(98, 65));
 }
 
 // ---- while loading ----

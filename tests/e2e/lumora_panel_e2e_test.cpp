@@ -30,8 +30,8 @@ const QPoint kQuickSave(310, 76);   // "快速另存", first tab
 const QPoint kRotateCw(52, 140);    // "顺时针90度", third tab
 const QPoint kSizeRow0(70, 122);    // the size list's first row, second tab
 const QPoint kSettings(20, -14);    // "设置", from the bottom-left
-// The options dialog (438 x 521), measured the same way.
-const QSize kOptionsSize(438, 521);
+// The options dialog (438 x 533), measured the same way.
+const QSize kOptionsSize(438, 533);
 const QPoint kDisplayBorder(265, 52);  // the box of "默认打开时显示程序边框", from the top-left
 const QPoint kSaveButton(-137, -25);  // "保存(&S)", from the bottom-right
 

@@ -62,8 +62,8 @@ TEST(DecodeLanes, InteractiveWorkNeverWaitsBehindBackgroundWorkAndGoesFirst) {
 
     // The only worker hangs on background work: an interactive request gets another at once.
     const qint64 background = cDecodePool::NewTicket();
-    pool.Submit(background, hanging, Lane::Background, 0, log.Note("hanging background"));
-    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0,
+    pool.Submit(background, hanging, Lane::Background, 0, false, log.Note("hanging background"));
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0, false,
                 log.Note("interactive"));
     ASSERT_TRUE(log.Wait(1));
     EXPECT_EQ(log.entries.front(), std::make_pair(QStringLiteral("interactive"), Outcome::Loaded));
@@ -72,11 +72,11 @@ TEST(DecodeLanes, InteractiveWorkNeverWaitsBehindBackgroundWorkAndGoesFirst) {
     // The extra worker hangs too, so both are taken: a background request queued before an
     // interactive one is served after it, once a worker is free.
     const qint64 interactive = cDecodePool::NewTicket();
-    pool.Submit(interactive, hanging, Lane::Interactive, 0, log.Note("hanging interactive"));
+    pool.Submit(interactive, hanging, Lane::Interactive, 0, false, log.Note("hanging interactive"));
     ASSERT_GT(WorkerWithTheFile(pool, interactive, hanging), 0);
-    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Background, 0,
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Background, 0, false,
                 log.Note("second background"));
-    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0,
+    pool.Submit(cDecodePool::NewTicket(), DataFile("base.png"), Lane::Interactive, 0, false,
                 log.Note("second interactive"));
     pool.Cancel(background);
     ASSERT_TRUE(log.Wait(3));
@@ -95,8 +95,8 @@ TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
     const auto count = [&](qint64, const Answer&) { ++delivered; };
     const qint64 hanging = cDecodePool::NewTicket();
     const qint64 waiting = cDecodePool::NewTicket();
-    pool.Submit(hanging, file, Lane::Background, 0, count);
-    pool.Submit(waiting, DataFile("base.png"), Lane::Background, 0, count);
+    pool.Submit(hanging, file, Lane::Background, 0, false, count);
+    pool.Submit(waiting, DataFile("base.png"), Lane::Background, 0, false, count);
     const qint64 worker = WorkerWithTheFile(pool, hanging, file);
     ASSERT_GT(worker, 0);
 
@@ -104,7 +104,8 @@ TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
     pool.Cancel(hanging);
     EXPECT_TRUE(Ends(worker));
     // Replaced: the next file decodes.
-    EXPECT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0).outcome, Outcome::Loaded);
+    EXPECT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0, false).outcome,
+              Outcome::Loaded);
     EXPECT_EQ(delivered.load(), 0);
     EXPECT_EQ(pool.counters().cancelled, 2);
     EXPECT_EQ(pool.counters().timedOut, 0);
@@ -113,7 +114,8 @@ TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
 TEST(DecodeWorkerLimits, CpuTimeIsLimited) {
     cDecodePool pool({cDecodePool::WorkerProgram()}, 1, cDecodePool::kTimeLimitMs);
     // Once it has answered, the worker has set its limits.
-    ASSERT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0).outcome, Outcome::Loaded);
+    ASSERT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0, false).outcome,
+              Outcome::Loaded);
     const QList<qint64> workers = pool.IdleWorkers();
     ASSERT_EQ(workers.size(), 1);
     QFile limits(QStringLiteral("/proc/%1/limits").arg(workers.front()));
@@ -137,7 +139,7 @@ const bool gHoldsAHangingWorker = [] {
     }
     auto* pool = new cDecodePool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
     const qint64 ticket = cDecodePool::NewTicket();
-    pool->Submit(ticket, QFile::decodeName(file), Lane::Background, 0, {});
+    pool->Submit(ticket, QFile::decodeName(file), Lane::Background, 0, false, {});
     const qint64 worker = WorkerWithTheFile(*pool, ticket, QFile::decodeName(file));
     std::printf("%lld\n", static_cast<long long>(worker));
     std::fflush(stdout);

@@ -928,7 +928,7 @@ TEST_P(ReducedLoad, GivesAStandardPictureOfTheFileWithinTheSideAndItsOwnSize) {
     const QString path = dir.filePath(QString::fromLatin1(GetParam().name));
     ASSERT_TRUE(MFreeImage::SavePictureFile(Quadrants(GetParam().format, 1200, 800), path));
     QSize own;
-    FIBITMAP* b = MFreeImage::LoadReducedImageFile(path, 256, &own);
+    FIBITMAP* b = MFreeImage::LoadReducedImageFile(path, 256, &own, false);
     ASSERT_NE(b, nullptr);
     const QImage picture = MFreeImage::ImageToPicture(b, true);
     EXPECT_EQ(own, QSize(1200, 800));

@@ -72,23 +72,42 @@ TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
     o.ResizeWhenOpen = true;
     o.ResizeWhenRotate = false;
     o.DisplayBorder = true;  // AlwaysTop is false in window tests
+    o.AutoRotate = false;
     o.QuickSavePath = "/pics/out/";
     Sizes() = QStringList{"800*600", "640*480(vga)", "800*600"};
     frmOption* f = Open();
     EXPECT_EQ(f->windowTitle(), QStringLiteral("程序设置"));
     EXPECT_TRUE(f->windowFlags() & Qt::WindowStaysOnTopHint);
-    for (const char* name :
-         {"chkAutoResizeOnLoad", "chkAutoResizeOnRotate", "chkDisplayBorder", "chkDisplayTopMost",
-          "optQuickSaveSame", "optQuickSaveOther", "txtQuickSave", "cmdQuickSave", "lstSize",
-          "cmdSizeAdd", "cmdSizeEdit", "cmdSizeDelete", "txtSizeWidth", "txtSizeHeight",
-          "txtSizeName", "lblSizeOK", "cmdSave", "cmdClose", "frameSizeEdit"}) {
+    for (const char* name : {"chkAutoResizeOnLoad",
+                             "chkAutoResizeOnRotate",
+                             "chkDisplayBorder",
+                             "chkDisplayTopMost",
+                             "chkAutoRotate",
+                             "optQuickSaveSame",
+                             "optQuickSaveOther",
+                             "txtQuickSave",
+                             "cmdQuickSave",
+                             "lstSize",
+                             "cmdSizeAdd",
+                             "cmdSizeEdit",
+                             "cmdSizeDelete",
+                             "txtSizeWidth",
+                             "txtSizeHeight",
+                             "txtSizeName",
+                             "lblSizeOK",
+                             "cmdSave",
+                             "cmdClose",
+                             "frameSizeEdit"}) {
         EXPECT_NE(f->findChild<QWidget*>(name), nullptr) << name;
     }
     EXPECT_EQ(f->findChild<QWidget*>("lblSizeOK"), f->lblSizeOK);
-    EXPECT_EQ((std::vector<bool>{
-                  f->chkAutoResizeOnLoad->isChecked(), f->chkAutoResizeOnRotate->isChecked(),
-                  f->chkDisplayBorder->isChecked(), f->chkDisplayTopMost->isChecked()}),
-              (std::vector<bool>{true, false, true, false}));
+    EXPECT_EQ(
+        (std::vector<bool>{f->chkAutoResizeOnLoad->isChecked(),
+                           f->chkAutoResizeOnRotate->isChecked(), f->chkDisplayBorder->isChecked(),
+                           f->chkDisplayTopMost->isChecked(), f->chkAutoRotate->isChecked()}),
+        (std::vector<bool>{true, false, true, false, false}));
+    EXPECT_EQ(f->chkAutoRotate->parentWidget(), f->frameDisplay);
+    EXPECT_EQ(f->chkAutoRotate->text(), QStringLiteral("按拍摄方向自动摆正照片"));
     EXPECT_TRUE(f->optQuickSaveOther->isChecked());
     EXPECT_EQ(f->txtQuickSave->text(), "/pics/out/");
     EXPECT_EQ(Rows(f), Sizes());
@@ -202,6 +221,7 @@ TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
     mdlOption::Options().QuickSavePath = "/old/";
     frmOption* f = Open();
     f->chkAutoResizeOnLoad->setChecked(true);
+    f->chkAutoRotate->setChecked(false);
     f->txtQuickSave->setText("  ");
     f->cmdSave->click();  // "other folder" without a folder: refused silently
     EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
@@ -213,6 +233,7 @@ TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
     ExpectMessage("保存设置失败！", "错误");
     EXPECT_EQ(f->txtQuickSave->text(), "/new/");
     EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_TRUE(mdlOption::Options().AutoRotate);
     EXPECT_EQ(mdlOption::Options().QuickSavePath, "/old/");
     EXPECT_EQ(frmOption::Shared(), f);
     EXPECT_TRUE(f->isVisible());
@@ -243,6 +264,7 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     f->chkAutoResizeOnLoad->setChecked(true);
     f->chkAutoResizeOnRotate->setChecked(false);
     f->chkDisplayBorder->setChecked(true);
+    f->chkAutoRotate->setChecked(false);
     f->optQuickSaveOther->setChecked(true);
     f->txtQuickSave->setText(QStringLiteral(" /图片/快\n存\u2028 "));
     f->cmdSave->click();
@@ -250,21 +272,22 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     const mdlOption::OptionStore saved = mdlOption::Options();
     EXPECT_EQ(saved.QuickSavePath, QStringLiteral("/图片/快存/"));
     EXPECT_TRUE(saved.ResizeWhenOpen);
+    EXPECT_FALSE(saved.AutoRotate);
 
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QByteArray bytes = written.readAll();
-    EXPECT_EQ(bytes.count('\n'), 8);  // four switches, three sizes, the folder
-    EXPECT_EQ(bytes.count("\r\n"), 8);
+    EXPECT_EQ(bytes.count('\n'), 9);  // five switches, three sizes, the folder
+    EXPECT_EQ(bytes.count("\r\n"), 9);
 
     mdlOption::SetDefaultOptions();
     Sizes().clear();
     ASSERT_TRUE(mdlOption::ReadOptions(file));
     const mdlOption::OptionStore& read = mdlOption::Options();
     EXPECT_EQ((std::vector<bool>{read.ResizeWhenOpen, read.ResizeWhenRotate, read.AlwaysTop,
-                                 read.DisplayBorder}),
+                                 read.DisplayBorder, read.AutoRotate}),
               (std::vector<bool>{saved.ResizeWhenOpen, saved.ResizeWhenRotate, saved.AlwaysTop,
-                                 saved.DisplayBorder}));
+                                 saved.DisplayBorder, saved.AutoRotate}));
     EXPECT_EQ(read.QuickSavePath, saved.QuickSavePath);
     EXPECT_EQ(read.CYSizeList, saved.CYSizeList);
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <vector>
 
 namespace {
 
@@ -34,6 +35,7 @@ TEST_F(OptionFile, MissingFileKeepsDefaults) {
     EXPECT_TRUE(o.ResizeWhenRotate);
     EXPECT_TRUE(o.AlwaysTop);
     EXPECT_FALSE(o.DisplayBorder);
+    EXPECT_TRUE(o.AutoRotate);
     EXPECT_EQ(o.QuickSavePath, "");
     EXPECT_EQ(o.SupportFileOpen, DefaultFileFilter());
     EXPECT_EQ(o.SupportFileSave, DefaultFileFilter());
@@ -44,7 +46,8 @@ TEST_F(OptionFile, KeysAnyCaseSpacesAndLineEnds) {
     // CR, CR LF and LF all end lines; later '=' belong to the value; '=' first is no setting
     const QString path = Write(
         "  alwaystop  =  0  \r\nDisplayBorder=no\rresizeWhenRotate = FaLsE\n=ResizeWhenOpen=1\r\n"
-        "junk line\r\nQuickSavePath= /tmp/a=b \r\nSUPPORTFILEOPEN= x|*.x \r\nunknown=1\r\n");
+        "junk line\r\nQuickSavePath= /tmp/a=b \r\nSUPPORTFILEOPEN= x|*.x \r\nunknown=1\r\n"
+        " autorotate = false\r\n");
     EXPECT_TRUE(ReadOptions(path));
     const OptionStore& o = Options();
     EXPECT_FALSE(o.AlwaysTop);
@@ -53,6 +56,17 @@ TEST_F(OptionFile, KeysAnyCaseSpacesAndLineEnds) {
     EXPECT_FALSE(o.ResizeWhenOpen);  // the line starting with '=' was skipped
     EXPECT_EQ(o.QuickSavePath, "/tmp/a=b/");
     EXPECT_EQ(o.SupportFileOpen, "x|*.x");
+    EXPECT_FALSE(o.AutoRotate);
+}
+
+TEST_F(OptionFile, AFileWrittenBeforeAutoRotateReadsWithItOn) {
+    EXPECT_TRUE(
+        ReadOptions(Write("ResizeWhenOpen=True\r\nResizeWhenRotate=False\r\nCYSize=800*600\r\n"
+                          "AlwaysTop=False\r\nDisplayBorder=True\r\nQuickSavePath=\r\n")));
+    const OptionStore& o = Options();
+    EXPECT_EQ((std::vector<bool>{o.ResizeWhenOpen, o.ResizeWhenRotate, o.AlwaysTop, o.DisplayBorder,
+                                 o.AutoRotate}),
+              (std::vector<bool>{true, false, false, true, true}));
 }
 
 TEST(OptionToBool, OnlyFalseAndZeroAreFalse) {
@@ -82,6 +96,7 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     o.ResizeWhenRotate = false;
     o.AlwaysTop = false;
     o.DisplayBorder = true;
+    o.AutoRotate = false;
     o.QuickSavePath = "/快速 保存/";
     o.CYSizeList = QStringList{"800*600", "1024*768(桌面)"};
     o.SupportFileOpen = "custom|*.c";
@@ -93,7 +108,7 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     EXPECT_EQ(QString::fromUtf8(f.readAll()),
               "ResizeWhenOpen=True\r\nResizeWhenRotate=False\r\nCYSize=800*600\r\n"
               "CYSize=1024*768(桌面)\r\nAlwaysTop=False\r\nDisplayBorder=True\r\n"
-              "QuickSavePath=/快速 保存/\r\n");
+              "QuickSavePath=/快速 保存/\r\nAutoRotate=False\r\n");
 
     SetDefaultOptions();
     o.CYSizeList.clear();
@@ -102,6 +117,7 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     EXPECT_FALSE(o.ResizeWhenRotate);
     EXPECT_FALSE(o.AlwaysTop);
     EXPECT_TRUE(o.DisplayBorder);
+    EXPECT_FALSE(o.AutoRotate);
     EXPECT_EQ(o.QuickSavePath, "/快速 保存/");
     EXPECT_EQ(o.CYSizeList, (QStringList{"800*600", "1024*768(桌面)"}));
     EXPECT_EQ(o.SupportFileOpen, DefaultFileFilter());  // filters are never written
