@@ -16,8 +16,14 @@
 
 frmResize* SoakContext::AnyWindow() {
     windows.Scan();
-    const QList<frmResize*> live = windows.Live();
-    return live.isEmpty() ? nullptr : live.at(rng.Below(static_cast<int>(live.size())));
+    // Only what a person can reach: a window still waiting for its picture is not on the screen.
+    QList<frmResize*> shown;
+    for (frmResize* w : windows.Live()) {
+        if (w->isVisible()) {
+            shown << w;
+        }
+    }
+    return shown.isEmpty() ? nullptr : shown.at(rng.Below(static_cast<int>(shown.size())));
 }
 
 QPoint SoakContext::AnyPointOf(QWidget* w) {
@@ -54,11 +60,13 @@ struct Weighted {
 
 // How often a person does each thing, roughly.
 const Weighted kActions[] = {
-    {8, OpenInWindow},   {4, OpenNewWindow},   {10, DragPicture}, {8, DrawCrop},
-    {6, DragCrop},       {5, CropMenu},        {10, PressKey},    {6, Clipboard},
-    {3, DropOnWindow},   {4, CloseWindow},     {2, TimerTick},    {14, PanelCommand},
-    {6, PanelSize},      {5, PanelAppearance}, {5, Options},      {8, Browser},
-    {1, CloseAllDialog},
+    {8, OpenInWindow},  {4, OpenNewWindow},   {10, DragPicture},
+    {8, DrawCrop},      {6, DragCrop},        {5, CropMenu},
+    {10, PressKey},     {6, Clipboard},       {3, DropOnWindow},
+    {4, CloseWindow},   {2, TimerTick},       {14, PanelCommand},
+    {6, PanelSize},     {5, PanelAppearance}, {5, Options},
+    {8, Browser},       {1, CloseAllDialog},  {2, SaveIntoRemovedFolder},
+    {5, PanelGestures},
 };
 
 bool Quiet() {
@@ -105,8 +113,11 @@ void PerformOne(SoakContext& ctx) {
     }
     ctx.windows.Scan();
     const int live = static_cast<int>(ctx.windows.Live().size());
+    if (live > 0 && !ctx.AnyWindow()) {
+        WaitForQuiet(60000);  // the windows still opening show (or go) first
+    }
     // Without a window there is little to do: a person starts the program again.
-    if (live == 0) {
+    if (!ctx.AnyWindow()) {
         ctx.Note(QStringLiteral("start: one empty window"));
         auto* w = new frmResize;
         w->show();

@@ -52,9 +52,11 @@ void Clipboard(SoakContext& ctx);
 void DropOnWindow(SoakContext& ctx);
 void CloseWindow(SoakContext& ctx);
 void TimerTick(SoakContext& ctx);
+void SaveIntoRemovedFolder(SoakContext& ctx);
 
 void PanelCommand(SoakContext& ctx);
 void PanelSize(SoakContext& ctx);
+void PanelGestures(SoakContext& ctx);
 void PanelAppearance(SoakContext& ctx);
 void Options(SoakContext& ctx);
 void Browser(SoakContext& ctx);

@@ -74,7 +74,73 @@ void PanelCommand(SoakContext& ctx) {
         ctx.Note(ctx.note + QStringLiteral(" after its owner closed"));
         w->close();
     }
+    if (command.index >= 0 && ctx.rng.Chance(50)) {
+        // A click on the label, as a person gives it (a disabled one does nothing).
+        ctx.Note(ctx.note + QStringLiteral(" (clicked)"));
+        ClickLabel(panel->lblCommand[static_cast<size_t>(command.index)]);
+        return;
+    }
     panel->RunCommand(command.key);
+}
+
+void PanelGestures(SoakContext& ctx) {
+    frmResize* w = ctx.AnyWindow();
+    frmMenu* panel = OpenPanel(ctx, w);
+    QLineEdit* boxes[] = {panel->txtCCTZ_NewWidth, panel->txtCCTZ_NewHeight,
+                          panel->txtTBCL_Touming};
+    QLineEdit* box = boxes[ctx.rng.Below(3)];
+    switch (ctx.rng.Below(6)) {
+        case 0: {
+            const int n = ctx.rng.Between(1, 12);
+            const bool up = ctx.rng.Chance(50);
+            ctx.Note(QStringLiteral("panel: %1 x arrow %2 on %3")
+                         .arg(n)
+                         .arg(up ? "up" : "down", box->objectName()));
+            for (int i = 0; i < n && panel->Owner() != nullptr; ++i) {
+                QTest::keyClick(box, up ? Qt::Key_Up : Qt::Key_Down);
+            }
+            break;
+        }
+        case 1: {
+            const QPoint from(4, 4);
+            const QPoint to(4, ctx.rng.Between(-300, 300));
+            ctx.Note(QStringLiteral("panel: mouse gesture on %1 by %2")
+                         .arg(box->objectName())
+                         .arg(to.y()));
+            QTest::mousePress(box, Qt::LeftButton, Qt::NoModifier, from);
+            QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(box->mapToGlobal(to)),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &move);
+            QTest::mouseRelease(box, Qt::LeftButton, Qt::NoModifier, to);
+            break;
+        }
+        case 2: {
+            const int tab = ctx.rng.Below(3);
+            ctx.Note(QStringLiteral("panel: hover tab %1").arg(tab));
+            QTest::mouseMove(panel->lblTab[static_cast<size_t>(tab)], QPoint(3, 3));
+            QTest::mousePress(panel->lblTab[static_cast<size_t>(tab)], Qt::LeftButton);
+            break;
+        }
+        case 3:
+            ctx.Note(QStringLiteral("panel: drag it by its strip"));
+            QTest::mousePress(panel->imgNav[0], Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
+            QTest::mouseMove(panel->imgNav[0], QPoint(ctx.rng.Between(-50, 50), 30));
+            QTest::mouseRelease(panel->imgNav[0], Qt::LeftButton);
+            break;
+        case 4:
+            ctx.Note(QStringLiteral("panel: its close mark"));
+            QTest::mouseClick(panel->lblNavClose, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+            break;
+        default:
+            ctx.Note(QStringLiteral("panel: Esc or Return in the size list"));
+            if (ctx.rng.Chance(50)) {
+                QTest::keyClick(panel, Qt::Key_Escape);
+            } else {
+                panel->lstCCTZ_Size->setCurrentRow(ctx.rng.Below(panel->lstCCTZ_Size->count()));
+                QTest::keyClick(panel->lstCCTZ_Size, Qt::Key_Return);
+            }
+            break;
+    }
 }
 
 void PanelSize(SoakContext& ctx) {

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -326,6 +327,18 @@ void TimerTick(SoakContext& ctx) {
     const int second = ctx.rng.Below(60);
     ctx.Note(QStringLiteral("timer tick at second %1").arg(second));
     w->TimerTick(second);
+}
+
+void SaveIntoRemovedFolder(SoakContext& ctx) {
+    frmResize* w = ctx.AnyWindow();
+    const QString folder = ctx.world.Saves + "/doomed";
+    QDir().mkpath(folder);
+    ctx.seam.nextSavePath = folder + "/" + ctx.rng.Pick({"a.png", "b.jpg", "c.bmp", "d.tif"});
+    ctx.Note(QStringLiteral("save as ") + ctx.seam.nextSavePath +
+             QStringLiteral(", and the folder is removed meanwhile"));
+    w->cmdSaveAs();
+    ctx.seam.nextSavePath.clear();
+    QDir(folder).removeRecursively();
 }
 
 }  // namespace SoakActions

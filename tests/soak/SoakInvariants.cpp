@@ -110,7 +110,9 @@ QString SoakInvariants::CheckWindow(frmResize* w) const {
     if (b != 0 && b != 4) {
         return QStringLiteral("border %1").arg(b);
     }
-    if (!w->IsBusy() && w->imgView->geometry() != w->rect().adjusted(b, b, -b, -b)) {
+    // A hidden window is laid out when it shows (Qt holds its resize events until then).
+    if (w->isVisible() && !w->IsBusy() &&
+        w->imgView->geometry() != w->rect().adjusted(b, b, -b, -b)) {
         return QStringLiteral("picture at %1,%2 %3 x %4 in a window of %5 x %6 with border %7")
             .arg(w->imgView->x())
             .arg(w->imgView->y())
@@ -122,6 +124,15 @@ QString SoakInvariants::CheckWindow(frmResize* w) const {
     }
     if (w->imgView->picture().cacheKey() != picture.cacheKey()) {
         return QStringLiteral("shows another picture than it holds");
+    }
+    // What a repaint would draw: the picture at exactly the control's size.
+    const QSize area = w->imgView->size();
+    if (w->isVisible() && !area.isEmpty() && w->imgView->shownPicture().size() != area) {
+        return QStringLiteral("draws %1 x %2 into %3 x %4")
+            .arg(w->imgView->shownPicture().width())
+            .arg(w->imgView->shownPicture().height())
+            .arg(area.width())
+            .arg(area.height());
     }
     const cBackup& history = w->Backup();
     if (history.Count() < 0 || history.Count() > history.MaxUndoCount() ||

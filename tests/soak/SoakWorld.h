@@ -73,6 +73,7 @@ public:
 
     int messages = 0;
     QString lastMessage;
+    QString nextSavePath;  // when set, the next save dialog chooses it
 
 private:
     SoakRandom& mRng;
