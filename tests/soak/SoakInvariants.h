@@ -31,7 +31,8 @@ public:
     // each folder (sizes and times), which no action may change.
     void Watch(const QStringList& folders);
 
-    QString Check(const SoakWindows& windows, const QString& tempRoot) const;
+    // quiet: the work the actions started has ended (nothing opens, saves or captures).
+    QString Check(const SoakWindows& windows, const QString& tempRoot, bool quiet) const;
 
 private:
     struct FileState {

@@ -199,8 +199,8 @@ QString SoakWorld::AnyOpenPath(SoakRandom& rng) {
 }
 
 QString SoakWorld::AnySavePath(SoakRandom& rng) {
-    const QStringList types = {"png", "jpg", "bmp", "tif",  "gif", "tga",
-                               "JPG", "xyz", "",    "jpeg", "ppm"};
+    const QStringList types = {"png", "jpg",  "bmp", "tif", "gif", "tga",  "JPG", "xyz",
+                               "",    "jpeg", "ppm", "psd", "ico", "webp", "pcx"};
     const QString ext = rng.Pick(types);
     const QString name =
         QStringLiteral("s%1").arg(rng.Below(12)) + (ext.isEmpty() ? "" : "." + ext);
