@@ -137,14 +137,10 @@ void DragCrop(SoakContext& ctx) {
         }
     }
     if (ctx.rng.Chance(25)) {
-        const int key = ctx.rng.Pick({"L", "R", "U", "D"}).at(0).unicode();
-        const int qtKey = key == 'L'   ? Qt::Key_Left
-                          : key == 'R' ? Qt::Key_Right
-                          : key == 'U' ? Qt::Key_Up
-                                       : Qt::Key_Down;
+        static const Qt::Key arrows[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
+        const Qt::Key arrow = arrows[ctx.rng.Below(4)];
         ctx.Note(QStringLiteral("arrow key on the crop rectangle"));
-        QTest::keyClick(w, static_cast<Qt::Key>(qtKey),
-                        ctx.rng.Chance(50) ? Qt::ControlModifier : Qt::NoModifier);
+        QTest::keyClick(w, arrow, ctx.rng.Chance(50) ? Qt::ControlModifier : Qt::NoModifier);
         return;
     }
     const QPoint from = ctx.AnyPointOf(w->lblCrop);
