@@ -307,6 +307,11 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     if (!bitmap) {
         return false;
     }
+    if (format == FIF_PSD && iFlags == 0) {
+        // The library's default PSD writer compresses rows with a buffer it never frees, on every
+        // save; uncompressed files are as valid and leak nothing.
+        iFlags = PSD_NONE;
+    }
 
     // Encode into memory first: the file is only touched once the whole picture is encoded, so a
     // refused depth or a failed encoder never leaves an empty or half-written file behind, nor

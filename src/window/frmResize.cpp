@@ -179,7 +179,10 @@ void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 heig
     const qint32 y = Round32(top / ty);
     const qint32 right = Round32((static_cast<double>(left) + width) / tx);
     const qint32 bottom = Round32((static_cast<double>(top) + height) / ty);
-    setGeometry(x, y, std::max(1, right - x), std::max(1, bottom - y));
+    // The picture keeps at least one pixel inside the border: a window narrower than its band
+    // would show nothing and could no longer be clicked.
+    const qint32 least = 1 + 2 * mFormBorder;
+    setGeometry(x, y, std::max(least, right - x), std::max(least, bottom - y));
 }
 
 void frmResize::MoveTw(double left, double top) {

@@ -120,6 +120,8 @@ public:
     bool AdoptPictureOf(const frmResize& source);
     // True while a save or a screen capture runs; the window's commands wait for it.
     bool IsBusy() const { return mBusy; }
+    // True while a file asked for by lnkOpenPicture is being read.
+    bool IsOpening() const { return mOpenRequest != 0; }
 
     // Position and size in twips, the unit windows are placed in.
     double LeftTw() const override;

@@ -704,7 +704,8 @@ TEST_P(LosslessRoundTrip, GivesBackTheSameBytes) {
     EXPECT_EQ(TestSupport::RowBytes(back), TestSupport::RowBytes(picture));
 }
 
-// PSD is left out: its writer leaks a small block inside the library on every save.
+// PSD among them: the library's default PSD writer leaked a row buffer on every save, which the
+// leak checker reports when the process ends.
 INSTANTIATE_TEST_SUITE_P(
     Formats, LosslessRoundTrip,
     testing::Values(
@@ -720,7 +721,8 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{QImage::Format_BGR888, "ppm"}, RoundTripCase{QImage::Format_RGB32, "bmp"},
         RoundTripCase{QImage::Format_RGB32, "tif"}, RoundTripCase{QImage::Format_RGB32, "tga"},
         RoundTripCase{QImage::Format_ARGB32, "bmp"}, RoundTripCase{QImage::Format_ARGB32, "png"},
-        RoundTripCase{QImage::Format_ARGB32, "tif"}, RoundTripCase{QImage::Format_ARGB32, "tga"}));
+        RoundTripCase{QImage::Format_ARGB32, "tif"}, RoundTripCase{QImage::Format_ARGB32, "tga"},
+        RoundTripCase{QImage::Format_BGR888, "psd"}, RoundTripCase{QImage::Format_ARGB32, "psd"}));
 
 TEST_F(SaveTest, Rgb565IsWrittenToTargaAs555) {
     // 16-bit TGA holds 5-5-5 pixels; a 5-6-5 picture must not be stored as it is.

@@ -122,6 +122,27 @@ TEST_F(WindowCommands, SaveAsAsksBeforeReplacingACompletedNameAndLeavesTheChosen
     EXPECT_EQ(seam.messages.size(), 1u);
 }
 
+TEST_F(WindowCommands, AFolderRemovedWhileThePictureIsEncodedFailsTheSaveAndStaysGone) {
+    // A large picture, so that the encode is still running when the folder goes.
+    auto* w = new frmResize;
+    w->SetPicture(PatternImage(1600, 1200));
+    w->setGeometry(0, 0, 1600, 1200);
+    w->show();
+    ASSERT_TRUE(QDir(dir.path()).mkpath("doomed"));
+    ASSERT_TRUE(w->SaveToFile(Path("doomed/a.png")));
+    ASSERT_TRUE(QDir(Path("doomed")).removeRecursively());
+
+    QSignalSpy ended(w, &frmResize::saveEnded);
+    ASSERT_TRUE(ended.wait(60000));
+    EXPECT_FALSE(ended.first().first().toBool());
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！"));
+    EXPECT_EQ(seam.messages.back().style, ModalSeam::Critical);
+    // Nothing was made again: neither the folder nor a file beside it.
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+}
+
 TEST_F(WindowCommands, AWindowClosedWhileSavingLivesUntilTheSaveIsReported) {
     QPointer<frmResize> w = PictureWindow();
     w->cmdQuickSave();

@@ -80,6 +80,19 @@ TEST_F(ImageWindow, ApplyViewSizeFitsTheScreenAndSaysSo) {
     EXPECT_EQ(w->lblTip->text(), QStringLiteral("1024 * 768"));
 }
 
+TEST_F(ImageWindow, NoSizeLeavesTheBorderWithoutAPixelOfPicture) {
+    // A typed 40000 x 7 fits the screen's width with a height that rounds to nothing; a window
+    // without picture area could no longer be clicked.
+    mdlOption::Options().DisplayBorder = true;
+    frmResize* w = NewWindow();
+    w->lnkViewResize(40000, 7);
+    EXPECT_EQ(w->height(), 9);
+    EXPECT_EQ(w->imgView->geometry(), QRect(4, 4, w->width() - 8, 1));
+    w->SetGeometryTw(150, 150, 15, 15);
+    EXPECT_EQ(w->geometry(), QRect(10, 10, 9, 9));
+    EXPECT_EQ(w->imgView->size(), QSize(1, 1));
+}
+
 TEST_F(ImageWindow, TipFontFollowsTheWindowSize) {
     frmResize* w = NewWindow();
     w->resize(300, 200);
