@@ -66,7 +66,7 @@ const Weighted kActions[] = {
     {4, CloseWindow},   {2, TimerTick},       {14, PanelCommand},
     {6, PanelSize},     {5, PanelAppearance}, {5, Options},
     {8, Browser},       {1, CloseAllDialog},  {2, SaveIntoRemovedFolder},
-    {5, PanelGestures},
+    {5, PanelGestures}, {6, Wheel},
 };
 
 bool Quiet() {

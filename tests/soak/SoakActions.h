@@ -48,6 +48,7 @@ void DrawCrop(SoakContext& ctx);
 void DragCrop(SoakContext& ctx);
 void CropMenu(SoakContext& ctx);
 void PressKey(SoakContext& ctx);
+void Wheel(SoakContext& ctx);
 void Clipboard(SoakContext& ctx);
 void DropOnWindow(SoakContext& ctx);
 void CloseWindow(SoakContext& ctx);

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include "app/mdlMain.h"
 #include "browser/frmBrowse.h"
@@ -231,6 +232,31 @@ void PressKey(SoakContext& ctx) {
     ctx.Note(QStringLiteral("key ") + QLatin1String(k.name));
     w->activateWindow();
     QTest::keyClick(w, k.key, k.mods);
+}
+
+// Wheel turns over the picture: single notches, touchpad fractions, or a storm of them in one
+// turn of the event loop; plain, with Ctrl (opacity) or with Shift (nothing).
+void Wheel(SoakContext& ctx) {
+    frmResize* w = ctx.AnyWindow();
+    QWidget* target = ctx.rng.Chance(80) ? static_cast<QWidget*>(w->imgView) : w;
+    const QPoint at = ctx.AnyPointOf(target);
+    const int mod = ctx.rng.Below(5);
+    const Qt::KeyboardModifiers mods = mod < 3    ? Qt::NoModifier
+                                       : mod == 3 ? Qt::ControlModifier
+                                                  : Qt::ShiftModifier;
+    const int delta = (ctx.rng.Chance(50) ? 1 : -1) * (ctx.rng.Chance(70) ? 120 : 15);
+    const int events = ctx.rng.Chance(10) ? ctx.rng.Between(100, 400) : ctx.rng.Between(1, 3);
+    ctx.Note(QStringLiteral("wheel %1 x %2 mods %3 at %4")
+                 .arg(events)
+                 .arg(delta)
+                 .arg(mod)
+                 .arg(Where(at)));
+    const QPointer<QWidget> alive = target;
+    for (int i = 0; i < events && alive; ++i) {
+        QWheelEvent e(QPointF(at), QPointF(target->mapToGlobal(at)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, mods, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &e);
+    }
 }
 
 void Clipboard(SoakContext& ctx) {
