@@ -38,7 +38,13 @@ frmMenuBuf::frmMenuBuf() : QWidget(nullptr, Qt::Tool) {
 }
 
 void frmMenuBuf::OwnerForm(frmResize* iOwner) {
+    disconnect(mOwnerGone);
     mOwner = iOwner;
+    if (iOwner != nullptr) {
+        // A window closes before it is deleted (a save may still finish): the menu lets go then,
+        // not only when the object goes.
+        mOwnerGone = connect(iOwner, &frmResize::unloaded, this, &frmMenuBuf::Unload);
+    }
 }
 
 void frmMenuBuf::PopupAt(const QPoint& iGlobalPos) {
@@ -47,6 +53,7 @@ void frmMenuBuf::PopupAt(const QPoint& iGlobalPos) {
 
 void frmMenuBuf::Unload() {
     mnuRightCrop->close();
+    disconnect(mOwnerGone);
     mOwner = nullptr;
 }
 

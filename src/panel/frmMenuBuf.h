@@ -19,7 +19,8 @@ public:
     // Closes the shared instance, when there is one (the last image window has gone).
     static void UnloadShared();
 
-    // The window the menu acts on. Not owned; a window that goes is forgotten.
+    // The window the menu acts on. Not owned; a window that closes is forgotten and the menu
+    // closes.
     void OwnerForm(frmResize* iOwner);
     frmResize* Owner() const { return mOwner; }
 
@@ -39,4 +40,5 @@ private:
     void mnuMask_Click();
 
     QPointer<frmResize> mOwner;
+    QMetaObject::Connection mOwnerGone;
 };

@@ -298,6 +298,20 @@ TEST_F(WindowCommands, TheCropMenuActsOnTheWindowItWasOpenedFor) {
     EXPECT_EQ(second->imgView->size(), QSize(80, 60));
     EXPECT_EQ(menu->Owner(), nullptr);
     EXPECT_FALSE(menu->isVisible());
+
+    // A window that closes while its crop menu is up takes the menu with it at once (the object
+    // may live on while a save finishes), with other windows still open; closing another window
+    // leaves the menu alone.
+    frmResize* third = PictureWindow();
+    second->lblCrop->ShowRect({0, 0, 10, 10});
+    QTest::mouseClick(second->lblCrop, Qt::RightButton, {}, QPoint(5, 5));
+    ASSERT_EQ(menu->Owner(), second);
+    first->close();
+    EXPECT_EQ(menu->Owner(), second);
+    second->close();
+    EXPECT_EQ(menu->Owner(), nullptr);
+    EXPECT_FALSE(menu->mnuRightCrop->isVisible());
+    EXPECT_TRUE(third->isVisible());
 }
 
 }  // namespace
