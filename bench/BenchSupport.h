@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -99,3 +100,64 @@ Cost Measure(Work&& work) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall).count(),
         1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC};
 }
+
+// The console report as usual, keeping each benchmark's per-repetition figures (ms) under its name
+// without the suffixes its options add, for a table of figures and goals printed afterwards.
+class FigureReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            std::string name = run.run_name.str();
+            const size_t iterations = name.find("/iterations:");
+            if (iterations != std::string::npos) {
+                name.erase(iterations);
+            }
+            for (const char* suffix : {"/process_time", "/real_time"}) {
+                const size_t at = name.find(suffix);
+                if (at != std::string::npos) {
+                    name.erase(at, std::string(suffix).size());
+                }
+            }
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+                mReal[name].push_back(ToMs(run.GetAdjustedRealTime(), run.time_unit));
+                mCpu[name].push_back(ToMs(run.GetAdjustedCPUTime(), run.time_unit));
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+protected:
+    struct Figure {
+        double real = 0;  // median wall-clock ms, 0 when there is no result
+        double least = 0;
+        double cpu = 0;
+    };
+
+    static double Ratio(double a, double b) { return a > 0 && b > 0 ? a / b : 0; }
+
+    Figure Get(const std::string& name) {
+        Figure f;
+        const auto& real = mReal[name];
+        if (!real.empty()) {
+            f.real = Median(real);
+            f.least = *std::min_element(real.begin(), real.end());
+            f.cpu = Median(mCpu[name]);
+        }
+        return f;
+    }
+
+    // One row of the table: median, least and CPU ms, the goal and whether it was met.
+    static void PrintLine(int labelWidth, int numberWidth, int goalWidth, const char* label,
+                          const Figure& f, bool met, const char* goal) {
+        if (f.real <= 0) {
+            std::printf("%-*s %*s\n", labelWidth, label, numberWidth, "no result");
+            return;
+        }
+        std::printf("%-*s %*.2f %*.2f %*.2f %*s %s\n", labelWidth, label, numberWidth, f.real,
+                    numberWidth, f.least, numberWidth, f.cpu, goalWidth, goal,
+                    *goal == '\0' ? "" : (met ? "ok" : "MISSED"));
+    }
+
+    std::map<std::string, std::vector<double>> mReal;
+    std::map<std::string, std::vector<double>> mCpu;
+};

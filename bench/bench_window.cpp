@@ -363,25 +363,8 @@ void BM_OpenDecodePairs(benchmark::State& state) {
 }
 
 // The console report as usual, and afterwards the figures with their goals.
-class FigureReporter : public benchmark::ConsoleReporter {
+class WindowReporter : public FigureReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            std::string name = run.run_name.str();
-            for (const char* suffix : {"/process_time", "/real_time"}) {
-                const size_t at = name.find(suffix);
-                if (at != std::string::npos) {
-                    name.erase(at, std::string(suffix).size());
-                }
-            }
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                mReal[name].push_back(ToMs(run.GetAdjustedRealTime(), run.time_unit));
-                mCpu[name].push_back(ToMs(run.GetAdjustedCPUTime(), run.time_unit));
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
     void Finalize() override {
         ConsoleReporter::Finalize();
         std::printf("\n%-50s %8s %8s %8s %16s\n", "window, 6000 x 4000 picture", "median", "min",
@@ -423,36 +406,9 @@ public:
     }
 
 private:
-    struct Figure {
-        double real = 0;  // median wall-clock ms, 0 when there is no result
-        double least = 0;
-        double cpu = 0;
-    };
-
-    static double Ratio(double a, double b) { return a > 0 && b > 0 ? a / b : 0; }
-
-    Figure Get(const std::string& name) {
-        Figure f;
-        const auto& real = mReal[name];
-        if (!real.empty()) {
-            f.real = Median(real);
-            f.least = *std::min_element(real.begin(), real.end());
-            f.cpu = Median(mCpu[name]);
-        }
-        return f;
-    }
-
     static void Line(const char* label, const Figure& f, bool met, const char* goal) {
-        if (f.real <= 0) {
-            std::printf("%-50s %8s\n", label, "no result");
-            return;
-        }
-        std::printf("%-50s %8.2f %8.2f %8.2f %16s %s\n", label, f.real, f.least, f.cpu, goal,
-                    *goal == '\0' ? "" : (met ? "ok" : "MISSED"));
+        PrintLine(50, 8, 16, label, f, met, goal);
     }
-
-    std::map<std::string, std::vector<double>> mReal;
-    std::map<std::string, std::vector<double>> mCpu;
 };
 
 }  // namespace
@@ -504,7 +460,7 @@ int main(int argc, char** argv) {
         std::printf("platform %s, screen %d x %d\n", qPrintable(QGuiApplication::platformName()),
                     screen->size().width(), screen->size().height());
     }
-    FigureReporter reporter;
+    WindowReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -579,25 +579,9 @@ void BM_ShownCopyPart(benchmark::State& state, bool scale) {
 // ---- report ----
 
 // The console report as usual, and afterwards the figures with their goals.
-class FigureReporter : public benchmark::ConsoleReporter {
+class CommandsReporter : public FigureReporter {
 public:
-    explicit FigureReporter(std::string loadAtStart) : mLoadAtStart(std::move(loadAtStart)) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // The name without the "/iterations:N/..." the options add.
-            std::string name = run.run_name.str();
-            const size_t at = name.find("/iterations:");
-            if (at != std::string::npos) {
-                name.erase(at);
-            }
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                mReal[name].push_back(ToMs(run.GetAdjustedRealTime(), run.time_unit));
-                mCpu[name].push_back(ToMs(run.GetAdjustedCPUTime(), run.time_unit));
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
+    explicit CommandsReporter(std::string loadAtStart) : mLoadAtStart(std::move(loadAtStart)) {}
 
     void Finalize() override {
         ConsoleReporter::Finalize();
@@ -678,32 +662,8 @@ public:
     }
 
 private:
-    struct Figure {
-        double real = 0;  // median wall-clock ms, 0 when there is no result
-        double least = 0;
-        double cpu = 0;
-    };
-
-    static double Ratio(double a, double b) { return a > 0 && b > 0 ? a / b : 0; }
-
-    Figure Get(const std::string& name) {
-        Figure f;
-        const auto& real = mReal[name];
-        if (!real.empty()) {
-            f.real = Median(real);
-            f.least = *std::min_element(real.begin(), real.end());
-            f.cpu = Median(mCpu[name]);
-        }
-        return f;
-    }
-
     static void Line(const char* label, const Figure& f, bool met, const char* goal) {
-        if (f.real <= 0) {
-            std::printf("%-52s %9s\n", label, "no result");
-            return;
-        }
-        std::printf("%-52s %9.2f %9.2f %9.2f %18s %s\n", label, f.real, f.least, f.cpu, goal,
-                    *goal == '\0' ? "" : (met ? "ok" : "MISSED"));
+        PrintLine(52, 9, 18, label, f, met, goal);
     }
 
     // Median, least and worst of per-save figures; the goal (< 50 ms) applies to the worst.
@@ -729,8 +689,6 @@ private:
     }
 
     std::string mLoadAtStart;
-    std::map<std::string, std::vector<double>> mReal;
-    std::map<std::string, std::vector<double>> mCpu;
 };
 
 // Sets the options, makes the picture and shows the window with it at 6000 x 4000.
@@ -825,7 +783,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Prepare(dir);  // failures skip each benchmark
-    FigureReporter reporter(loadAtStart);
+    CommandsReporter reporter(loadAtStart);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     delete Data().window;
