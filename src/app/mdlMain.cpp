@@ -11,6 +11,7 @@
 #include "panel/frmMenu.h"
 #include "panel/frmMenuBuf.h"
 #include "settings/mdlOption.h"
+#include "window/NativeWindow.h"
 #include "window/WindowArithmetic.h"
 #include "window/frmResize.h"
 
@@ -90,6 +91,9 @@ int Main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Lumora"));
     mdlDialogs::InstallWidgetSeam();
     InstallWindowServices();
+    // Screens measured exactly where the window system can tell (a fractional scale factor
+    // leaves Qt's logical size a pixel off).
+    ScreenUnits::SetNativeScreenSource(NativeWindow::ScreenDeviceGeometry);
     mdlKestrin_Command::SetProcessArguments(QApplication::arguments().mid(1));
 
     mdlOption::SetDefaultOptions();
@@ -153,9 +157,9 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
                 window->MoveTw(left, top);
             } else {
                 // Sized to its picture now: put it on the screen, centred.
-                if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-                    window->move(screen->availableGeometry().center() - window->rect().center());
-                }
+                QRect device = window->DeviceGeometry();
+                device.moveCenter(ScreenUnits::DeviceWorkArea(window->screen()).center());
+                window->SetDeviceGeometry(device);
             }
             window->show();
         },
@@ -167,18 +171,21 @@ frmResize* CopyPictureWindow(frmResize* source) {
     if (!source) {
         return nullptr;
     }
-    const QPointF p = WindowArithmetic::CascadePosition(source->LeftTw(), source->TopTw(),
-                                                        ScreenUnits::ScreenWidthTwips(),
-                                                        ScreenUnits::ScreenHeightTwips());
+    // The offset is measured on the source's screen, from its top-left corner.
+    const QPointF origin = source->ScreenOriginTw();
+    const QPointF p = WindowArithmetic::CascadePosition(
+        source->LeftTw() - origin.x(), source->TopTw() - origin.y(),
+        ScreenUnits::ScreenWidthTwips(source->screen()),
+        ScreenUnits::ScreenHeightTwips(source->screen()));
     auto* window = new frmResize;
     if (!window->AdoptPictureOf(*source)) {
         window->close();
         delete window;
         return nullptr;  // nothing to copy: no new window
     }
-    window->SetGeometryTw(Rounding::Round32(p.x()), Rounding::Round32(p.y()),
-                          Rounding::Round32(source->WidthTw()),
-                          Rounding::Round32(source->HeightTw()));
+    const QPoint at(Rounding::Round32((p.x() + origin.x()) / source->TwipsPerPixelX()),
+                    Rounding::Round32((p.y() + origin.y()) / source->TwipsPerPixelY()));
+    window->SetDeviceGeometry(QRect(at, source->DeviceGeometry().size()));
     window->show();
     return window;
 }

@@ -354,26 +354,19 @@ QImage CaptureScreen(QScreen* iScreen) {
     if (screen == nullptr) {
         return QImage();
     }
-    qint32 w = screen->geometry().width();
-    qint32 h = screen->geometry().height();
-    if (iScreen == nullptr) {
-        w = Rounding::Round32(ScreenUnits::ScreenWidthTwips() / ScreenUnits::TwipsPerPixelX());
-        h = Rounding::Round32(ScreenUnits::ScreenHeightTwips() / ScreenUnits::TwipsPerPixelY());
-    }
-    if (w <= 0 || h <= 0) {
+    // The screen's size in device pixels: a grab is in device pixels too, so the picture holds
+    // the screen's own pixels at every scale factor.
+    const QSize size = ScreenUnits::DeviceGeometry(screen).size();
+    if (size.isEmpty()) {
         return QImage();
     }
-    const QImage grabbed = screen->grabWindow(0).toImage();
+    QImage grabbed = screen->grabWindow(0).toImage();
     if (grabbed.isNull()) {
         return QImage();
     }
-    // A plain copy from the screen's top-left corner, as large as the screen is in pixels (parts
-    // beyond the grab stay black). A high-density screen grabs in device pixels: that grab is
-    // first brought to the screen's size in logical pixels.
-    if (!qFuzzyCompare(grabbed.devicePixelRatio(), 1.0)) {
-        return CopyPicture24(ScalePicture(grabbed, w, h));
-    }
-    return CopyRegion(grabbed, 0, 0, w, h);
+    grabbed.setDevicePixelRatio(1.0);
+    // A plain copy from the screen's top-left corner; parts beyond the grab stay black.
+    return CopyRegion(grabbed, 0, 0, size.width(), size.height());
 }
 
 QImage RotatePicture(const QImage& picture, qint16 angle) {

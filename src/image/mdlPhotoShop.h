@@ -60,11 +60,9 @@ QImage ScalePicture(const QImage& picture, qint32 w, qint32 h);
 // picture.
 QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h);
 
-// A screen as a 24-bit picture of the screen's size in pixels: a plain copy from the top-left
-// corner, black beyond the grab (a high-density grab is first brought to that size). Null
-// iScreen: the primary screen, whose size is its size in twips divided by twips per pixel,
-// rounded half to even. No picture without a GUI application or when the platform refuses to
-// grab the screen.
+// A screen as a 24-bit picture of the screen's size in device pixels (ScreenUnits): a plain copy
+// of its pixels from the top-left corner, black beyond the grab. Null iScreen: the primary screen.
+// No picture without a GUI application or when the platform refuses to grab the screen.
 QImage CaptureScreen(QScreen* iScreen = nullptr);
 
 // Rotated a quarter turn: 90 clockwise, -90 counter-clockwise; width and height exchange. Any

@@ -184,7 +184,7 @@ void frmMenu::FillFromOwner() {
     if (o == nullptr) {
         return;
     }
-    const QSize shown = o->imgView->size();
+    const QSize shown = o->ShownSize();
     txtInfoNewSize->setText(TextUtil::SizeText(shown.width(), shown.height()));
     txtInfoOrgSize->setText(TextUtil::SizeText(o->mOrgWidth, o->mOrgHeight));
     txtInfoPointColor->setText(PanelText::PointColorText(o->mNowPointColor));

@@ -2,6 +2,7 @@
 
 #include "base/InputMasks.h"
 #include "window/ClassCropResize.h"
+#include "window/DevicePlacement.h"
 #include "window/OutlineWidget.h"
 #include "window/PixelControlAdapter.h"
 
@@ -31,10 +32,10 @@ CropRectWidget::CropRectWidget(QWidget* iWindow, ITwipsWindow* iTwips)
 CropRectWidget::~CropRectWidget() = default;
 
 void CropRectWidget::ShowRect(const QRect& r) {
-    setGeometry(r);
+    DevicePlacement::Set(this, r);
     show();
-    if (width() > 2 && height() > 2) {
-        mOutline->setGeometry(r.left() + 1, r.top() + 1, r.width() - 2, r.height() - 2);
+    if (r.width() > 2 && r.height() > 2) {
+        DevicePlacement::Set(mOutline, r.adjusted(1, 1, -1, -1));
         mOutline->show();
     }
     raise();
@@ -46,13 +47,14 @@ void CropRectWidget::HideRect() {
     mOutline->hide();
 }
 
-void CropRectWidget::MoveByArrow(WindowArithmetic::Arrow iKey, int iStep, int iBorder) {
-    const QWidget* window = parentWidget();
-    const QPoint p = WindowArithmetic::MoveCropByArrow(geometry(), iKey, iStep, iBorder,
-                                                       window->width(), window->height());
-    move(p);
+void CropRectWidget::MoveByArrow(WindowArithmetic::Arrow iKey, int iStep, int iBorder,
+                                 QSize iWindowPx) {
+    const QPoint p = WindowArithmetic::MoveCropByArrow(DevicePlacement::Of(this), iKey, iStep,
+                                                       iBorder, iWindowPx.width(),
+                                                       iWindowPx.height());
+    DevicePlacement::MoveTo(this, p);
     // The outline stays one pixel inside the label, where drawing and dragging put it.
-    mOutline->move(p + QPoint(1, 1));
+    DevicePlacement::MoveTo(mOutline, p + QPoint(1, 1));
 }
 
 void CropRectWidget::Blink(int iSecondOfMinute) {
@@ -72,8 +74,9 @@ void CropRectWidget::Forward(QMouseEvent* e) {
         return;
     }
     // Positions reach the controller in twips, relative to the label.
-    const auto x = static_cast<float>(e->position().x() * mTwips->TwipsPerPixelX());
-    const auto y = static_cast<float>(e->position().y() * mTwips->TwipsPerPixelY());
+    const QPointF at = DevicePlacement::EventPoint(this, e);
+    const auto x = static_cast<float>(at.x() * mTwips->TwipsPerPixelX());
+    const auto y = static_cast<float>(at.y() * mTwips->TwipsPerPixelY());
     const qint16 shift = InputMasks::ShiftMask(e->modifiers());
     // No exception leaves an event handler: a drag that fails leaves the rectangle where it was.
     try {

@@ -13,7 +13,7 @@ class PixelControlAdapter;
 // The crop rectangle of an image window: a transparent label with a one-pixel frame, and the
 // blinking outline one pixel inside it (a sibling drawn over it). Left-button drags on the label
 // move and resize it (ClassCropResize); a right-button release over it asks for the crop menu.
-// Geometry is in pixels of the window's client area.
+// Geometry is in device pixels of the window's client area.
 class CropRectWidget : public QLabel {
     Q_OBJECT
 public:
@@ -28,9 +28,9 @@ public:
     void ShowRect(const QRect& r);
     // Hides the label and the outline.
     void HideRect();
-    // Moves the shown rectangle one arrow-key step, inside the window's client area less the
-    // border at the top, right and bottom.
-    void MoveByArrow(WindowArithmetic::Arrow iKey, int iStep, int iBorder);
+    // Moves the shown rectangle one arrow-key step, inside the window's client area (iWindowPx,
+    // device pixels) less the border at the top, right and bottom.
+    void MoveByArrow(WindowArithmetic::Arrow iKey, int iStep, int iBorder, QSize iWindowPx);
     // The outline's colour for the second of the minute: black, white, blue in turn.
     void Blink(int iSecondOfMinute);
     // Stops reacting to the mouse (the window is closing).

@@ -7,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QPainter>
 #include <QtEndian>
 
 namespace {
@@ -53,7 +52,13 @@ QImage WidenTo32(const QImage& src) {
 
 PictureViewWidget::PictureViewWidget(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureViewWidget::setDeviceSize(const QSize& size) {
+    if (size != mDeviceSize) {
+        mDeviceSize = size;
+        update();
+    }
 }
 
 void PictureViewWidget::setPicture(const QImage& picture) {
@@ -73,17 +78,19 @@ const QImage& PictureViewWidget::stretchSource() {
 }
 
 const QImage& PictureViewWidget::shownPicture() {
-    if (mShownSize != size()) {
-        mShownSize = size();
+    if (mShownSize != mDeviceSize) {
+        mShownSize = mDeviceSize;
         mShown = QImage();
-        if (!mPicture.isNull() && width() > 0 && height() > 0) {
+        const int width = mDeviceSize.width();
+        const int height = mDeviceSize.height();
+        if (!mPicture.isNull() && width > 0 && height > 0) {
             try {
                 // The same stretch that makes the window's copy of the shown picture, so what is
                 // saved or copied is exactly what is on screen; kept as 32 bits for the paint.
                 const QImage& source = stretchSource();
                 const QImage stretched =
                     source.isNull() ? QImage()
-                                    : mdlPhotoShop::ScalePicture(source, width(), height());
+                                    : mdlPhotoShop::ScalePicture(source, width, height);
                 if (stretched.format() == QImage::Format_BGR888) {
                     mShown = WidenTo32(stretched);
                 } else if (!stretched.isNull()) {
@@ -97,14 +104,8 @@ const QImage& PictureViewWidget::shownPicture() {
     return mShown;
 }
 
-void PictureViewWidget::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    const QImage& shown = shownPicture();
-    if (shown.isNull()) {
-        p.fillRect(event->rect(), palette().window());
-        return;
-    }
-    p.drawImage(event->rect().topLeft(), shown, event->rect());
+void PictureViewWidget::paintEvent(QPaintEvent* /*event*/) {
+    // Nothing: the window below paints the picture in device pixels (see the class comment).
 }
 
 void PictureViewWidget::dragEnterEvent(QDragEnterEvent* event) {

@@ -4,9 +4,11 @@
 #include <QStringList>
 #include <QWidget>
 
-// The picture control of an image window: shows its picture stretched over its whole area,
-// nearest neighbour, and accepts dropped files. The stretched picture is kept per size, so a
-// repaint at an unchanged size never rescales the full picture again.
+// The picture control of an image window: holds its picture stretched over its whole area in
+// device pixels, nearest neighbour, and accepts dropped files. The window paints the stretched
+// picture itself, 1:1 in device pixels; this control only receives the mouse over it and draws
+// nothing. The stretched picture is kept per size, so a repaint at an unchanged size never
+// rescales the full picture again, and there is only the one copy at device size.
 class PictureViewWidget : public QWidget {
     Q_OBJECT
 public:
@@ -15,8 +17,12 @@ public:
     const QImage& picture() const { return mPicture; }
     void setPicture(const QImage& picture);
 
-    // The picture as it is shown at the widget's current size (pixels), made on first use after a
-    // change of picture or size. Null when there is no picture or the widget has no area.
+    // The size the picture is shown at, device pixels (the window lays it out).
+    QSize deviceSize() const { return mDeviceSize; }
+    void setDeviceSize(const QSize& size);
+
+    // The picture as it is shown at the device size, made on first use after a change of picture
+    // or size. Null when there is no picture or the control has no area.
     const QImage& shownPicture();
 
 signals:
@@ -36,4 +42,5 @@ private:
     QImage mSource;  // see stretchSource(); null until first needed
     QImage mShown;   // mPicture stretched to mShownSize, 32 bits: what a paint copies
     QSize mShownSize;
+    QSize mDeviceSize;
 };

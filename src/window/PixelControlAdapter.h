@@ -1,20 +1,24 @@
 #pragma once
 
 #include <QWidget>
-#include <algorithm>
 
+#include "window/DevicePlacement.h"
 #include "window/IControlGeometry.h"
 
-// Lets a controller move, size and set the cursor of one control, in pixels of its window.
+// Lets a controller move, size and set the cursor of one control, in device pixels of its window.
 class PixelControlAdapter final : public IPointerControl {
 public:
     explicit PixelControlAdapter(QWidget* w) : mWidget(w) {}
-    float LeftPx() const override { return static_cast<float>(mWidget->x()); }
-    float TopPx() const override { return static_cast<float>(mWidget->y()); }
-    float WidthPx() const override { return static_cast<float>(mWidget->width()); }
-    float HeightPx() const override { return static_cast<float>(mWidget->height()); }
+    float LeftPx() const override { return static_cast<float>(DevicePlacement::Of(mWidget).x()); }
+    float TopPx() const override { return static_cast<float>(DevicePlacement::Of(mWidget).y()); }
+    float WidthPx() const override {
+        return static_cast<float>(DevicePlacement::Of(mWidget).width());
+    }
+    float HeightPx() const override {
+        return static_cast<float>(DevicePlacement::Of(mWidget).height());
+    }
     void SetGeometryPx(qint32 left, qint32 top, qint32 width, qint32 height) override {
-        mWidget->setGeometry(left, top, std::max(0, width), std::max(0, height));
+        DevicePlacement::Set(mWidget, QRect(left, top, width, height));
     }
     void SetCursorShape(Qt::CursorShape shape) override {
         if (mWidget->cursor().shape() != shape) {

@@ -11,6 +11,8 @@
 #include "settings/mdlOption.h"
 #include "window/ClassLumora.h"
 #include "window/CropRectWidget.h"
+#include "window/DevicePlacement.h"
+#include "window/NativeWindow.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/PixelControlAdapter.h"
@@ -25,11 +27,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QShortcut>
 #include <QTime>
 #include <QTimer>
+#include <cmath>
 #include <functional>
+#include <optional>
 #include <utility>
 
 using Rounding::Round32;
@@ -96,11 +101,9 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     }
 
     // The design size, in the middle of the screen until someone places the window.
-    resize(kDesignClient, kDesignClient);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
-    Layout();
+    QRect design(0, 0, kDesignClient, kDesignClient);
+    design.moveCenter(ScreenUnits::DeviceWorkArea(nullptr).center());
+    SetDeviceGeometry(design);
 
     if (mdlOption::Options().DisplayBorder) {
         cmdSetFormHaveBorder();
@@ -152,23 +155,24 @@ frmResize::~frmResize() = default;
 
 // ---- geometry in twips ----
 
+// Twips per device pixel of the screen the window is on.
 double frmResize::TwipsPerPixelX() const {
-    return ScreenUnits::TwipsPerPixelX();
+    return ScreenUnits::TwipsPerPixelX(screen());
 }
 double frmResize::TwipsPerPixelY() const {
-    return ScreenUnits::TwipsPerPixelY();
+    return ScreenUnits::TwipsPerPixelY(screen());
 }
 double frmResize::LeftTw() const {
-    return x() * TwipsPerPixelX();
+    return mDevice.x() * TwipsPerPixelX();
 }
 double frmResize::TopTw() const {
-    return y() * TwipsPerPixelY();
+    return mDevice.y() * TwipsPerPixelY();
 }
 double frmResize::WidthTw() const {
-    return width() * TwipsPerPixelX();
+    return mDevice.width() * TwipsPerPixelX();
 }
 double frmResize::HeightTw() const {
-    return height() * TwipsPerPixelY();
+    return mDevice.height() * TwipsPerPixelY();
 }
 
 void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 height) {
@@ -182,11 +186,64 @@ void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 heig
     // The picture keeps at least one pixel inside the border: a window narrower than its band
     // would show nothing and could no longer be clicked.
     const qint32 least = 1 + 2 * mFormBorder;
-    setGeometry(x, y, std::max(least, right - x), std::max(least, bottom - y));
+    SetDeviceGeometry(QRect(x, y, std::max(least, right - x), std::max(least, bottom - y)));
 }
 
 void frmResize::MoveTw(double left, double top) {
-    move(Round32(left / TwipsPerPixelX()), Round32(top / TwipsPerPixelY()));
+    SetDeviceGeometry(QRect(QPoint(Round32(left / TwipsPerPixelX()), Round32(top / TwipsPerPixelY())),
+                            mDevice.size()));
+}
+
+void frmResize::SetDeviceGeometry(const QRect& r) {
+    const bool resized = r.size() != mDevice.size();
+    mDevice = r;
+    // Qt is given the nearest logical rectangle on the screen the window goes to; the window
+    // system then gets the exact one, which Qt's logical pixels cannot always say.
+    const QScreen* target = ScreenUnits::ScreenAtDevice(r.center());
+    mPlacing = true;
+    setGeometry(ScreenUnits::ToLogical(r, target));
+    mPlacing = false;
+    NativeWindow::SetDeviceGeometry(this, r);
+    if (resized || !qFuzzyCompare(DevicePlacement::Ratio(this), mLastRatio)) {
+        Layout();
+    }
+}
+
+void frmResize::Reconcile() {
+    if (mPlacing) {
+        return;
+    }
+    const double ratio = DevicePlacement::Ratio(this);
+    const bool newRatio = !qFuzzyCompare(ratio, mLastRatio);
+    if (const std::optional<QRect> native = NativeWindow::DeviceGeometry(this)) {
+        if (*native != mDevice) {
+            // Qt placing the window again from its own logical pixels rounds each edge by less
+            // than a logical pixel: the exact rectangle is put back. Anything else was a move by
+            // someone else (a window manager), which stands.
+            const int slack = static_cast<int>(std::ceil(ratio));
+            const QRect d = *native;
+            const bool rounding = std::abs(d.left() - mDevice.left()) <= slack &&
+                                  std::abs(d.top() - mDevice.top()) <= slack &&
+                                  std::abs(d.right() - mDevice.right()) <= slack &&
+                                  std::abs(d.bottom() - mDevice.bottom()) <= slack;
+            if (rounding) {
+                NativeWindow::SetDeviceGeometry(this, mDevice);
+            } else {
+                mDevice = d;
+                Layout();
+                return;
+            }
+        }
+    } else if (!NativeWindow::Available() &&
+               ScreenUnits::ToLogical(mDevice, screen()) != geometry()) {
+        // No window system to ask: Qt's geometry is all there is.
+        mDevice = ScreenUnits::ToDevice(geometry(), screen());
+        Layout();
+        return;
+    }
+    if (newRatio) {
+        Layout();  // on a screen of another scale the controls' logical places change
+    }
 }
 
 // ---- layout, picture and size ----
@@ -194,15 +251,53 @@ void frmResize::MoveTw(double left, double top) {
 void frmResize::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!isMinimized()) {
-        Layout();
+        Reconcile();
+    }
+}
+
+void frmResize::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    Reconcile();
+}
+
+void frmResize::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Showing places the native window from Qt's logical geometry, during this event and right
+    // after it: the exact rectangle is given again once the show is done.
+    NativeWindow::SetDeviceGeometry(this, mDevice);
+    QMetaObject::invokeMethod(
+        this, [this] { NativeWindow::SetDeviceGeometry(this, mDevice); }, Qt::QueuedConnection);
+}
+
+void frmResize::paintEvent(QPaintEvent* /*event*/) {
+    // Painted in device pixels: the band, then the picture 1:1 where its control lies, so no
+    // logical rounding can stretch, drop or double a row.
+    QPainter p(this);
+    p.setWorldTransform(p.deviceTransform().inverted());
+    const QRect view = DevicePlacement::Of(imgView);
+    const QImage& shown = imgView->shownPicture();
+    const QRegion band = QRegion(QRect(QPoint(), mDevice.size())) -
+                         QRegion(shown.isNull() ? QRect() : QRect(view.topLeft(), shown.size()));
+    for (const QRect& r : band) {
+        p.fillRect(r, palette().window());
+    }
+    if (!shown.isNull()) {
+        p.drawImage(view.topLeft(), shown);
     }
 }
 
 void frmResize::Layout() {
     mIdleTicks = 1;
+    mLastRatio = DevicePlacement::Ratio(this);
     const int b = mFormBorder;
-    imgView->setGeometry(b, b, std::max(0, width() - 2 * b), std::max(0, height() - 2 * b));
-    shpFocus->setGeometry(b, b, imgView->width(), imgView->height());
+    const QRect view(b, b, std::max(0, mDevice.width() - 2 * b),
+                     std::max(0, mDevice.height() - 2 * b));
+    DevicePlacement::Set(imgView, view);
+    imgView->setDeviceSize(view.size());
+    DevicePlacement::Set(shpFocus, view);
+    DevicePlacement::Refresh(lblCrop);
+    DevicePlacement::Refresh(shpCrop);
+    update();
     cmdGetOrgWidthHeight();
     if (mHoldTip) {
         mHoldTip = false;
@@ -229,7 +324,8 @@ void frmResize::cmdGetOrgWidthHeight() {
 }
 
 void frmResize::cmdShowSize() {
-    ShowTip(TextUtil::SizeText(imgView->width(), imgView->height()));
+    const QSize shown = ShownSize();
+    ShowTip(TextUtil::SizeText(shown.width(), shown.height()));
 }
 
 bool frmResize::SetPicture(const QImage& picture) {
@@ -337,8 +433,8 @@ bool frmResize::ApplyViewSize(qint32 w, qint32 h) {
     const auto tx = static_cast<float>(TwipsPerPixelX());
     const auto ty = static_cast<float>(TwipsPerPixelY());
     const auto fit = WindowArithmetic::FitViewSize(
-        w, h, mFormBorder, tx, ty, static_cast<float>(ScreenUnits::ScreenWidthTwips()),
-        static_cast<float>(ScreenUnits::ScreenHeightTwips()));
+        w, h, mFormBorder, tx, ty, static_cast<float>(ScreenUnits::ScreenWidthTwips(screen())),
+        static_cast<float>(ScreenUnits::ScreenHeightTwips(screen())));
     SetGeometryTw(Round32(LeftTw()), Round32(TopTw()), Round32(fit.widthTwips),
                   Round32(fit.heightTwips));
     if (fit.shrunk) {
@@ -392,7 +488,7 @@ bool frmResize::RestoreTopMost() {
 // ---- focus frame ----
 
 void frmResize::cmdSetFormFocusON() {
-    shpFocus->setGeometry(mFormBorder, mFormBorder, imgView->width(), imgView->height());
+    DevicePlacement::Set(shpFocus, DevicePlacement::Of(imgView));
     shpFocus->show();
 }
 

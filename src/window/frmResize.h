@@ -24,7 +24,9 @@ class PixelControlAdapter;
 // The image window: a frameless top-level window whose client area is its picture, stretched over
 // the window less a border of mFormBorder pixels. Dragging its edges resizes it, dragging inside
 // moves it, a right-button drag draws the crop rectangle. Its position and size are measured in
-// twips (Left/Top/Width/Height); everything inside it in pixels.
+// twips (Left/Top/Width/Height); everything inside it in pixels. A pixel is a device pixel: the
+// window keeps its exact rectangle in device pixels (DeviceGeometry) and paints its picture itself,
+// so a picture shown at its own size covers its own pixels at every scale factor.
 //
 // The picture, its file and its history live in a cPictureModel; the window shows it and moves as
 // each edit says. Saving and screen capture take time: meanwhile the window shows the wait and
@@ -133,6 +135,14 @@ public:
     double TwipsPerPixelY() const override;
     // Moves the window to left/top (twips), keeping its size.
     void MoveTw(double left, double top);
+    // The window's rectangle on the desktop in device pixels, and placing it there exactly.
+    QRect DeviceGeometry() const { return mDevice; }
+    void SetDeviceGeometry(const QRect& r);
+    // The top-left corner of the window's screen, twips: the screen rules (clamps, fits) measure
+    // the window from there.
+    QPointF ScreenOriginTw() const;
+    // The picture's shown size, device pixels.
+    QSize ShownSize() const;
 
     // Sampled colours are 0x00BBGGRR; -1 for a point outside the window (window pixels).
     qint32 SampleColor(QPoint windowPixel);
@@ -161,6 +171,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -182,9 +195,11 @@ private:
     void PictureChanged();
     // Shows the result of an edit and moves and sizes the window as it says.
     void ApplyEdit(const cPictureModel::Edit& edit);
-    // The shown size of the picture and the crop rectangle, pixels.
-    QSize ShownSize() const;
+    // The crop rectangle, device pixels of the window.
     QRect CropRectPx() const;
+    // Qt moved or sized the window (a window manager, a screen change, its own rounding): keeps
+    // the device rectangle, or takes the new one when the change was not a rounding of it.
+    void Reconcile();
     // The wait of a save or capture: the tip, the cursor, and the process kept alive.
     void BeginBusy(const QString& tip);
     void EndBusy();
@@ -195,9 +210,12 @@ private:
     void ShapeChanged();
     // The wheel's notches summed since the last turn of the event loop, applied at once.
     void ApplyWheel();
-    void WheelZoom(int notches, QPointF pointer);  // pointer: screen pixels
+    void WheelZoom(int notches, QPointF pointer);  // pointer: desktop device pixels
     void WheelOpacity(int notches);
 
+    QRect mDevice;            // the window on the desktop, device pixels
+    bool mPlacing = false;    // SetDeviceGeometry is moving the window
+    double mLastRatio = 1.0;  // the device ratio the controls were last placed for
     std::unique_ptr<PixelControlAdapter> mImageControl;
     std::unique_ptr<ClassLumora> mResizer;
     std::unique_ptr<QEventLoopLocker> mBusyLock;

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTime>
 #include <QTimer>
+#include <cmath>
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
@@ -20,6 +21,7 @@
 #include "settings/mdlOption.h"
 #include "window/ClassLumora.h"
 #include "window/CropRectWidget.h"
+#include "window/DevicePlacement.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/PixelControlAdapter.h"
@@ -46,9 +48,11 @@ void frmResize::ShapeChanged() {
 }
 
 QRegion frmResize::KeptRegion(qint32 colour) {
+    // Device pixels of the window, like the picture it is cut from.
+    const QRect view = DevicePlacement::Of(imgView);
     QRegion kept;
     if (WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb()) != colour) {
-        kept = QRegion(rect()) - QRegion(imgView->geometry());
+        kept = QRegion(QRect(QPoint(), mDevice.size())) - QRegion(view);
     }
     const QImage& shown = imgView->shownPicture();
     if (!shown.isNull()) {
@@ -58,18 +62,19 @@ QRegion frmResize::KeptRegion(qint32 colour) {
             mKeptPictureImage = shown.cacheKey();
             mKeptPictureKey = colour;
         }
-        kept += mKeptPicture.translated(imgView->pos());
+        kept += mKeptPicture.translated(view.topLeft());
     }
     // Controls over the picture show their own pixels: the tip whole, the outlines and the crop
-    // label's frame as one-pixel rings.
+    // label's frame as rings one logical pixel wide.
     if (lblTip->isVisible()) {
-        kept += lblTip->geometry();
+        kept += DevicePlacement::Of(lblTip);
     }
-    for (QWidget* ring : {static_cast<QWidget*>(shpFocus), static_cast<QWidget*>(shpCrop),
-                          static_cast<QWidget*>(lblCrop)}) {
-        if (ring->isVisible()) {
-            const QRect g = ring->geometry();
-            kept += QRegion(g) - QRegion(g.adjusted(1, 1, -1, -1));
+    const int ring = static_cast<int>(std::ceil(DevicePlacement::Ratio(this)));
+    for (QWidget* control : {static_cast<QWidget*>(shpFocus), static_cast<QWidget*>(shpCrop),
+                             static_cast<QWidget*>(lblCrop)}) {
+        if (control->isVisible()) {
+            const QRect g = DevicePlacement::Of(control);
+            kept += QRegion(g) - QRegion(g.adjusted(ring, ring, -ring, -ring));
         }
     }
     return kept;
@@ -128,8 +133,14 @@ void frmResize::cmdSetTouming() {
 }
 
 void frmResize::cmdAutoPosition() {
-    const QPointF p = WindowArithmetic::AutoPosition({LeftTw(), TopTw(), WidthTw(), HeightTw()},
-                                                     ScreenUnits::ScreenWidthTwips(),
-                                                     ScreenUnits::ScreenHeightTwips());
-    MoveTw(p.x(), p.y());
+    const QPointF origin = ScreenOriginTw();
+    const QPointF p = WindowArithmetic::AutoPosition(
+        {LeftTw() - origin.x(), TopTw() - origin.y(), WidthTw(), HeightTw()},
+        ScreenUnits::ScreenWidthTwips(screen()), ScreenUnits::ScreenHeightTwips(screen()));
+    MoveTw(p.x() + origin.x(), p.y() + origin.y());
+}
+
+QPointF frmResize::ScreenOriginTw() const {
+    const QPoint origin = ScreenUnits::DeviceGeometry(screen()).topLeft();
+    return {origin.x() * TwipsPerPixelX(), origin.y() * TwipsPerPixelY()};
 }

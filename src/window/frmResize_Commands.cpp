@@ -5,6 +5,7 @@
 #include "window/frmResize.h"
 
 #include "base/Rounding.h"
+#include "base/ScreenUnits.h"
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlCommonDialog.h"
@@ -13,6 +14,7 @@
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
 #include "window/CropRectWidget.h"
+#include "window/DevicePlacement.h"
 #include "window/PictureViewWidget.h"
 #include "window/SaveNaming.h"
 
@@ -36,11 +38,11 @@ bool NameTaken(const QString& path) {
 }  // namespace
 
 QSize frmResize::ShownSize() const {
-    return imgView->size();
+    return DevicePlacement::Of(imgView).size();
 }
 
 QRect frmResize::CropRectPx() const {
-    return lblCrop->geometry();
+    return DevicePlacement::Of(lblCrop);
 }
 
 void frmResize::ApplyEdit(const cPictureModel::Edit& edit) {
@@ -232,7 +234,8 @@ void frmResize::cmdLoadPictureFromScreen() {
     if (mBusy) {
         return;
     }
-    QScreen* target = QGuiApplication::screenAt(geometry().center());
+    // The screen under the window's centre, at that screen's own resolution.
+    QScreen* target = ScreenUnits::ScreenAtDevice(mDevice.center());
     if (target == nullptr) {
         target = screen();
     }
@@ -254,9 +257,9 @@ void frmResize::FinishCapture(QScreen* target) {
     const bool ok = !mCloseWhenIdle && mModel.Capture(picture);
     if (ok) {
         PictureChanged();
-        const QRect s = target->geometry();
+        // The picture covers the screen pixel for pixel; the band lies outside it.
         const int b = mFormBorder;
-        setGeometry(s.x() - b, s.y() - b, s.width() + 2 * b, s.height() + 2 * b);
+        SetDeviceGeometry(ScreenUnits::DeviceGeometry(target).adjusted(-b, -b, b, b));
     }
     if (!mCloseWhenIdle) {
         show();

@@ -25,6 +25,7 @@
 #include "settings/mdlOption.h"
 #include "window/ClassLumora.h"
 #include "window/CropRectWidget.h"
+#include "window/DevicePlacement.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/PixelControlAdapter.h"
@@ -37,10 +38,10 @@ using Rounding::Round32;
 // ---- mouse ----
 
 qint32 frmResize::SampleColor(QPoint p) {
-    if (!rect().contains(p)) {
+    if (!QRect(QPoint(), mDevice.size()).contains(p)) {
         return -1;
     }
-    const QPoint inView = p - imgView->pos();
+    const QPoint inView = p - DevicePlacement::Of(imgView).topLeft();
     const QImage& shown = imgView->shownPicture();
     if (!shown.isNull() && shown.rect().contains(inView)) {
         return WindowArithmetic::ColourRef(shown.pixel(inView));
@@ -50,26 +51,28 @@ qint32 frmResize::SampleColor(QPoint p) {
 
 void frmResize::PictureMouseDown(QMouseEvent* e) {
     lblCrop->HideRect();
-    const QPoint px = e->position().toPoint();
-    mNowPointColor = SampleColor(px + imgView->pos());
+    const QRect view = DevicePlacement::Of(imgView);
+    const QPointF at = DevicePlacement::EventPoint(imgView, e);
+    mNowPointColor = SampleColor(at.toPoint() + view.topLeft());
     mIdleTicks = 1;
     if (e->button() == Qt::LeftButton) {
         cmdSetFormFocusON();
     } else if (e->button() == Qt::RightButton) {
-        mRightDownX = Round32(e->position().x());
-        mRightDownY = Round32(e->position().y());
+        mRightDownX = Round32(at.x());
+        mRightDownY = Round32(at.y());
     }
 }
 
 void frmResize::PictureMouseMove(QMouseEvent* e) {
-    mNowPointColor = SampleColor(e->position().toPoint() + imgView->pos());
+    const QRect view = DevicePlacement::Of(imgView);
+    const QPointF at = DevicePlacement::EventPoint(imgView, e);
+    mNowPointColor = SampleColor(at.toPoint() + view.topLeft());
     mIdleTicks = 1;
     if (e->buttons() != Qt::RightButton) {
         return;
     }
-    const auto r = WindowArithmetic::CropFromDrag(
-        {mRightDownX, mRightDownY}, Round32(e->position().x()), Round32(e->position().y()),
-        imgView->width(), imgView->height());
+    const auto r = WindowArithmetic::CropFromDrag({mRightDownX, mRightDownY}, Round32(at.x()),
+                                                  Round32(at.y()), view.width(), view.height());
     if (r) {
         ShowCropRect(*r);
     }
@@ -81,7 +84,8 @@ void frmResize::ShowCropRect(const QRect& r) {
     // the tip and the focus frame are drawn over the rectangle
     shpFocus->raise();
     lblTip->raise();
-    ShowTip(TextUtil::SizeText(lblCrop->width(), lblCrop->height()));
+    const QSize size = CropRectPx().size();
+    ShowTip(TextUtil::SizeText(size.width(), size.height()));
 }
 
 void frmResize::PictureMouseUp(QMouseEvent* e) {
@@ -118,8 +122,9 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
     }
     auto* e = static_cast<QMouseEvent*>(event);
     // Positions reach the controllers in twips, relative to the control.
-    const auto x = static_cast<float>(e->position().x() * TwipsPerPixelX());
-    const auto y = static_cast<float>(e->position().y() * TwipsPerPixelY());
+    const QPointF at = DevicePlacement::EventPoint(imgView, e);
+    const auto x = static_cast<float>(at.x() * TwipsPerPixelX());
+    const auto y = static_cast<float>(at.y() * TwipsPerPixelY());
     const qint16 shift = InputMasks::ShiftMask(e->modifiers());
     try {
         if (t == QEvent::MouseButtonPress) {
@@ -161,7 +166,7 @@ void frmResize::wheelEvent(QWheelEvent* event) {
     }
     mPendingZoom += zoomNotches;
     mPendingOpacity += opacityNotches;
-    mWheelPointer = event->globalPosition();
+    mWheelPointer = ScreenUnits::ToDevice(event->globalPosition(), screen());
     if (!mWheelPending) {
         mWheelPending = true;
         QMetaObject::invokeMethod(this, &frmResize::ApplyWheel, Qt::QueuedConnection);
@@ -192,13 +197,12 @@ void frmResize::ApplyWheel() {
 }
 
 void frmResize::WheelZoom(int notches, QPointF pointer) {
-    const QSize shown = imgView->size();
+    const QSize shown = ShownSize();
     const int b = mFormBorder;
     // The edge drag's smallest window, and twice the screen for the picture.
     const qint64 minOuter = mResizer ? mResizer->MinOuterPixels() : 1;
     const int minSide = static_cast<int>(std::clamp<qint64>(minOuter - 2LL * b, 1, 1 << 20));
-    const QSize screenPx(Round32(ScreenUnits::ScreenWidthTwips() / TwipsPerPixelX()),
-                         Round32(ScreenUnits::ScreenHeightTwips() / TwipsPerPixelY()));
+    const QSize screenPx = ScreenUnits::DeviceGeometry(screen()).size();
     const QSize next =
         WindowArithmetic::WheelZoomSize(shown, notches, QSize(minSide, minSide), screenPx * 2);
     if (next == shown) {
@@ -206,7 +210,7 @@ void frmResize::WheelZoom(int notches, QPointF pointer) {
         return;
     }
     lblCrop->HideRect();  // a crop rectangle would no longer sit on what it was drawn over
-    setGeometry(WindowArithmetic::AnchoredZoomRect(geometry(), b, shown, next, pointer));
+    SetDeviceGeometry(WindowArithmetic::AnchoredZoomRect(mDevice, b, shown, next, pointer));
 }
 
 void frmResize::WheelOpacity(int notches) {
@@ -241,13 +245,16 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
     }
     const int step = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier ? 10 : 1;
     if (lblCrop->isVisible()) {
-        lblCrop->MoveByArrow(arrow, step, mFormBorder);
+        lblCrop->MoveByArrow(arrow, step, mFormBorder, mDevice.size());
         return true;
     }
+    // The clamps are the edges of the window's own screen.
+    const QPointF origin = ScreenOriginTw();
     const QPointF p = WindowArithmetic::MoveWindowByArrow(
-        {LeftTw(), TopTw(), WidthTw(), HeightTw()}, arrow, step, TwipsPerPixelX(), TwipsPerPixelY(),
-        ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
-    MoveTw(p.x(), p.y());
+        {LeftTw() - origin.x(), TopTw() - origin.y(), WidthTw(), HeightTw()}, arrow, step,
+        TwipsPerPixelX(), TwipsPerPixelY(), ScreenUnits::ScreenWidthTwips(screen()),
+        ScreenUnits::ScreenHeightTwips(screen()));
+    MoveTw(p.x() + origin.x(), p.y() + origin.y());
     return true;
 }
 

@@ -1,10 +1,13 @@
 #include "window/mdlAPI_Form.h"
 
+#include "window/DevicePlacement.h"
+#include "window/NativeWindow.h"
 #include "window/WindowArithmetic.h"
 
 #include <QBitmap>
 #include <QImage>
 #include <QRegion>
+#include <QTransform>
 #include <QVariant>
 #include <QWidget>
 #include <QWindow>
@@ -72,14 +75,21 @@ QRegion KeptFromSurface(QWidget* w, qint32 key) {
 
 void ApplyKey(QWidget* w, qint32 key) {
     auto* surface = dynamic_cast<IColorKeySurface*>(w);
-    const QRegion kept = surface ? surface->KeptRegion(key) : KeptFromSurface(w, key);
+    const double ratio = DevicePlacement::Ratio(w);
+    // A window that knows its pixels answers in device pixels; a picture of a surface is logical.
+    QRegion kept = surface ? surface->KeptRegion(key) : KeptFromSurface(w, key);
     if (kept.isEmpty()) {
         // An all-key window would vanish completely and could never be clicked again; keep one
         // pixel so it can still be found and reset.
-        w->setMask(QRegion(0, 0, 1, 1));
-    } else {
-        w->setMask(kept);
+        kept = QRegion(0, 0, 1, 1);
     }
+    if (!surface || qFuzzyCompare(ratio, 1.0)) {
+        w->setMask(kept);
+        return;
+    }
+    // Qt's mask is logical, the nearest it can say; the window system then gets the exact one.
+    w->setMask(QTransform::fromScale(1 / ratio, 1 / ratio).map(kept));
+    NativeWindow::SetDeviceShape(w, kept);
 }
 }  // namespace
 

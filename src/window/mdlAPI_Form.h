@@ -10,7 +10,8 @@ class QWidget;
 class IColorKeySurface {
 public:
     virtual ~IColorKeySurface() = default;
-    // The window's pixels that are not of the colour (0x00BBGGRR), in window pixels.
+    // The window's pixels that are not of the colour (0x00BBGGRR), in device pixels of the
+    // window.
     virtual QRegion KeptRegion(qint32 colour) = 0;
 };
 

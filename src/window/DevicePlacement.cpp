@@ -1,0 +1,65 @@
+#include "window/DevicePlacement.h"
+
+#include <QMouseEvent>
+#include <QVariant>
+#include <QWidget>
+#include <algorithm>
+
+#include "base/Rounding.h"
+
+namespace DevicePlacement {
+namespace {
+constexpr char kProperty[] = "lumoraDeviceRect";
+
+qint32 Scaled(double v, double k) {
+    return Rounding::Round32(v * k);
+}
+
+// The logical rectangle a device rectangle shows as inside its window.
+QRect LogicalOf(const QRect& r, double k) {
+    const qint32 left = Scaled(r.left(), 1.0 / k);
+    const qint32 top = Scaled(r.top(), 1.0 / k);
+    // Both edges rounded, so neighbouring controls meet where their device edges meet.
+    return QRect(left, top, std::max(0, Scaled(r.left() + r.width(), 1.0 / k) - left),
+                 std::max(0, Scaled(r.top() + r.height(), 1.0 / k) - top));
+}
+}  // namespace
+
+double Ratio(const QWidget* w) {
+    const double k = w != nullptr ? w->devicePixelRatioF() : 1.0;
+    return k > 0 ? k : 1.0;
+}
+
+QRect Of(const QWidget* control) {
+    const QVariant v = control->property(kProperty);
+    if (v.isValid()) {
+        return v.toRect();
+    }
+    const double k = Ratio(control);
+    const QRect g = control->geometry();
+    return QRect(Scaled(g.x(), k), Scaled(g.y(), k), Scaled(g.width(), k), Scaled(g.height(), k));
+}
+
+void Set(QWidget* control, const QRect& r) {
+    const QRect device(r.topLeft(), QSize(std::max(0, r.width()), std::max(0, r.height())));
+    control->setProperty(kProperty, device);
+    control->setGeometry(LogicalOf(device, Ratio(control)));
+}
+
+void MoveTo(QWidget* control, QPoint topLeft) {
+    Set(control, QRect(topLeft, Of(control).size()));
+}
+
+void Refresh(QWidget* control) {
+    if (control->property(kProperty).isValid()) {
+        Set(control, Of(control));
+    }
+}
+
+QPointF EventPoint(const QWidget* control, const QMouseEvent* e) {
+    // The window's own origin is whole in both measures, so the window-relative position scales
+    // exactly; the control's logical origin may be rounded, its device origin is not.
+    return e->scenePosition() * Ratio(control) - QPointF(Of(control).topLeft());
+}
+
+}  // namespace DevicePlacement

@@ -1,0 +1,175 @@
+#include "window/NativeWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#ifdef LUMORA_HAVE_XCB
+#include <xcb/randr.h>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+#endif
+
+namespace NativeWindow {
+
+#ifdef LUMORA_HAVE_XCB
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_connection_t* Connection() {
+    auto* app = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return app != nullptr ? app->connection() : nullptr;
+}
+
+// The native window of a top-level widget that has one; 0 otherwise (never creates one).
+xcb_window_t WindowId(const QWidget* w) {
+    if (w == nullptr || !w->testAttribute(Qt::WA_WState_Created) || w->windowHandle() == nullptr) {
+        return 0;
+    }
+    return static_cast<xcb_window_t>(w->internalWinId());
+}
+
+xcb_window_t RootOf(xcb_connection_t* c) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    return it.rem > 0 ? it.data->root : 0;
+}
+
+QString AtomName(xcb_connection_t* c, xcb_atom_t atom) {
+    Reply<xcb_get_atom_name_reply_t> reply(
+        xcb_get_atom_name_reply(c, xcb_get_atom_name(c, atom), nullptr));
+    if (!reply) {
+        return QString();
+    }
+    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()),
+                               xcb_get_atom_name_name_length(reply.get()));
+}
+
+}  // namespace
+
+bool Available() {
+    return Connection() != nullptr;
+}
+
+bool SetDeviceGeometry(QWidget* window, const QRect& r) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0 || r.width() <= 0 || r.height() <= 0) {
+        return false;
+    }
+    const uint32_t values[4] = {static_cast<uint32_t>(static_cast<int32_t>(r.x())),
+                                static_cast<uint32_t>(static_cast<int32_t>(r.y())),
+                                static_cast<uint32_t>(r.width()),
+                                static_cast<uint32_t>(r.height())};
+    xcb_configure_window(c, id,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(c);
+    return true;
+}
+
+std::optional<QRect> DeviceGeometry(const QWidget* window) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    const xcb_window_t root = c ? RootOf(c) : 0;
+    if (c == nullptr || id == 0 || root == 0) {
+        return std::nullopt;
+    }
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr));
+    Reply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr));
+    if (!g || !t) {
+        return std::nullopt;
+    }
+    return QRect(t->dst_x, t->dst_y, g->width, g->height);
+}
+
+QRect ScreenDeviceGeometry(const QScreen* screen) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t root = c ? RootOf(c) : 0;
+    if (screen == nullptr || root == 0) {
+        return QRect();
+    }
+    Reply<xcb_randr_get_monitors_reply_t> monitors(
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+    if (!monitors) {
+        return QRect();
+    }
+    const QPoint origin = screen->geometry().topLeft();
+    QRect byOrigin;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
+         xcb_randr_monitor_info_next(&it)) {
+        const xcb_randr_monitor_info_t* m = it.data;
+        const QRect r(m->x, m->y, m->width, m->height);
+        if (AtomName(c, m->name) == screen->name()) {
+            return r;
+        }
+        if (r.topLeft() == origin) {
+            byOrigin = r;  // a screen keeps its top-left corner in both measures
+        }
+    }
+    if (byOrigin.isValid() || QGuiApplication::screens().size() != 1) {
+        return byOrigin;
+    }
+    // One screen and no monitor to match: the root window is the screen.
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
+    return g ? QRect(0, 0, g->width, g->height) : QRect();
+}
+
+bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0) {
+        return false;
+    }
+    if (!region) {
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, id, 0, 0, XCB_NONE);
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+        xcb_flush(c);
+        return true;
+    }
+    std::vector<xcb_rectangle_t> rects;
+    rects.reserve(size_t(region->rectCount()));
+    for (const QRect& r : *region) {
+        rects.push_back({static_cast<int16_t>(r.x()), static_cast<int16_t>(r.y()),
+                         static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height())});
+    }
+    for (const xcb_shape_kind_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
+                             static_cast<uint32_t>(rects.size()), rects.data());
+    }
+    xcb_flush(c);
+    return true;
+}
+
+#else
+
+bool Available() {
+    return false;
+}
+bool SetDeviceGeometry(QWidget*, const QRect&) {
+    return false;
+}
+std::optional<QRect> DeviceGeometry(const QWidget*) {
+    return std::nullopt;
+}
+QRect ScreenDeviceGeometry(const QScreen*) {
+    return QRect();
+}
+bool SetDeviceShape(QWidget*, const std::optional<QRegion>&) {
+    return false;
+}
+
+#endif
+
+}  // namespace NativeWindow

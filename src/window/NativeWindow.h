@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QRect>
+#include <QRegion>
+#include <optional>
+
+class QScreen;
+class QWidget;
+
+// What Qt's logical geometry cannot say: top-level windows and screens in device pixels of the
+// window system. Only X11 answers (through the window's native id); elsewhere every call reports
+// that it could not, and callers keep to Qt's logical geometry.
+namespace NativeWindow {
+
+// True when the program runs on X11 and this build can talk to it directly.
+bool Available();
+
+// Places and sizes the top-level window exactly at r (desktop device pixels). False when the
+// window has no native window yet or the platform is not X11.
+bool SetDeviceGeometry(QWidget* window, const QRect& r);
+
+// The top-level window's rectangle on the desktop in device pixels, as the window system has it.
+std::optional<QRect> DeviceGeometry(const QWidget* window);
+
+// The screen's exact rectangle in device pixels (its X11 monitor); an invalid rectangle when it
+// cannot be told. Installed at start-up as the screen units' source.
+QRect ScreenDeviceGeometry(const QScreen* screen);
+
+// Cuts the window's input and visible shape to the region (window device pixels); an empty
+// optional restores the full window. False where the platform is not X11.
+bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region);
+
+}  // namespace NativeWindow
