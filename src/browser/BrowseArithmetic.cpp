@@ -8,39 +8,46 @@
 
 namespace BrowseArithmetic {
 
-QSize ThumbnailSize(QSize ownSize) {
+int ThumbSide(double deviceRatio) {
+    const double ratio = deviceRatio > 0 ? deviceRatio : 1.0;
+    return std::max<qint32>(1, Rounding::Round32(kThumbSide * ratio));
+}
+
+QSize ThumbnailSize(QSize ownSize, int maxSide) {
     const int w = ownSize.width();
     const int h = ownSize.height();
-    if (w <= 0 || h <= 0) {
+    if (w <= 0 || h <= 0 || maxSide <= 0) {
         return {};
     }
-    if (w <= kThumbSide && h <= kThumbSide) {
+    if (w <= maxSide && h <= maxSide) {
         return ownSize;
     }
-    const float scale = h < w ? static_cast<float>(kThumbSide) / static_cast<float>(w)
-                              : static_cast<float>(kThumbSide) / static_cast<float>(h);
-    const auto side = [scale](int v) {
+    const float scale = h < w ? static_cast<float>(maxSide) / static_cast<float>(w)
+                              : static_cast<float>(maxSide) / static_cast<float>(h);
+    const auto side = [scale, maxSide](int v) {
         const float scaled = scale * static_cast<float>(v);
-        return std::clamp<qint32>(Rounding::Round32(scaled), 1, kThumbSide);
+        return std::clamp<qint32>(Rounding::Round32(scaled), 1, maxSide);
     };
     return {side(w), side(h)};
 }
 
-QImage MakeThumbnail(const QImage& decoded, QSize ownSize) {
+QImage MakeThumbnail(const QImage& decoded, QSize ownSize, double deviceRatio) {
     if (decoded.isNull()) {
         return {};
     }
-    const QSize size =
-        ThumbnailSize(ownSize.isValid() && !ownSize.isEmpty() ? ownSize : decoded.size());
+    const double ratio = deviceRatio > 0 ? deviceRatio : 1.0;
+    const QSize size = ThumbnailSize(
+        ownSize.isValid() && !ownSize.isEmpty() ? ownSize : decoded.size(), ThumbSide(ratio));
     if (size.isEmpty()) {
         return {};
     }
     try {
         // The decoded picture may live in memory shared with a decode worker: keep only a copy.
-        if (decoded.size() == size) {
-            return decoded.copy();
-        }
-        return mdlPhotoShop::ScalePicture(decoded, size.width(), size.height());
+        QImage thumbnail = decoded.size() == size
+                               ? decoded.copy()
+                               : mdlPhotoShop::ScalePicture(decoded, size.width(), size.height());
+        thumbnail.setDevicePixelRatio(ratio);
+        return thumbnail;
     } catch (...) {
         return {};
     }

@@ -12,18 +12,25 @@ namespace BrowseArithmetic {
 
 constexpr int kCells = 8;
 constexpr int kColumns = 4;
-constexpr int kThumbSide = 98;  // pixels: the largest thumbnail side
+constexpr int kThumbSide = 98;  // device pixels at scale 1: the largest thumbnail side
 
-// Thumbnail size in pixels for a picture of ownSize pixels: a picture within 98 x 98 keeps its
-// size (never enlarged); a larger one is scaled by 98 / its longer side (single precision), each
-// side rounded half to even and never below 1. Empty for a size that is not positive.
-QSize ThumbnailSize(QSize ownSize);
+// The largest thumbnail side, in device pixels, for cells shown at deviceRatio device pixels per
+// logical pixel: 98 x the ratio, rounded half to even (98 at 1, 147 at 1.5, 196 at 2). A ratio
+// that is not positive counts as 1.
+int ThumbSide(double deviceRatio);
+
+// Thumbnail size in pixels for a picture of ownSize pixels: a picture within maxSide x maxSide
+// keeps its size (never enlarged); a larger one is scaled by maxSide / its longer side (single
+// precision), each side rounded half to even and never below 1. Empty for a size that is not
+// positive.
+QSize ThumbnailSize(QSize ownSize, int maxSide = kThumbSide);
 
 // The thumbnail of a decoded picture whose file holds ownSize pixels (the decoded picture may be
-// a reduced decode of it; an invalid ownSize means the picture is at its own size). Always a new
-// picture that shares no pixels with decoded, ThumbnailSize(ownSize) large; null when decoded is
-// null or cannot be scaled.
-QImage MakeThumbnail(const QImage& decoded, QSize ownSize);
+// a reduced decode of it; an invalid ownSize means the picture is at its own size), for cells at
+// deviceRatio: ThumbnailSize(ownSize, ThumbSide(deviceRatio)) device pixels, carrying that ratio
+// as its devicePixelRatio so that it is drawn one picture pixel to one device pixel. Always a new
+// picture that shares no pixels with decoded; null when decoded is null or cannot be scaled.
+QImage MakeThumbnail(const QImage& decoded, QSize ownSize, double deviceRatio = 1.0);
 
 // The scroll bar's range for count items: 1 .. count div 4, but never below 1 (a bar cannot hold
 // a maximum under its minimum; with fewer than 8 items it stays on the first page anyway).

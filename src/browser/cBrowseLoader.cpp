@@ -76,6 +76,10 @@ cBrowseLoader::~cBrowseLoader() {
     Cancel();
 }
 
+void cBrowseLoader::SetDeviceRatioSource(std::function<double()> source) {
+    mRatioSource = std::move(source);
+}
+
 void cBrowseLoader::Add(const QStringList& paths) {
     if (paths.isEmpty()) {
         return;
@@ -162,7 +166,7 @@ void cBrowseLoader::Decoded(qint64 id, const QImage& picture, QSize ownSize) {
     }
     slot->done = true;
     --mInFlight;
-    slot->thumbnail = BrowseArithmetic::MakeThumbnail(picture, ownSize);
+    slot->thumbnail = BrowseArithmetic::MakeThumbnail(picture, ownSize, slot->ratio);
     if (Flush()) {
         Pump();
     }
@@ -174,13 +178,16 @@ void cBrowseLoader::Pump() {
         const QString file = mFiles.front();
         mFiles.pop_front();
         qint64 id = 0;
+        double ratio = 1.0;
         try {
-            id = mDecoder->Submit(file, BrowseArithmetic::kThumbSide);
+            ratio = mRatioSource ? mRatioSource() : 1.0;
+            ratio = ratio > 0 ? ratio : 1.0;
+            id = mDecoder->Submit(file, BrowseArithmetic::ThumbSide(ratio));
         } catch (...) {
             id = 0;  // not submitted: skipped like a file that does not decode
         }
         if (id > 0) {
-            mWindow.push_back({file, id, false, {}});
+            mWindow.push_back({file, id, ratio, false, {}});
             ++mInFlight;
         }
     }

@@ -48,6 +48,11 @@ public:
     bool IsLoading() const { return mLoading; }
     // Decodes submitted and not yet ended.
     int InFlight() const { return mInFlight; }
+    // Device pixels per logical pixel of the cells the thumbnails go into, asked for each file as
+    // it is submitted: its decode and its thumbnail are made for that ratio (ThumbSide), and the
+    // thumbnail carries it. Thumbnails already submitted keep theirs. Unset (or null), the ratio
+    // is 1.
+    void SetDeviceRatioSource(std::function<double()> source);
 
 signals:
     // The next thumbnail, in order; file is the full path.
@@ -60,6 +65,7 @@ private:
     struct Slot {
         QString file;
         qint64 id = 0;
+        double ratio = 1.0;  // device pixels per logical pixel it was submitted for
         bool done = false;
         QImage thumbnail;  // null when the file gave no picture
     };
@@ -74,6 +80,7 @@ private:
     void FinishIfDone();
 
     std::unique_ptr<IThumbnailDecoder> mDecoder;
+    std::function<double()> mRatioSource;
     const int mMaxInFlight;
     const int mMaxAhead;
     QStringList mSources;               // paths waiting to be listed

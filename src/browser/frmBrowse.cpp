@@ -36,18 +36,8 @@ namespace {
 QPointer<frmBrowse> gShared;
 std::function<bool(frmResize*, const QString&)> gOwnerOpen;
 
-constexpr int kRefreshMs = 200;   // count, range and page follow the load this often
-constexpr int kAskAbove = 20;     // more ticked pictures than this: ask before opening
-constexpr int kCheckHeight = 22;  // pixels
-constexpr int kRowGap = 10;       // pixels between a check box and the next row's cells
-constexpr int kFrameMargin = 8;   // pixels around the cell grid
-
-int PixelsX(double twips) {
-    return Rounding::Round32(twips / ScreenUnits::TwipsPerPixelX());
-}
-int PixelsY(double twips) {
-    return Rounding::Round32(twips / ScreenUnits::TwipsPerPixelY());
-}
+constexpr int kRefreshMs = 200;  // count, range and page follow the load this often
+constexpr int kAskAbove = 20;    // more ticked pictures than this: ask before opening
 }  // namespace
 
 frmBrowse* frmBrowse::Shared() {
@@ -67,6 +57,8 @@ frmBrowse::frmBrowse() : QWidget(nullptr, Qt::Window) {
     mLoader = new cBrowseLoader(nullptr, 0, 64, this);
     connect(mLoader, &cBrowseLoader::itemLoaded, this, &frmBrowse::ItemLoaded);
     connect(mLoader, &cBrowseLoader::finished, this, &frmBrowse::LoadFinished);
+    // Thumbnails are made for the device pixels of the cells on the screen the browser is on.
+    mLoader->SetDeviceRatioSource([this] { return devicePixelRatioF(); });
     mRefreshTimer = new QTimer(this);
     mRefreshTimer->setInterval(kRefreshMs);
     connect(mRefreshTimer, &QTimer::timeout, this, [this] {
@@ -84,94 +76,6 @@ frmBrowse::~frmBrowse() {
         mdlMouseScroll::UnhookMouseScroll();
     }
     mLoader->Cancel();
-}
-
-void frmBrowse::Build() {
-    frameBrowse = new QFrame(this);
-    frameBrowse->setObjectName(QStringLiteral("frameBrowse"));
-    frameBrowse->setFrameShape(QFrame::StyledPanel);
-    // Drops on a cell or a check box reach the frame: they do not take drops themselves.
-    frameBrowse->setAcceptDrops(true);
-    frameBrowse->installEventFilter(this);
-    BuildCells();
-
-    vscBrowse = new QScrollBar(Qt::Vertical, this);
-    vscBrowse->setObjectName(QStringLiteral("vscBrowse"));
-    vscBrowse->setRange(1, 1);
-    vscBrowse->setPageStep(1);
-    vscBrowse->setFixedHeight(frameBrowse->height());
-    connect(vscBrowse, &QScrollBar::valueChanged, this,
-            [this](int value) { ShowPage(BrowseArithmetic::PageStart(value)); });
-
-    lblCountTip = new QLabel(this);
-    lblCountTip->setObjectName(QStringLiteral("lblCountTip"));
-    Label1 = new QLabel(QStringLiteral("您可以从外部继续拖入图片文件查看"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-
-    fraOperate = new QGroupBox(QStringLiteral("操作"), this);
-    fraOperate->setObjectName(QStringLiteral("fraOperate"));
-    const auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, fraOperate);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        return b;
-    };
-    cmdSelectAll = button("cmdSelectAll", QStringLiteral("全选(&A)"));
-    cmdSelectNone = button("cmdSelectNone", QStringLiteral("全不选(&N)"));
-    cmdOpen = button("cmdOpen", QStringLiteral("打开所选图片(&O)"));
-    cmdCancel = button("cmdCancel", QStringLiteral("取消(&C)"));
-    auto* buttons = new QGridLayout(fraOperate);
-    buttons->addWidget(cmdSelectAll, 0, 0);
-    buttons->addWidget(cmdSelectNone, 0, 1);
-    buttons->addWidget(cmdOpen, 1, 0);
-    buttons->addWidget(cmdCancel, 1, 1);
-    connect(cmdSelectAll, &QPushButton::clicked, this, [this] { SelectAll(true); });
-    connect(cmdSelectNone, &QPushButton::clicked, this, [this] { SelectAll(false); });
-    connect(cmdOpen, &QPushButton::clicked, this, &frmBrowse::OpenSelected);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmBrowse::Unload);
-
-    auto* top = new QHBoxLayout;
-    top->setSpacing(2);
-    top->addWidget(frameBrowse);
-    top->addWidget(vscBrowse);
-    auto* texts = new QVBoxLayout;
-    texts->addWidget(lblCountTip);
-    texts->addWidget(Label1);
-    texts->addStretch();
-    auto* bottom = new QHBoxLayout;
-    bottom->addLayout(texts, 1);
-    bottom->addWidget(fraOperate);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
-}
-
-void frmBrowse::BuildCells() {
-    const int cell = PixelsX(1500);
-    const int cellHigh = PixelsY(1500);
-    const int pitch = PixelsX(1660);
-    const int rowPitch = cellHigh + kCheckHeight + kRowGap;
-    for (int i = 0; i < BrowseArithmetic::kCells; ++i) {
-        const int x = kFrameMargin + (i % BrowseArithmetic::kColumns) * pitch;
-        const int y = kFrameMargin + (i / BrowseArithmetic::kColumns) * rowPitch;
-        auto* img = new QLabel(frameBrowse);
-        img->setObjectName(QStringLiteral("imgBrowse_%1").arg(i));
-        img->setAlignment(Qt::AlignCenter);
-        img->setGeometry(x, y, cell, cellHigh);
-        img->installEventFilter(this);
-        imgBrowse[static_cast<size_t>(i)] = img;
-
-        auto* chk = new QCheckBox(frameBrowse);
-        chk->setObjectName(QStringLiteral("chkBrowse_%1").arg(i));
-        chk->setGeometry(x, y + cellHigh + 2, pitch - 4, kCheckHeight);
-        connect(chk, &QCheckBox::clicked, this,
-                [this, i](bool checked) { CheckClicked(i, checked); });
-        chkBrowse[static_cast<size_t>(i)] = chk;
-    }
-    const int columns = BrowseArithmetic::kColumns;
-    frameBrowse->setFixedSize(2 * kFrameMargin + (columns - 1) * pitch + cell,
-                              kFrameMargin + 2 * rowPitch);
 }
 
 // ---- loading ----

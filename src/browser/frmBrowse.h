@@ -29,8 +29,9 @@ class frmResize;
 // user can do (scroll, tick, drop more files, open, close) works while it loads.
 //
 // Each control's object name is its own name ("imgBrowse_3", "chkBrowse_0", "cmdOpen" …), so
-// tests find them by name. Cells are 100 x 100 pixels at 15 twips per pixel (1500 twips), their
-// columns 1660 twips apart.
+// tests find them by name. Cells are 1500 x 1500 twips, their columns 1660 twips apart, measured in
+// device pixels of the browser's screen (100 x 100 logical pixels at every scale factor); their
+// thumbnails are made for the cells' device pixels and drawn one picture pixel to one device pixel.
 class frmBrowse : public QWidget {
     Q_OBJECT
 public:

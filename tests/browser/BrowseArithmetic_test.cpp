@@ -3,6 +3,7 @@
 #include "browser/BrowseArithmetic.h"
 
 #include <QKeySequence>
+#include <ostream>
 
 namespace {
 
@@ -36,6 +37,44 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{{196, 103}, {98, 52}},    // 51.5
                     SizeCase{{0, 50}, {}},             // no picture
                     SizeCase{{-5, 50}, {}}));
+
+// Cells keep their logical size; at a scale factor they hold that many more device pixels, and
+// the thumbnail fills them at one picture pixel per device pixel.
+struct RatioCase {
+    double ratio;
+    int side;
+    QSize own;
+    QSize thumb;
+};
+
+void PrintTo(const RatioCase& c, std::ostream* os) {
+    *os << "ratio " << c.ratio << ", " << c.own.width() << " x " << c.own.height();
+}
+
+class ThumbnailsAtScale : public testing::TestWithParam<RatioCase> {};
+
+TEST_P(ThumbnailsAtScale, FillTheCellsDevicePixelsAndCarryTheRatio) {
+    const RatioCase& c = GetParam();
+    EXPECT_EQ(ThumbSide(c.ratio), c.side);
+    EXPECT_EQ(ThumbnailSize(c.own, ThumbSide(c.ratio)), c.thumb);
+    QImage decoded(c.own, QImage::Format_RGB32);
+    decoded.fill(Qt::yellow);
+    const QImage made = MakeThumbnail(decoded, c.own, c.ratio);
+    EXPECT_EQ(made.size(), c.thumb);
+    EXPECT_EQ(made.devicePixelRatio(), c.ratio > 0 ? c.ratio : 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ratios, ThumbnailsAtScale,
+    testing::Values(RatioCase{1.0, 98, {196, 98}, {98, 49}},
+                    RatioCase{2.0, 196, {196, 98}, {196, 98}},     // fits twice the pixels: kept
+                    RatioCase{2.0, 196, {392, 196}, {196, 98}},    //
+                    RatioCase{2.0, 196, {50, 60}, {50, 60}},       // never enlarged
+                    RatioCase{1.5, 147, {3000, 2000}, {147, 98}},  //
+                    RatioCase{1.25, 122, {300, 300}, {122, 122}},  // 122.5: ties to even
+                    RatioCase{1.75, 172, {1000, 500}, {172, 86}},  // 171.5
+                    RatioCase{0.0, 98, {196, 98}, {98, 49}},       // no ratio: scale 1
+                    RatioCase{-2.0, 98, {196, 98}, {98, 49}}));
 
 TEST(MakeThumbnail, IsAlwaysAnOwnCopyWithinTheCell) {
     QImage small(40, 30, QImage::Format_BGR888);

@@ -29,7 +29,8 @@ public:
         cancelled.push_back(id);
         open.erase(id);
     }
-    // Ends the decode of file: a picture of ownSize (reduced to 98 on its longer side), or none.
+    // Ends the decode of file: a picture of ownSize (reduced to the request's maxSide on its
+    // longer side), or none.
     void End(const QString& file, QSize ownSize = QSize(300, 200)) {
         for (auto it = open.begin(); it != open.end(); ++it) {
             if (it->second == file) {
@@ -37,7 +38,10 @@ public:
                 open.erase(it);
                 QImage picture;
                 if (ownSize.isValid()) {
-                    const QSize reduced = ownSize.scaled(98, 98, Qt::KeepAspectRatio);
+                    const int side = MaxSideOf(id);
+                    const QSize reduced = ownSize.width() <= side && ownSize.height() <= side
+                                              ? ownSize
+                                              : ownSize.scaled(side, side, Qt::KeepAspectRatio);
                     picture = QImage(reduced.expandedTo(QSize(1, 1)), QImage::Format_BGR888);
                     picture.fill(Qt::gray);
                 }
@@ -46,6 +50,14 @@ public:
             }
         }
         ADD_FAILURE() << "not in flight: " << file.toStdString();
+    }
+    int MaxSideOf(qint64 id) const {
+        for (const Request& r : requests) {
+            if (r.id == id) {
+                return r.maxSide;
+            }
+        }
+        return 0;
     }
     bool InFlight(const QString& file) const {
         for (const auto& [id, f] : open) {
@@ -129,6 +141,39 @@ TEST_F(BrowseLoader, ItemsInListingOrderWhateverOrderDecodesEnd) {
     EXPECT_EQ(finished, 1);
     EXPECT_FALSE(loader->IsLoading());
     EXPECT_EQ(fake->requests.size(), 5u) << "a missing path is never submitted";
+}
+
+// The browser moves between screens while it loads: each file is decoded and its thumbnail made
+// for the ratio asked when the file is submitted, whatever the ratio when its decode ends.
+TEST_F(BrowseLoader, EachThumbnailIsMadeForTheRatioOfItsSubmission) {
+    const QString f1 = Touch("1.jpg");
+    const QString f2 = Touch("2.jpg");
+    const QString f3 = Touch("3.jpg");
+    Make(std::make_unique<FakeDecoder>(), 1, 64);  // one at a time: a submission per end
+    double ratio = 1.0;
+    loader->SetDeviceRatioSource([&ratio] { return ratio; });
+    QList<qreal> ratios;
+    QObject::connect(
+        loader.get(), &cBrowseLoader::itemLoaded,
+        [&ratios](const QImage& thumb, const QString&) { ratios << thumb.devicePixelRatio(); });
+
+    loader->Add({dir.path()});
+    ASSERT_TRUE(WaitSubmitted(1));
+    EXPECT_EQ(fake->requests[0].maxSide, 98);
+    ratio = 2.0;
+    fake->End(f1, QSize(3000, 2000));
+    ASSERT_EQ(fake->requests.size(), 2u);
+    EXPECT_EQ(fake->requests[1].maxSide, 196);
+    ratio = 1.5;
+    fake->End(f2, QSize(3000, 2000));
+    ASSERT_EQ(fake->requests.size(), 3u);
+    EXPECT_EQ(fake->requests[2].maxSide, 147);
+    ratio = 0;  // no answer from the screen: scale 1
+    fake->End(f3, QSize(100, 50));
+
+    EXPECT_EQ(items, (QStringList{f1, f2, f3}));
+    EXPECT_EQ(sizes, (QList<QSize>{{98, 65}, {196, 131}, {100, 50}}));
+    EXPECT_EQ(ratios, (QList<qreal>{1.0, 2.0, 1.5}));
 }
 
 TEST_F(BrowseLoader, BoundedInFlightAndAhead) {
