@@ -57,11 +57,14 @@ bool NumberBoxBinding::eventFilter(QObject* watched, QEvent* event) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseMove: {
                 auto* m = static_cast<QMouseEvent*>(event);
-                // The controller takes positions in twips, relative to the box.
+                // The controller takes positions in twips, relative to the box: logical pixels
+                // times the scale are device pixels of the box's screen, then its twips.
+                const QScreen* screen = mBox->screen();
+                const double k = ScreenUnits::Scale(screen);
                 const auto x =
-                    static_cast<float>(m->position().x() * ScreenUnits::TwipsPerPixelX());
+                    static_cast<float>(m->position().x() * k * ScreenUnits::TwipsPerPixelX(screen));
                 const auto y =
-                    static_cast<float>(m->position().y() * ScreenUnits::TwipsPerPixelY());
+                    static_cast<float>(m->position().y() * k * ScreenUnits::TwipsPerPixelY(screen));
                 const qint16 shift = InputMasks::ShiftMask(m->modifiers());
                 if (event->type() == QEvent::MouseButtonPress) {
                     mCounter->MouseDown(InputMasks::ButtonMask(m->button()), shift, x, y);

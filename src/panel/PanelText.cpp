@@ -1,5 +1,7 @@
 #include "panel/PanelText.h"
 
+#include "base/Rounding.h"
+
 namespace PanelText {
 
 namespace {
@@ -36,6 +38,16 @@ QPoint PanelPosition(QPoint pointerTwips, QSize panelTwips, QRect screenTwips) {
     return QPoint(
         PlaceOnAxis(pointerTwips.x(), panelTwips.width(), screenTwips.x(), screenTwips.width()),
         PlaceOnAxis(pointerTwips.y(), panelTwips.height(), screenTwips.y(), screenTwips.height()));
+}
+
+QPoint PanelPositionPx(QPointF pointerPx, QSize panelPx, QRect screenPx, double tx, double ty) {
+    using Rounding::Round32;
+    const QPoint at =
+        PanelPosition(QPoint(Round32(pointerPx.x() * tx), Round32(pointerPx.y() * ty)),
+                      QSize(Round32(panelPx.width() * tx), Round32(panelPx.height() * ty)),
+                      QRect(Round32(screenPx.x() * tx), Round32(screenPx.y() * ty),
+                            Round32(screenPx.width() * tx), Round32(screenPx.height() * ty)));
+    return QPoint(Round32(at.x() / tx), Round32(at.y() / ty));
 }
 
 }  // namespace PanelText

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -19,5 +20,11 @@ QString PointColorText(qint32 colour);
 // at the pointer and goes to the left of / above it when it would cross the screen's right /
 // bottom edge; it never starts on or before the screen's left / top edge.
 QPoint PanelPosition(QPoint pointerTwips, QSize panelTwips, QRect screenTwips);
+
+// The same placement in device pixels of the pointer's screen, whose twips per device pixel are
+// tx and ty: pointerPx (fractional, as the pointer comes), panelPx and screenPx go to twips (each
+// rounded), PanelPosition places the panel, and its top-left comes back in device pixels
+// (rounded).
+QPoint PanelPositionPx(QPointF pointerPx, QSize panelPx, QRect screenPx, double tx, double ty);
 
 }  // namespace PanelText

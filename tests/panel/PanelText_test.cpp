@@ -80,4 +80,65 @@ INSTANTIATE_TEST_SUITE_P(
                      kLeftScreen,
                      {-20000, -1199}}));
 
+// The same panel at the same place to the eye at every scale: device pixels of the pointer's
+// screen at that screen's twips per device pixel.
+struct DeviceCase {
+    const char* what;
+    QPointF pointer;  // device pixels
+    QSize panel;
+    QRect screen;
+    double twips;  // per device pixel
+    QPoint expected;
+};
+
+void PrintTo(const DeviceCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class PanelPositionPx : public testing::TestWithParam<DeviceCase> {};
+
+TEST_P(PanelPositionPx, IsTheSamePlaceAtEveryScale) {
+    const DeviceCase& c = GetParam();
+    EXPECT_EQ(PanelText::PanelPositionPx(c.pointer, c.panel, c.screen, c.twips, c.twips),
+              c.expected)
+        << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scales, PanelPositionPx,
+    testing::Values(
+        DeviceCase{
+            "scale 1, bottom-right", {1900, 1000}, {300, 380}, {0, 0, 1920, 1080}, 15, {1600, 620}},
+        DeviceCase{"scale 2, bottom-right",
+                   {3800, 2000},
+                   {600, 760},
+                   {0, 0, 3840, 2160},
+                   7.5,
+                   {3200, 1240}},
+        DeviceCase{"scale 1.5, bottom-right",
+                   {2850, 1500},
+                   {450, 570},
+                   {0, 0, 2880, 1620},
+                   10,
+                   {2400, 930}},
+        DeviceCase{"scale 1.25, a fractional pointer",
+                   {13.3, 25.5},
+                   {375, 475},
+                   {0, 0, 2400, 1350},
+                   12,
+                   {13, 26}},
+        DeviceCase{"scale 2, top-left", {0, 0}, {600, 760}, {0, 0, 3840, 2160}, 7.5, {0, 0}},
+        DeviceCase{"scale 2, right of a 1920 screen, its left edge",
+                   {1920, 0},
+                   {600, 760},
+                   {1920, 0, 3840, 2160},
+                   7.5,
+                   {1920, 0}},
+        DeviceCase{"scale 2, right of a 1920 screen, bottom-right",
+                   {5750, 2150},
+                   {600, 760},
+                   {1920, 0, 3840, 2160},
+                   7.5,
+                   {5150, 1390}}));
+
 }  // namespace
