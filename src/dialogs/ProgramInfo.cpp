@@ -11,7 +11,9 @@ namespace ProgramInfo {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (const char* file : {":/lumora-48.png", ":/lumora-256.png"}) {
+    // 48 and its double, 96, so that a 48-pixel icon is drawn from pixels of its own at scale 1
+    // and 2 rather than scaled; 256 for the desktop's larger views.
+    for (const char* file : {":/lumora-48.png", ":/lumora-96.png", ":/lumora-256.png"}) {
         const QString path = QString::fromLatin1(file);
         if (QFile::exists(path)) {
             icon.addFile(path);

@@ -12,7 +12,7 @@ inline constexpr char kHomePage[] = "https://lumora.example.org/";
 // The picture engine's project site, named in the About box's licence notice.
 inline constexpr char kFreeImageSite[] = "https://freeimage.sourceforge.io/";
 
-// The program icon from the built-in resources, at 48 and 256 pixels; a null icon in a build
+// The program icon from the built-in resources, at 48, 96 and 256 pixels; a null icon in a build
 // without the resources (the core tests).
 QIcon ProgramIcon();
 

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 QPointer<frmAbout> gShared;
@@ -40,7 +41,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(ProgramInfo::ProgramIcon().pixmap(48, 48));
+    ShowIcon();
 
     lblTitle = new QLabel(QStringLiteral("kestrinLumora"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
@@ -107,6 +108,20 @@ void frmAbout::ShowAbout() {
     show();
     raise();
     activateWindow();
+}
+
+void frmAbout::ShowIcon() {
+    picIcon->setPixmap(ProgramInfo::ProgramIcon().pixmap(QSize(48, 48), devicePixelRatioF()));
+}
+
+void frmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ShowIcon();
+    // Moved to a screen of another scale, the box draws its icon from that scale's pixels.
+    if (windowHandle() != nullptr) {
+        connect(windowHandle(), &QWindow::screenChanged, this, &frmAbout::ShowIcon,
+                Qt::UniqueConnection);
+    }
 }
 
 void frmAbout::closeEvent(QCloseEvent* event) {

@@ -29,9 +29,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     explicit frmAbout(QWidget* parent = nullptr);
+    // The icon in device pixels of the screen the box is on.
+    void ShowIcon();
 
     bool mClosed = false;  // closed and waiting to be deleted: no longer the shared instance
 };
