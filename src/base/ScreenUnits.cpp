@@ -36,8 +36,10 @@ qint32 Scaled(double v, double factor) {
 }
 
 qint64 DistanceSquared(const QRect& r, QPoint p) {
-    const qint64 dx = p.x() < r.left() ? r.left() - p.x() : (p.x() > r.right() ? p.x() - r.right() : 0);
-    const qint64 dy = p.y() < r.top() ? r.top() - p.y() : (p.y() > r.bottom() ? p.y() - r.bottom() : 0);
+    const qint64 dx =
+        p.x() < r.left() ? r.left() - p.x() : (p.x() > r.right() ? p.x() - r.right() : 0);
+    const qint64 dy =
+        p.y() < r.top() ? r.top() - p.y() : (p.y() > r.bottom() ? p.y() - r.bottom() : 0);
     return dx * dx + dy * dy;
 }
 
@@ -83,10 +85,6 @@ double TwipsPerPixelY(const QScreen* screen) {
 
 QRect DeviceGeometry(const QScreen* screen) {
     const QScreen* s = OrPrimary(screen);
-    if (gOverrideW > 0 && gOverrideH > 0) {
-        const QPoint origin = s ? s->geometry().topLeft() : QPoint();
-        return QRect(origin, QSize(gOverrideW, gOverrideH));
-    }
     if (s == nullptr) {
         return QRect();
     }
@@ -104,25 +102,27 @@ QRect DeviceGeometry(const QScreen* screen) {
 QRect DeviceWorkArea(const QScreen* screen) {
     const QScreen* s = OrPrimary(screen);
     const QRect whole = DeviceGeometry(s);
-    if (s == nullptr || (gOverrideW > 0 && gOverrideH > 0)) {
+    if (s == nullptr) {
         return whole;
     }
     // The work area is the screen less the panels around it, each inset measured in device pixels.
     const QRect g = s->geometry();
     const QRect a = s->availableGeometry();
     const double k = Scale(s);
-    QRect area = whole.adjusted(Scaled(a.left() - g.left(), k), Scaled(a.top() - g.top(), k),
-                                -Scaled(g.right() - a.right(), k),
-                                -Scaled(g.bottom() - a.bottom(), k));
+    QRect area =
+        whole.adjusted(Scaled(a.left() - g.left(), k), Scaled(a.top() - g.top(), k),
+                       -Scaled(g.right() - a.right(), k), -Scaled(g.bottom() - a.bottom(), k));
     return area.isValid() ? area : whole;
 }
 
 double ScreenWidthTwips(const QScreen* screen) {
-    return DeviceGeometry(screen).width() * TwipsPerPixelX(screen);
+    const int px = gOverrideW > 0 ? gOverrideW : DeviceGeometry(screen).width();
+    return px * TwipsPerPixelX(screen);
 }
 
 double ScreenHeightTwips(const QScreen* screen) {
-    return DeviceGeometry(screen).height() * TwipsPerPixelY(screen);
+    const int px = gOverrideH > 0 ? gOverrideH : DeviceGeometry(screen).height();
+    return px * TwipsPerPixelY(screen);
 }
 
 QRect ToLogical(const QRect& device, const QScreen* screen) {
@@ -131,7 +131,9 @@ QRect ToLogical(const QRect& device, const QScreen* screen) {
     const QPoint o = s ? s->geometry().topLeft() : QPoint();
     const qint32 left = o.x() + Scaled(device.x() - o.x(), 1.0 / k);
     const qint32 top = o.y() + Scaled(device.y() - o.y(), 1.0 / k);
-    return QRect(left, top, Scaled(device.width(), 1.0 / k), Scaled(device.height(), 1.0 / k));
+    // The size is rounded up: Qt's buffer for the window then holds every device pixel.
+    const auto up = [k](int v) { return static_cast<qint32>(std::ceil(v / k - 1e-9)); };
+    return QRect(left, top, up(device.width()), up(device.height()));
 }
 
 QRect ToDevice(const QRect& logical, const QScreen* screen) {

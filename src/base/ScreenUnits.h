@@ -33,9 +33,9 @@ double ScreenHeightTwips(const QScreen* screen = nullptr);
 QRect DeviceGeometry(const QScreen* screen);
 QRect DeviceWorkArea(const QScreen* screen);
 
-// A top-level rectangle between device and logical pixels on the screen it lies on (each edge
+// A top-level rectangle between device and logical pixels on the screen it lies on (positions
 // rounded, ties to even). A device size that the scale cannot express in whole logical pixels comes
-// back as the nearest logical one.
+// back as the next larger logical one, so that what Qt paints for it covers every device pixel.
 QRect ToLogical(const QRect& device, const QScreen* screen);
 QRect ToDevice(const QRect& logical, const QScreen* screen);
 // A logical point (a pointer position, fractional as Qt gives it) in device pixels.
@@ -46,14 +46,16 @@ QScreen* ScreenAtDevice(QPoint device);
 // The screen under a logical point (QCursor::pos(), a window's logical centre), else the nearest.
 QScreen* ScreenAtLogical(QPoint logical);
 
-// Where the window system knows a screen's exact device rectangle (X11: its RandR monitor), start-up
-// installs a source for it; without one (or when it answers with an invalid rectangle) the device
-// rectangle is the logical one times the scale, which a fractional scale may leave a pixel short.
+// Where the window system knows a screen's exact device rectangle (X11: its RandR monitor),
+// start-up installs a source for it; without one (or when it answers with an invalid rectangle) the
+// device rectangle is the logical one times the scale, which a fractional scale may leave a pixel
+// short.
 using NativeScreenSource = std::function<QRect(const QScreen*)>;
 void SetNativeScreenSource(NativeScreenSource source);
 
-// Tests pin the ratio (and the screen size, in device pixels) so arithmetic is checked at known
-// values; a value of 0 or less returns to what the screen says.
+// Tests pin the ratio (and the screen size in device pixels, which the sizes in twips then use;
+// the screen's rectangle stays what the screen says) so arithmetic is checked at known values; a
+// value of 0 or less returns to what the screen says.
 void OverrideForTesting(double twipsPerPixelX, double twipsPerPixelY, int screenWidthPx = 0,
                         int screenHeightPx = 0);
 

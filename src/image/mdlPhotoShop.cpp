@@ -356,7 +356,12 @@ QImage CaptureScreen(QScreen* iScreen) {
     }
     // The screen's size in device pixels: a grab is in device pixels too, so the picture holds
     // the screen's own pixels at every scale factor.
-    const QSize size = ScreenUnits::DeviceGeometry(screen).size();
+    const QSize size = iScreen != nullptr
+                           ? ScreenUnits::DeviceGeometry(screen).size()
+                           : QSize(Rounding::Round32(ScreenUnits::ScreenWidthTwips() /
+                                                     ScreenUnits::TwipsPerPixelX()),
+                                   Rounding::Round32(ScreenUnits::ScreenHeightTwips() /
+                                                     ScreenUnits::TwipsPerPixelY()));
     if (size.isEmpty()) {
         return QImage();
     }

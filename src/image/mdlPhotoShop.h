@@ -61,7 +61,8 @@ QImage ScalePicture(const QImage& picture, qint32 w, qint32 h);
 QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h);
 
 // A screen as a 24-bit picture of the screen's size in device pixels (ScreenUnits): a plain copy
-// of its pixels from the top-left corner, black beyond the grab. Null iScreen: the primary screen.
+// of its pixels from the top-left corner, black beyond the grab. Null iScreen: the primary screen,
+// whose size is its size in twips divided by twips per pixel, rounded half to even.
 // No picture without a GUI application or when the platform refuses to grab the screen.
 QImage CaptureScreen(QScreen* iScreen = nullptr);
 

@@ -49,9 +49,8 @@ void CropRectWidget::HideRect() {
 
 void CropRectWidget::MoveByArrow(WindowArithmetic::Arrow iKey, int iStep, int iBorder,
                                  QSize iWindowPx) {
-    const QPoint p = WindowArithmetic::MoveCropByArrow(DevicePlacement::Of(this), iKey, iStep,
-                                                       iBorder, iWindowPx.width(),
-                                                       iWindowPx.height());
+    const QPoint p = WindowArithmetic::MoveCropByArrow(
+        DevicePlacement::Of(this), iKey, iStep, iBorder, iWindowPx.width(), iWindowPx.height());
     DevicePlacement::MoveTo(this, p);
     // The outline stays one pixel inside the label, where drawing and dragging put it.
     DevicePlacement::MoveTo(mOutline, p + QPoint(1, 1));

@@ -86,8 +86,8 @@ std::optional<QRect> DeviceGeometry(const QWidget* window) {
         return std::nullopt;
     }
     Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr));
-    Reply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(
-        c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr));
+    Reply<xcb_translate_coordinates_reply_t> t(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, id, root, 0, 0), nullptr));
     if (!g || !t) {
         return std::nullopt;
     }
@@ -122,7 +122,8 @@ QRect ScreenDeviceGeometry(const QScreen* screen) {
         return byOrigin;
     }
     // One screen and no monitor to match: the root window is the screen.
-    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
+    Reply<xcb_get_geometry_reply_t> g(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
     return g ? QRect(0, 0, g->width, g->height) : QRect();
 }
 

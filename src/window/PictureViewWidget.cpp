@@ -1,5 +1,6 @@
 #include "window/PictureViewWidget.h"
 
+#include "window/DevicePlacement.h"
 #include "window/DropPaths.h"
 
 #include "image/mdlPhotoShop.h"
@@ -7,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QtEndian>
 
 namespace {
@@ -78,19 +80,20 @@ const QImage& PictureViewWidget::stretchSource() {
 }
 
 const QImage& PictureViewWidget::shownPicture() {
-    if (mShownSize != mDeviceSize) {
-        mShownSize = mDeviceSize;
+    // A control that no window laid out shows at its own size.
+    const QSize target = mDeviceSize.isValid() ? mDeviceSize : DevicePlacement::Of(this).size();
+    if (mShownSize != target) {
+        mShownSize = target;
         mShown = QImage();
-        const int width = mDeviceSize.width();
-        const int height = mDeviceSize.height();
+        const int width = target.width();
+        const int height = target.height();
         if (!mPicture.isNull() && width > 0 && height > 0) {
             try {
                 // The same stretch that makes the window's copy of the shown picture, so what is
                 // saved or copied is exactly what is on screen; kept as 32 bits for the paint.
                 const QImage& source = stretchSource();
                 const QImage stretched =
-                    source.isNull() ? QImage()
-                                    : mdlPhotoShop::ScalePicture(source, width, height);
+                    source.isNull() ? QImage() : mdlPhotoShop::ScalePicture(source, width, height);
                 if (stretched.format() == QImage::Format_BGR888) {
                     mShown = WidenTo32(stretched);
                 } else if (!stretched.isNull()) {
@@ -105,7 +108,19 @@ const QImage& PictureViewWidget::shownPicture() {
 }
 
 void PictureViewWidget::paintEvent(QPaintEvent* /*event*/) {
-    // Nothing: the window below paints the picture in device pixels (see the class comment).
+    if (mDeviceSize.isValid()) {
+        return;  // the window below paints the picture (see the class comment)
+    }
+    // A control on its own shows its picture itself, in device pixels from its corner.
+    QPainter p(this);
+    p.setWorldTransform(p.deviceTransform().inverted());
+    const QImage& shown = shownPicture();
+    const QRect all(QPoint(), DevicePlacement::Of(this).size());
+    if (shown.isNull()) {
+        p.fillRect(all, palette().window());
+        return;
+    }
+    p.drawImage(QPoint(), shown);
 }
 
 void PictureViewWidget::dragEnterEvent(QDragEnterEvent* event) {

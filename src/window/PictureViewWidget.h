@@ -5,10 +5,11 @@
 #include <QWidget>
 
 // The picture control of an image window: holds its picture stretched over its whole area in
-// device pixels, nearest neighbour, and accepts dropped files. The window paints the stretched
-// picture itself, 1:1 in device pixels; this control only receives the mouse over it and draws
-// nothing. The stretched picture is kept per size, so a repaint at an unchanged size never
-// rescales the full picture again, and there is only the one copy at device size.
+// device pixels, nearest neighbour, and accepts dropped files. Once a window has laid it out
+// (setDeviceSize), the window paints the stretched picture itself, 1:1 in device pixels, and this
+// control only receives the mouse over it; on its own it paints the picture itself. The stretched
+// picture is kept per size, so a repaint at an unchanged size never rescales the full picture
+// again, and there is only the one copy at device size.
 class PictureViewWidget : public QWidget {
     Q_OBJECT
 public:

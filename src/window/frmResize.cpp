@@ -124,6 +124,9 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     mFormShape = false;
     timerSystem->start();
     InstallShortcuts();
+    // Qt has moved the windows off a screen that went away once this runs.
+    connect(qApp, &QGuiApplication::screenRemoved, this, &frmResize::KeepOnAScreen,
+            Qt::QueuedConnection);
 }
 
 void frmResize::InstallShortcuts() {
@@ -190,8 +193,8 @@ void frmResize::SetGeometryTw(qint32 left, qint32 top, qint32 width, qint32 heig
 }
 
 void frmResize::MoveTw(double left, double top) {
-    SetDeviceGeometry(QRect(QPoint(Round32(left / TwipsPerPixelX()), Round32(top / TwipsPerPixelY())),
-                            mDevice.size()));
+    SetDeviceGeometry(QRect(
+        QPoint(Round32(left / TwipsPerPixelX()), Round32(top / TwipsPerPixelY())), mDevice.size()));
 }
 
 void frmResize::SetDeviceGeometry(const QRect& r) {
@@ -252,6 +255,7 @@ void frmResize::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!isMinimized()) {
         Reconcile();
+        Layout();  // also the first layout when the window first shows
     }
 }
 

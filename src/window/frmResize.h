@@ -200,6 +200,8 @@ private:
     // Qt moved or sized the window (a window manager, a screen change, its own rounding): keeps
     // the device rectangle, or takes the new one when the change was not a rounding of it.
     void Reconcile();
+    // Brings the window back onto a screen when the one it was on has gone.
+    void KeepOnAScreen();
     // The wait of a save or capture: the tip, the cursor, and the process kept alive.
     void BeginBusy(const QString& tip);
     void EndBusy();

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTime>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
@@ -138,6 +139,27 @@ void frmResize::cmdAutoPosition() {
         {LeftTw() - origin.x(), TopTw() - origin.y(), WidthTw(), HeightTw()},
         ScreenUnits::ScreenWidthTwips(screen()), ScreenUnits::ScreenHeightTwips(screen()));
     MoveTw(p.x() + origin.x(), p.y() + origin.y());
+}
+
+void frmResize::KeepOnAScreen() {
+    if (mUnloaded) {
+        return;
+    }
+    for (const QScreen* s : QGuiApplication::screens()) {
+        if (ScreenUnits::DeviceGeometry(s).contains(mDevice.center())) {
+            return;  // still on a screen
+        }
+    }
+    // Its screen went away: onto the nearest one left, whole where it fits, same device size.
+    const QRect area = ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtDevice(mDevice.center()));
+    if (area.isEmpty()) {
+        return;
+    }
+    const int x =
+        std::max(area.left(), std::min(mDevice.left(), area.right() + 1 - mDevice.width()));
+    const int y =
+        std::max(area.top(), std::min(mDevice.top(), area.bottom() + 1 - mDevice.height()));
+    SetDeviceGeometry(QRect(QPoint(x, y), mDevice.size()));
 }
 
 QPointF frmResize::ScreenOriginTw() const {

@@ -202,7 +202,8 @@ void frmResize::WheelZoom(int notches, QPointF pointer) {
     // The edge drag's smallest window, and twice the screen for the picture.
     const qint64 minOuter = mResizer ? mResizer->MinOuterPixels() : 1;
     const int minSide = static_cast<int>(std::clamp<qint64>(minOuter - 2LL * b, 1, 1 << 20));
-    const QSize screenPx = ScreenUnits::DeviceGeometry(screen()).size();
+    const QSize screenPx(Round32(ScreenUnits::ScreenWidthTwips(screen()) / TwipsPerPixelX()),
+                         Round32(ScreenUnits::ScreenHeightTwips(screen()) / TwipsPerPixelY()));
     const QSize next =
         WindowArithmetic::WheelZoomSize(shown, notches, QSize(minSide, minSide), screenPx * 2);
     if (next == shown) {
