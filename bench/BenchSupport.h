@@ -22,7 +22,10 @@ inline const bool kBuiltDecodeWorker = [] {
 // caller chose otherwise: repetitions (medians) in random order, so a passing load on the machine
 // spreads over every benchmark alike. False when an argument was not understood.
 inline bool InitializeWithDefaults(int argc, char** argv, int repetitions) {
-    std::vector<std::string> args(argv, argv + argc);
+    // The library keeps pointers into the arguments (the executable's name among them) for the
+    // whole run: they live as long as the process.
+    static std::vector<std::string> args;
+    args.assign(argv, argv + argc);
     const auto given = [&](const char* flag) {
         return std::any_of(args.begin(), args.end(),
                            [&](const std::string& a) { return a.rfind(flag, 0) == 0; });
@@ -33,7 +36,8 @@ inline bool InitializeWithDefaults(int argc, char** argv, int repetitions) {
     if (!given("--benchmark_enable_random_interleaving")) {
         args.emplace_back("--benchmark_enable_random_interleaving=true");
     }
-    std::vector<char*> argvOut;
+    static std::vector<char*> argvOut;
+    argvOut.clear();
     for (std::string& a : args) {
         argvOut.push_back(a.data());
     }
