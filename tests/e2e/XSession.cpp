@@ -15,7 +15,21 @@ void Pause(int ms) {
 }
 }  // namespace
 
-XSession::XSession() {
+XSession::XSession() : XSession(QSize(1280, 800)) {}
+
+XSession::XSession(QSize screen, const QList<Monitor>& monitors) : mScreenSize(screen) {
+    StartServer();
+    if (ok() && !monitors.isEmpty() && !SetMonitors(monitors)) {
+        mXvfb->kill();
+        mXvfb->waitForFinished(2000);
+        mXvfb.reset();
+        mDisplay = -1;
+    }
+}
+
+void XSession::StartServer() {
+    const QString size =
+        QStringLiteral("%1x%2x24").arg(mScreenSize.width()).arg(mScreenSize.height());
     // A display number no other test process holds: Xvfb refuses a taken one.
     for (int n = 200 + (getpid() % 300); n < 1000; ++n) {
         if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
@@ -23,8 +37,8 @@ XSession::XSession() {
         }
         auto xvfb = std::make_unique<QProcess>();
         xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), "-screen", "0",
-                                             "1280x800x24", "-nolisten", "tcp", "-noreset"});
+        xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), "-screen", "0", size,
+                                             "-nolisten", "tcp", "-noreset"});
         if (!xvfb->waitForStarted(5000)) {
             return;
         }
@@ -43,6 +57,47 @@ XSession::XSession() {
         xvfb->kill();
         xvfb->waitForFinished(2000);
     }
+}
+
+bool XSession::SetMonitors(const QList<Monitor>& monitors) {
+    // Xvfb has one RandR output, "screen", and one monitor over the whole screen that carries it.
+    // A monitor set on that output replaces the whole-screen one; the others carry no output.
+    // (Deleting the whole-screen monitor first makes this Xvfb fail the next setmonitor.)
+    // The sizes in millimetres are those of a 96 dpi screen, so no toolkit guesses a scale from
+    // them.
+    const auto mm = [](int pixels) { return qRound(pixels * 25.4 / 96.0); };
+    for (int i = 0; i < monitors.size(); ++i) {
+        const QRect r = monitors[i].rect;
+        const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                     .arg(r.width())
+                                     .arg(mm(r.width()))
+                                     .arg(r.height())
+                                     .arg(mm(r.height()))
+                                     .arg(r.x())
+                                     .arg(r.y());
+        Run("xrandr", {"--setmonitor", monitors[i].name, geometry, i == 0 ? "screen" : "none"});
+    }
+    // "Monitors: 2", then one line per monitor: " 0: A 800/212x600/159+0+0  screen".
+    const QStringList lines =
+        Run("xrandr", {"--listmonitors"}).split('\n', Qt::SkipEmptyParts).mid(1);
+    if (lines.size() != monitors.size()) {
+        return false;
+    }
+    QStringList names;
+    for (const QString& line : lines) {
+        // the name carries "+" (automatic) and "*" (primary) in front
+        QString name = line.simplified().section(' ', 1, 1);
+        while (name.startsWith('+') || name.startsWith('*')) {
+            name.remove(0, 1);
+        }
+        names << name;
+    }
+    for (const Monitor& m : monitors) {
+        if (!names.contains(m.name)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 XSession::~XSession() {
@@ -125,6 +180,15 @@ bool XSession::Launch(const QString& exe, const QStringList& args, bool builtWor
     env.insert("HOME", mWorkDir);
     env.insert("XDG_CONFIG_HOME", mWorkDir + "/config");
     env.remove("WAYLAND_DISPLAY");
+    for (const char* scaling :
+         {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
+          "QT_ENABLE_HIGHDPI_SCALING", "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI",
+          "QT_FONT_DPI"}) {
+        env.remove(QString::fromLatin1(scaling));
+    }
+    for (auto it = mProgramEnv.cbegin(); it != mProgramEnv.cend(); ++it) {
+        env.insert(it.key(), it.value());
+    }
     if (builtWorker) {
         env.insert("LUMORA_DECODE_WORKER", QStringLiteral(LUMORA_DECODE_EXE));
     } else {
@@ -241,6 +305,15 @@ bool XSession::WaitForFile(const QString& path, int limitMs) {
         },
         limitMs);
     return settled && (!ended || QFileInfo(path).size() > 0);
+}
+
+void XSession::FocusDesktop() {
+    // "xwininfo: Window id: 0x50d (the root window) (has no name)"
+    const QString info = Run("xwininfo", {"-root"});
+    const QString id = info.section("Window id:", 1).simplified().section(' ', 0, 0);
+    if (!id.isEmpty()) {
+        Run("xdotool", {"windowfocus", id});
+    }
 }
 
 double XSession::Opacity(qulonglong window) {
@@ -363,4 +436,16 @@ void XSession::SetBackdrop(const QImage& picture) {
     // The tool sets the root window's background and ends; its exit code says nothing useful, so
     // callers wait for the screen to show the picture.
     Run("display", {"-window", "root", file}, 20000);
+}
+
+void PrintTo(const QRect& r, std::ostream* os) {
+    *os << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+}
+
+void PrintTo(const QPoint& p, std::ostream* os) {
+    *os << p.x() << "," << p.y();
+}
+
+void PrintTo(const QSize& s, std::ostream* os) {
+    *os << s.width() << "x" << s.height();
 }

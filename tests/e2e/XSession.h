@@ -1,22 +1,45 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
+#include <QMap>
 #include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <ostream>
 
 // A virtual X display with the real program on it, driven the way a person drives it: pointer
 // moves, button presses and keys go through the X server (xdotool), the screen is read back with
 // a screenshot.
 class XSession {
 public:
+    // A part of the X screen that the program sees as a screen of its own (a RandR monitor).
+    // Rectangles are X (device) pixels; the name is what QT_SCREEN_SCALE_FACTORS=name=factor
+    // refers to.
+    struct Monitor {
+        QString name;
+        QRect rect;
+    };
+
+    // A display of 1280 x 800 pixels seen as one screen.
     XSession();
+    // A display of the given size in pixels; with monitors, the program sees those screens
+    // instead of one (the first is the program's first screen, where a new window opens). ok() is
+    // false when they could not be set up.
+    explicit XSession(QSize screen, const QList<Monitor>& monitors = {});
     ~XSession();
     bool ok() const { return mDisplay >= 0; }
     QString display() const { return QStringLiteral(":%1").arg(mDisplay); }
+    // The X screen's size in pixels.
+    QSize ScreenSize() const { return mScreenSize; }
+
+    // An environment variable for every program started from now on (QT_SCALE_FACTOR,
+    // QT_SCREEN_SCALE_FACTORS, ...). Qt's scaling variables of the test's own environment are
+    // never passed on: a program sees only the scaling a test asks for.
+    void SetProgramEnv(const QString& name, const QString& value) { mProgramEnv[name] = value; }
 
     // Starts the program with arguments, in the session's working folder, which holds the
     // program's copy: the first start finds no options file there; a later one (after the earlier
@@ -46,6 +69,9 @@ public:
     bool WaitForWindowGone(qulonglong window, int limitMs = 10000);
     // Polls until the window holds the keyboard focus.
     bool WaitForFocus(qulonglong window, int limitMs = 5000);
+    // Gives the keyboard focus to the root window, as a click on the desktop does under a window
+    // manager: the program's windows lose it.
+    void FocusDesktop();
     // The opacity the window asks the compositor for (_NET_WM_WINDOW_OPACITY, 0..1); 1 when it
     // asks for none, -1 when the window cannot be read.
     double Opacity(qulonglong window);
@@ -83,6 +109,10 @@ public:
     QString Run(const QString& program, const QStringList& args, int limitMs = 10000);
 
 private:
+    // Starts Xvfb on a free display number with a screen of mScreenSize.
+    void StartServer();
+    // Replaces the X screen's single monitor with these; false when the server did not take them.
+    bool SetMonitors(const QList<Monitor>& monitors);
     // The session's own folder: the program's copy, its settings, screenshots.
     QString WorkDir();
     // Starts exe with the session's display and folders; builtWorker names this build's decode
@@ -90,7 +120,15 @@ private:
     bool Launch(const QString& exe, const QStringList& args, bool builtWorker);
 
     int mDisplay = -1;
+    QSize mScreenSize;
+    QMap<QString, QString> mProgramEnv;
     std::unique_ptr<QProcess> mXvfb;
     std::unique_ptr<QProcess> mApp;
     QString mWorkDir;
 };
+
+// How GoogleTest prints these in a failure: "x,y wxh", "x,y" and "wxh" instead of their bytes.
+// Declared here, where every end-to-end test sees them, so that each prints them the same way.
+void PrintTo(const QRect& r, std::ostream* os);
+void PrintTo(const QPoint& p, std::ostream* os);
+void PrintTo(const QSize& s, std::ostream* os);
