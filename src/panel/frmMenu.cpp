@@ -4,6 +4,7 @@
 #include "panel/NumberBoxBinding.h"
 #include "panel/PanelText.h"
 #include "settings/SizeEntry.h"
+#include "window/NativeWindow.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/frmResize.h"
@@ -199,11 +200,16 @@ void frmMenu::ShowAtCursor() {
     const QPoint pointer = QCursor::pos();
     const QScreen* screen = ScreenUnits::ScreenAtLogical(pointer);
     const QSize panel = ScreenUnits::ToDevice(QRect(pointer, size()), screen).size();
-    const QPoint at = PanelText::PanelPositionPx(
-        ScreenUnits::ToDevice(QPointF(pointer), screen), panel, ScreenUnits::DeviceGeometry(screen),
-        ScreenUnits::TwipsPerPixelX(screen), ScreenUnits::TwipsPerPixelY(screen));
+    // The window system knows the pointer to the device pixel; Qt's logical position may not.
+    const std::optional<QPoint> exact = NativeWindow::PointerDevicePosition();
+    const QPointF device =
+        exact ? QPointF(*exact) : ScreenUnits::ToDevice(QPointF(pointer), screen);
+    const QPoint at = PanelText::PanelPositionPx(device, panel, ScreenUnits::DeviceGeometry(screen),
+                                                 ScreenUnits::TwipsPerPixelX(screen),
+                                                 ScreenUnits::TwipsPerPixelY(screen));
     move(ScreenUnits::ToLogical(QRect(at, panel), screen).topLeft());
     show();
+    NativeWindow::MoveDevice(this, at);  // where logical pixels cannot say it exactly
     raise();
     activateWindow();
 }

@@ -78,6 +78,33 @@ bool SetDeviceGeometry(QWidget* window, const QRect& r) {
     return true;
 }
 
+bool MoveDevice(QWidget* window, QPoint p) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0) {
+        return false;
+    }
+    const uint32_t values[2] = {static_cast<uint32_t>(static_cast<int32_t>(p.x())),
+                                static_cast<uint32_t>(static_cast<int32_t>(p.y()))};
+    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    xcb_flush(c);
+    return true;
+}
+
+std::optional<QPoint> PointerDevicePosition() {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t root = c ? RootOf(c) : 0;
+    if (root == 0) {
+        return std::nullopt;
+    }
+    Reply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, root), nullptr));
+    if (!reply) {
+        return std::nullopt;
+    }
+    return QPoint(reply->root_x, reply->root_y);
+}
+
 std::optional<QRect> DeviceGeometry(const QWidget* window) {
     xcb_connection_t* c = Connection();
     const xcb_window_t id = WindowId(window);
@@ -160,6 +187,12 @@ bool Available() {
 }
 bool SetDeviceGeometry(QWidget*, const QRect&) {
     return false;
+}
+bool MoveDevice(QWidget*, QPoint) {
+    return false;
+}
+std::optional<QPoint> PointerDevicePosition() {
+    return std::nullopt;
 }
 std::optional<QRect> DeviceGeometry(const QWidget*) {
     return std::nullopt;

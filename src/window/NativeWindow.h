@@ -19,6 +19,12 @@ bool Available();
 // window has no native window yet or the platform is not X11.
 bool SetDeviceGeometry(QWidget* window, const QRect& r);
 
+// Moves the top-level window's corner exactly to p (desktop device pixels), its size as it is.
+bool MoveDevice(QWidget* window, QPoint p);
+
+// The pointer on the desktop in device pixels, as the window system has it.
+std::optional<QPoint> PointerDevicePosition();
+
 // The top-level window's rectangle on the desktop in device pixels, as the window system has it.
 std::optional<QRect> DeviceGeometry(const QWidget* window);
 

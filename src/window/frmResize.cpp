@@ -158,12 +158,12 @@ frmResize::~frmResize() = default;
 
 // ---- geometry in twips ----
 
-// Twips per device pixel of the screen the window is on.
+// Twips per device pixel of the screen the window is on (during a drag, the one it started on).
 double frmResize::TwipsPerPixelX() const {
-    return ScreenUnits::TwipsPerPixelX(screen());
+    return mDragTwips.isNull() ? ScreenUnits::TwipsPerPixelX(screen()) : mDragTwips.x();
 }
 double frmResize::TwipsPerPixelY() const {
-    return ScreenUnits::TwipsPerPixelY(screen());
+    return mDragTwips.isNull() ? ScreenUnits::TwipsPerPixelY(screen()) : mDragTwips.y();
 }
 double frmResize::LeftTw() const {
     return mDevice.x() * TwipsPerPixelX();
@@ -287,6 +287,29 @@ void frmResize::paintEvent(QPaintEvent* /*event*/) {
     }
     if (!shown.isNull()) {
         p.drawImage(view.topLeft(), shown);
+    }
+}
+
+// The picture's control may end a fraction of a logical pixel short of its last device pixels
+// (Qt rounds the window's logical size from the device size it has): presses there reach the
+// window itself and are handed to the picture, as is the drag that follows.
+void frmResize::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = DevicePlacement::EventPoint(imgView, event);
+    mFramePress = !mBusy && QRectF(QPointF(), QSizeF(ShownSize())).contains(at);
+    if (mFramePress) {
+        PictureMouse(event);
+    }
+}
+
+void frmResize::mouseMoveEvent(QMouseEvent* event) {
+    if (mFramePress && !mBusy) {
+        PictureMouse(event);
+    }
+}
+
+void frmResize::mouseReleaseEvent(QMouseEvent* event) {
+    if (std::exchange(mFramePress, false) && !mBusy) {
+        PictureMouse(event);
     }
 }
 

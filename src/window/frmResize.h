@@ -181,12 +181,18 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void Layout();
     void OnFilesDropped(const QStringList& paths);
     void RunLetterCommand(int key);
     void InstallShortcuts();
+    // A press, move or release over the picture (its control's, or the window's own where Qt's
+    // logical pixels leave the control short of its last device pixels).
+    void PictureMouse(QMouseEvent* e);
     void PictureMouseDown(QMouseEvent* e);
     void PictureMouseMove(QMouseEvent* e);
     void PictureMouseUp(QMouseEvent* e);
@@ -215,9 +221,11 @@ private:
     void WheelZoom(int notches, QPointF pointer);  // pointer: desktop device pixels
     void WheelOpacity(int notches);
 
-    QRect mDevice;            // the window on the desktop, device pixels
-    bool mPlacing = false;    // SetDeviceGeometry is moving the window
-    double mLastRatio = 1.0;  // the device ratio the controls were last placed for
+    QRect mDevice;             // the window on the desktop, device pixels
+    QPointF mDragTwips;        // twips per pixel while a drag runs (null: none runs)
+    bool mFramePress = false;  // a press on the window itself went to the picture
+    bool mPlacing = false;     // SetDeviceGeometry is moving the window
+    double mLastRatio = 1.0;   // the device ratio the controls were last placed for
     std::unique_ptr<PixelControlAdapter> mImageControl;
     std::unique_ptr<ClassLumora> mResizer;
     std::unique_ptr<QEventLoopLocker> mBusyLock;

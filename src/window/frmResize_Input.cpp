@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <utility>
 #include "base/InputMasks.h"
 #include "base/Rounding.h"
@@ -26,6 +27,7 @@
 #include "window/ClassLumora.h"
 #include "window/CropRectWidget.h"
 #include "window/DevicePlacement.h"
+#include "window/NativeWindow.h"
 #include "window/OutlineWidget.h"
 #include "window/PictureViewWidget.h"
 #include "window/PixelControlAdapter.h"
@@ -120,9 +122,27 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
     if (watched != imgView) {
         return false;
     }
-    auto* e = static_cast<QMouseEvent*>(event);
+    PictureMouse(static_cast<QMouseEvent*>(event));
+    return false;
+}
+
+void frmResize::PictureMouse(QMouseEvent* e) {
+    const QEvent::Type t = e->type();
+    if (t == QEvent::MouseButtonPress && e->buttons() == e->button()) {
+        // A drag measures in the twips of the screen it starts on, also once the window has
+        // crossed onto a screen of another scale: the pointer and the window stay together.
+        mDragTwips = QPointF(TwipsPerPixelX(), TwipsPerPixelY());
+    }
     // Positions reach the controllers in twips, relative to the control.
-    const QPointF at = DevicePlacement::EventPoint(imgView, e);
+    QPointF at = DevicePlacement::EventPoint(imgView, e);
+    if (t == QEvent::MouseMove && e->buttons() != Qt::NoButton) {
+        // While a drag carries the window across screens of different scale, Qt may convert a
+        // position with the scale of the screen it is leaving: the window system's pointer and
+        // the window's own rectangle are exact.
+        if (const std::optional<QPoint> pointer = NativeWindow::PointerDevicePosition()) {
+            at = QPointF(*pointer - mDevice.topLeft() - DevicePlacement::Of(imgView).topLeft());
+        }
+    }
     const auto x = static_cast<float>(at.x() * TwipsPerPixelX());
     const auto y = static_cast<float>(at.y() * TwipsPerPixelY());
     const qint16 shift = InputMasks::ShiftMask(e->modifiers());
@@ -145,7 +165,9 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
     } catch (...) {
         qWarning("Lumora: mouse handling failed");
     }
-    return false;
+    if (t == QEvent::MouseButtonRelease && e->buttons() == Qt::NoButton) {
+        mDragTwips = QPointF();
+    }
 }
 
 // ---- wheel ----
