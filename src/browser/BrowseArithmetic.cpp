@@ -95,12 +95,24 @@ QString CountText(int total, int selected) {
     return QStringLiteral("总共%1张图片，您选中了其中的%2张。").arg(total).arg(selected);
 }
 
+namespace {
+QString ShownName(const QString& path) {
+    const QString name = mdlKestrin_File::GetFileName(path);
+    return name.isEmpty() ? path : name;
+}
+
+QString WithoutMnemonic(QString caption) {
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+}  // namespace
+
 QString CheckCaption(const QString& path) {
-    QString name = mdlKestrin_File::GetFileName(path);
-    if (name.isEmpty()) {
-        name = path;
-    }
-    return name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return WithoutMnemonic(ShownName(path));
+}
+
+QString CheckCaption(const QString& path, const QFontMetrics& metrics, int width) {
+    // Elided before "&" is doubled: the cut is measured on what shows, and never splits a pair.
+    return WithoutMnemonic(metrics.elidedText(ShownName(path), Qt::ElideMiddle, width));
 }
 
 }  // namespace BrowseArithmetic

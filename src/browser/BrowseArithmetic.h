@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QList>
 #include <QPoint>
@@ -63,5 +64,9 @@ QString CountText(int total, int selected);
 // A check box caption for a path: its file name, with "&" doubled so it shows as itself instead
 // of marking a shortcut.
 QString CheckCaption(const QString& path);
+
+// The same caption made to fit width logical pixels of metrics' font: a file name too long for it
+// keeps its start and its end (where the extension and any numbering are) around a "…".
+QString CheckCaption(const QString& path, const QFontMetrics& metrics, int width);
 
 }  // namespace BrowseArithmetic

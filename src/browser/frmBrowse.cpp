@@ -28,6 +28,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -38,6 +40,14 @@ std::function<bool(frmResize*, const QString&)> gOwnerOpen;
 
 constexpr int kRefreshMs = 200;  // count, range and page follow the load this often
 constexpr int kAskAbove = 20;    // more ticked pictures than this: ask before opening
+
+// The room a check box leaves its caption, in logical pixels: its width less the indicator and
+// the gap the style puts before the text.
+int CaptionWidth(const QCheckBox* chk) {
+    QStyleOptionButton option;
+    option.initFrom(chk);
+    return chk->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, chk).width();
+}
 }  // namespace
 
 frmBrowse* frmBrowse::Shared() {
@@ -179,7 +189,8 @@ void frmBrowse::ShowPage(int start) {
         imgBrowse[c]->setPixmap(QPixmap::fromImage(item.Picture));
         imgBrowse[c]->setFrameShape(QFrame::Box);
         mCellItem[c] = n;
-        chk->setText(BrowseArithmetic::CheckCaption(item.FileName));
+        chk->setText(
+            BrowseArithmetic::CheckCaption(item.FileName, chk->fontMetrics(), CaptionWidth(chk)));
         chk->setToolTip(mdlKestrin_File::GetFileName(item.FileName));
         chk->setChecked(item.Selected);
         chk->setVisible(true);

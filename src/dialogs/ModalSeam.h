@@ -3,6 +3,9 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <utility>
 
 #include "dialogs/FileFilter.h"
 
@@ -27,6 +30,13 @@ struct FileDialogRequest {
     bool overwritePrompt = false;  // save: ask before replacing an existing file
 };
 
+// How a program started through the seam ended.
+enum class ProgramEnd {
+    Succeeded,   // ran and ended with exit status 0
+    NotStarted,  // could not be started (missing, not executable)
+    Failed,      // ended with a non-zero exit status, or crashed
+};
+
 struct FileDialogAnswer {
     bool chosen = false;  // false when cancelled
     QString path;         // full path of the chosen file (the first of several), suffix added
@@ -40,6 +50,11 @@ public:
     virtual int Message(QObject* owner, const QString& text, int style, const QString& title) = 0;
     // Opens a document or address with the desktop's default program; true when it was handed on.
     virtual bool OpenExternal(const QString& pathOrUrl) = 0;
+    // Starts program with arguments and never waits for it. whenEnded is called once, later, from
+    // the event loop, when the program has ended or could not start; a program that never ends
+    // never calls it.
+    virtual void StartProgram(const QString& program, const QStringList& arguments,
+                              std::function<void(ProgramEnd)> whenEnded) = 0;
     // Modal open and save dialogs over owner (may be null).
     virtual FileDialogAnswer OpenFile(QObject* owner, const FileDialogRequest& request) = 0;
     virtual FileDialogAnswer SaveFile(QObject* owner, const FileDialogRequest& request) = 0;
@@ -50,7 +65,7 @@ public:
 };
 
 // The handler in force; without one installed, messages answer OK at once, questions no,
-// dialogs are cancelled and nothing opens.
+// dialogs are cancelled and nothing opens or starts (nor reports that it ended).
 Handler& Current();
 
 // Installs a handler (not owned); null returns to the silent default.
@@ -58,6 +73,10 @@ void Install(Handler* handler);
 
 inline int ShowMessage(QObject* owner, const QString& text, int style, const QString& title) {
     return Current().Message(owner, text, style, title);
+}
+inline void StartProgram(const QString& program, const QStringList& arguments,
+                         std::function<void(ProgramEnd)> whenEnded) {
+    Current().StartProgram(program, arguments, std::move(whenEnded));
 }
 inline FileDialogAnswer ShowOpenFile(QObject* owner, const FileDialogRequest& request) {
     return Current().OpenFile(owner, request);

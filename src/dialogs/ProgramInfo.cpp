@@ -2,10 +2,10 @@
 
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
-
-#include <QFileInfo>
+#include "dialogs/frmHelp.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace ProgramInfo {
 
@@ -23,14 +23,21 @@ QIcon ProgramIcon() {
 }
 
 void OpenHelp() {
-    const QString path =
-        mdlKestrin_File::GetProgramLayout().dataFolder + QStringLiteral("Help.txt");
+    OpenHelpFile(mdlKestrin_File::GetProgramLayout().dataFolder + QStringLiteral("Help.txt"));
+}
+
+void OpenHelpFile(const QString& path) {
     if (!QFileInfo(path).isFile()) {
-        ModalSeam::ShowMessage(nullptr, QStringLiteral("找不到帮助文件：") + path,
-                               ModalSeam::Critical, QStringLiteral("错误"));
+        frmHelp::SayMissing(path);
         return;
     }
-    ModalSeam::Current().OpenExternal(path);
+    // xdg-open as a process of our own, so that its failure is seen: a desktop with no viewer
+    // for text answers with a non-zero status, and a machine without xdg-open cannot start it.
+    ModalSeam::StartProgram(QStringLiteral("xdg-open"), {path}, [path](ModalSeam::ProgramEnd end) {
+        if (end != ModalSeam::ProgramEnd::Succeeded) {
+            frmHelp::ShowHelpFile(path);
+        }
+    });
 }
 
 }  // namespace ProgramInfo

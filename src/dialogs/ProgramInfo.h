@@ -13,11 +13,15 @@ inline constexpr char kHomePage[] = "https://lumora.example.org/";
 inline constexpr char kFreeImageSite[] = "https://freeimage.sourceforge.io/";
 
 // The program icon from the built-in resources, at 48, 96 and 256 pixels; a null icon in a build
-// without the resources (the core tests).
+// without the resources.
 QIcon ProgramIcon();
 
-// Opens Help.txt, beside the program, with the desktop's text viewer (through the modal seam); a
-// missing file says so in a critical message.
+// OpenHelpFile on the program's Help.txt (beside it, or in the installed share folder).
 void OpenHelp();
+
+// Opens the help text at path with xdg-open, started through the modal seam and never waited on.
+// When xdg-open cannot start or ends with a non-zero status, the text shows in Lumora's own help
+// window (frmHelp) instead. A missing file says so in a critical message.
+void OpenHelpFile(const QString& path);
 
 }  // namespace ProgramInfo

@@ -69,6 +69,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     lblHomePage = new ClickableLabel(
         QStringLiteral("欢迎访问 ") + QString::fromLatin1(ProgramInfo::kHomePage), this);
     lblHomePage->setObjectName(QStringLiteral("lblHomePage"));
+    // Out of the focus chain, so the box's first focus is 确定 and Enter closes it: the home page
+    // opens only when the user clicks it, never from a key meant for the box.
+    lblHomePage->setFocusPolicy(Qt::NoFocus);
     connect(lblHomePage, &ClickableLabel::clicked, this,
             [] { ModalSeam::Current().OpenExternal(QString::fromLatin1(ProgramInfo::kHomePage)); });
 
@@ -82,6 +85,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     cmdOK = new QPushButton(QStringLiteral("确定"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
+    cmdOK->setFocus();
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::close);
 
     auto* names = new QVBoxLayout;

@@ -22,10 +22,10 @@ public:
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* Label2 = nullptr;
-    ClickableLabel* lblHomePage = nullptr;  // opens the home page in the desktop's browser
+    ClickableLabel* lblHomePage = nullptr;  // a click opens the home page in the desktop's browser
     QLabel* lblDisclaimer = nullptr;
     QFrame* Line1[2] = {nullptr, nullptr};
-    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdOK = nullptr;  // the default button, focused: Enter closes the box
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,13 +1,16 @@
 #include "dialogs/mdlDialogs.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QUrl>
 #include <QWidget>
 #include <algorithm>
+#include <memory>
 
 namespace mdlDialogs {
 namespace {
@@ -46,6 +49,36 @@ public:
         const QUrl url =
             QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
         return QDesktopServices::openUrl(url);
+    }
+    void StartProgram(const QString& program, const QStringList& arguments,
+                      std::function<void(ModalSeam::ProgramEnd)> whenEnded) override {
+        // Owned by the application until it ends: a program still running when Lumora quits is
+        // let go of then. Its output goes where Lumora's does, so nothing fills an unread pipe.
+        auto* process = new QProcess(QCoreApplication::instance());
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        auto report =
+            std::make_shared<std::function<void(ModalSeam::ProgramEnd)>>(std::move(whenEnded));
+        // A program that cannot start reports FailedToStart and never finishes; one that started
+        // reports finished() once (a crash too). Queued, so the caller hears of it only later.
+        QObject::connect(
+            process, &QProcess::errorOccurred, process,
+            [process, report](QProcess::ProcessError error) {
+                if (error == QProcess::FailedToStart) {
+                    process->deleteLater();
+                    (*report)(ModalSeam::ProgramEnd::NotStarted);
+                }
+            },
+            Qt::QueuedConnection);
+        QObject::connect(
+            process, &QProcess::finished, process,
+            [process, report](int exitCode, QProcess::ExitStatus status) {
+                process->deleteLater();
+                (*report)(status == QProcess::NormalExit && exitCode == 0
+                              ? ModalSeam::ProgramEnd::Succeeded
+                              : ModalSeam::ProgramEnd::Failed);
+            },
+            Qt::QueuedConnection);
+        process->start(program, arguments);
     }
     ModalSeam::FileDialogAnswer OpenFile(QObject* owner,
                                          const ModalSeam::FileDialogRequest& request) override {

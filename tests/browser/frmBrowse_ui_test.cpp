@@ -1,9 +1,11 @@
 #include "browser/BrowseUiSupport.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <cstdio>
 
 #include "support/TestSupport.h"
@@ -308,6 +310,39 @@ TEST_F(Browser, AnOwnerThatClosesLeavesABrowserWithoutOwner) {
     ASSERT_EQ(windows.size(), 3u) << "every ticked picture in a window of its own";
     EXPECT_EQ(windows[0].path, folder + "/1.png");
     EXPECT_EQ(windows[0].place, QPoint(3840, 1920));
+}
+
+// A name wider than its cell keeps its start and its end around "…" and fits the caption; the
+// tooltip holds it whole.
+TEST_F(Browser, LongNamesAreElidedInTheMiddleWithTheWholeNameInTheTooltip) {
+    const QStringList names = {
+        QStringLiteral("二零二四年春节全家福在老家院子里拍的第十二张照片最终版.png"),
+        QStringLiteral("R&D holiday photos from the mountain trip 2024 number 0012 final.png")};
+    for (const QString& name : names) {
+        Picture(name, QSize(20, 20), root + "long");
+    }
+    frmBrowse* b = frmBrowse::Shared();
+    ASSERT_TRUE(b->ShowBrowse({root + "long"}, Owner()));
+    ASSERT_TRUE(WaitLoaded(b));
+    ASSERT_EQ(b->Items().Count(), 2);
+
+    for (int cell = 0; cell < 2; ++cell) {
+        QCheckBox* chk = b->chkBrowse[static_cast<size_t>(cell)];
+        const QString name = chk->toolTip();
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(names.contains(name)) << "the tooltip is not the whole name";
+        EXPECT_TRUE(QKeySequence::mnemonic(chk->text()).isEmpty()) << "no shortcut from a name";
+        const QString shown = QString(chk->text()).replace(QStringLiteral("&&"), "&");
+        const qsizetype cut = shown.indexOf(QChar(0x2026));
+        ASSERT_GT(cut, 0) << "no \"…\" in " << shown.toStdString();
+        EXPECT_TRUE(name.startsWith(shown.left(cut)));
+        EXPECT_TRUE(name.endsWith(shown.mid(cut + 1)));
+        EXPECT_TRUE(shown.endsWith(QStringLiteral(".png")));
+        // What is left of the box beside its tick mark.
+        const int room = chk->width() - chk->style()->pixelMetric(QStyle::PM_IndicatorWidth) -
+                         chk->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+        EXPECT_LE(chk->fontMetrics().horizontalAdvance(shown), room) << shown.toStdString();
+    }
 }
 
 }  // namespace

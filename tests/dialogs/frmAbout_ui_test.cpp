@@ -5,6 +5,7 @@
 #include "dialogs/frmAbout.h"
 #include "support/WindowFixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -44,6 +45,30 @@ TEST_F(AboutBox, HomePageClickHandsTheAddressToTheDesktop) {
     QTest::mouseClick(link, Qt::LeftButton);
     EXPECT_EQ(seam.opened, QStringList{ProgramInfo::kHomePage});
     EXPECT_TRUE(a->isVisible());
+}
+
+// Enter, on either key, presses 确定 wherever Tab has moved the focus: the link is never in the
+// focus chain, so only a click opens it.
+TEST_F(AboutBox, EnterPressesOkAndNeverOpensTheLink) {
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        for (int tabs = 0; tabs < 3; ++tabs) {
+            SCOPED_TRACE(testing::Message() << "key " << enter << ", tabs " << tabs);
+            seam.opened.clear();
+            QPointer<frmAbout> a = frmAbout::Shared();
+            a->ShowAbout();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(a));
+            for (int i = 0; i < tabs; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_NE(focus, nullptr);
+            EXPECT_NE(focus, a->lblHomePage);
+            QTest::keyClick(focus, enter);
+            EXPECT_TRUE(seam.opened.isEmpty());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(a.isNull()) << "the box stayed open";
+        }
+    }
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ TEST_F(Panel, EveryCommandKeyReachesItsOperation) {
               EXPECT_EQ(w->Picture().pixel(0, 0), PatternImage(40, 30).pixel(39, 0));
           }}},
         {"HELP",
-         {{}, [&](frmResize*) { EXPECT_EQ(seam.opened.size() + seam.messages.size(), 1u); }}},
+         {{}, [&](frmResize*) { EXPECT_EQ(seam.started.size() + seam.messages.size(), 1u); }}},
         {"ABOUT", {{}, [](frmResize*) { EXPECT_TRUE(frmAbout::Shared()->isVisible()); }}},
     };
     for (const auto& c : MenuCommands::Table()) {
@@ -129,6 +129,7 @@ TEST_F(Panel, EveryCommandKeyReachesItsOperation) {
         seam.openRequests.clear();
         seam.saveRequests.clear();
         seam.opened.clear();
+        seam.started.clear();
         seam.messages.clear();
         mdlOption::SetDefaultOptions();
         mdlOption::Options().AlwaysTop = false;

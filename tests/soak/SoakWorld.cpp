@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTimer>
 #include <utility>
 
 int SoakRandom::Below(int n) {
@@ -296,6 +298,17 @@ int SoakSeam::Message(QObject*, const QString& text, int, const QString&) {
 
 bool SoakSeam::OpenExternal(const QString&) {
     return mRng.Chance(50);
+}
+
+void SoakSeam::StartProgram(const QString&, const QStringList&,
+                            std::function<void(ModalSeam::ProgramEnd)> whenEnded) {
+    // The ending is drawn now, so a seed replays it; it arrives later, as a real one does.
+    static constexpr ModalSeam::ProgramEnd kEnds[] = {ModalSeam::ProgramEnd::Succeeded,
+                                                      ModalSeam::ProgramEnd::NotStarted,
+                                                      ModalSeam::ProgramEnd::Failed};
+    const ModalSeam::ProgramEnd end = kEnds[mRng.Below(3)];
+    QTimer::singleShot(0, QCoreApplication::instance(),
+                       [whenEnded = std::move(whenEnded), end] { whenEnded(end); });
 }
 
 ModalSeam::FileDialogAnswer SoakSeam::OpenFile(QObject*, const ModalSeam::FileDialogRequest&) {

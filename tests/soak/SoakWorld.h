@@ -66,6 +66,8 @@ public:
 
     int Message(QObject*, const QString& text, int style, const QString& title) override;
     bool OpenExternal(const QString& pathOrUrl) override;
+    void StartProgram(const QString& program, const QStringList& arguments,
+                      std::function<void(ModalSeam::ProgramEnd)> whenEnded) override;
     ModalSeam::FileDialogAnswer OpenFile(QObject*, const ModalSeam::FileDialogRequest&) override;
     ModalSeam::FileDialogAnswer SaveFile(QObject*, const ModalSeam::FileDialogRequest&) override;
     QString Folder(QObject*, const QString& prompt) override;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "dialogs/ModalSeam.h"
@@ -21,6 +23,12 @@ public:
         QString text;
         QString title;
     };
+    // A program started through the seam; a test ends it by calling whenEnded.
+    struct Started {
+        QString program;
+        QStringList arguments;
+        std::function<void(ModalSeam::ProgramEnd)> whenEnded;
+    };
     ScriptedSeam() { ModalSeam::Install(this); }
     ~ScriptedSeam() override { ModalSeam::Install(nullptr); }
 
@@ -31,6 +39,10 @@ public:
     bool OpenExternal(const QString& pathOrUrl) override {
         opened << pathOrUrl;
         return true;
+    }
+    void StartProgram(const QString& program, const QStringList& arguments,
+                      std::function<void(ModalSeam::ProgramEnd)> whenEnded) override {
+        started.push_back({program, arguments, std::move(whenEnded)});
     }
     ModalSeam::FileDialogAnswer OpenFile(QObject*,
                                          const ModalSeam::FileDialogRequest& request) override {
@@ -58,6 +70,7 @@ public:
 
     std::vector<Shown> messages;
     QStringList opened;
+    std::vector<Started> started;  // never ended unless a test ends them
 
     std::deque<ModalSeam::FileDialogAnswer> openAnswers;
     std::deque<ModalSeam::FileDialogAnswer> saveAnswers;
