@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QVariant>
 #include <QWindow>
 
 #ifdef LUMORA_HAVE_XCB
@@ -53,6 +54,9 @@ QString AtomName(xcb_connection_t* c, xcb_atom_t atom) {
     return QString::fromLatin1(xcb_get_atom_name_name(reply.get()),
                                xcb_get_atom_name_name_length(reply.get()));
 }
+
+// Set on a window whose input passes through it (SetInputThrough).
+constexpr char kInputThrough[] = "lumoraInputThrough";
 
 }  // namespace
 
@@ -160,9 +164,13 @@ bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region) {
     if (c == nullptr || id == 0) {
         return false;
     }
+    // A window the input passes through keeps its empty input shape.
+    const bool input = !window->property(kInputThrough).toBool();
     if (!region) {
         xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, id, 0, 0, XCB_NONE);
-        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+        if (input) {
+            xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+        }
         xcb_flush(c);
         return true;
     }
@@ -173,10 +181,47 @@ bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region) {
                          static_cast<uint16_t>(r.width()), static_cast<uint16_t>(r.height())});
     }
     for (const xcb_shape_kind_t kind : {XCB_SHAPE_SK_BOUNDING, XCB_SHAPE_SK_INPUT}) {
+        if (kind == XCB_SHAPE_SK_INPUT && !input) {
+            continue;
+        }
         xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, kind, XCB_CLIP_ORDERING_UNSORTED, id, 0, 0,
                              static_cast<uint32_t>(rects.size()), rects.data());
     }
     xcb_flush(c);
+    return true;
+}
+
+bool SetInputThrough(QWidget* window, bool through) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0) {
+        return false;
+    }
+    window->setProperty(kInputThrough, through);
+    if (through) {
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED,
+                             id, 0, 0, 0, nullptr);
+    } else {
+        // No input shape of its own: the server takes the visible (bounding) one for it.
+        xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, id, 0, 0, XCB_NONE);
+    }
+    xcb_flush(c);
+    return true;
+}
+
+bool ReleaseKeyboardFocus(QWidget* window) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0) {
+        return false;
+    }
+    Reply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (focus && focus->focus == id) {
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                            XCB_CURRENT_TIME);
+        xcb_flush(c);
+    }
     return true;
 }
 
@@ -201,6 +246,12 @@ QRect ScreenDeviceGeometry(const QScreen*) {
     return QRect();
 }
 bool SetDeviceShape(QWidget*, const std::optional<QRegion>&) {
+    return false;
+}
+bool SetInputThrough(QWidget*, bool) {
+    return false;
+}
+bool ReleaseKeyboardFocus(QWidget*) {
     return false;
 }
 

@@ -36,4 +36,14 @@ QRect ScreenDeviceGeometry(const QScreen* screen);
 // optional restores the full window. False where the platform is not X11.
 bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region);
 
+// Lets every pointer event pass through the window to what lies below it (an empty input shape),
+// or takes them again (the input shape follows the visible one). The visible shape, a colour key
+// included, stays as it is, and a later SetDeviceShape keeps the input passing. False where the
+// platform is not X11.
+bool SetInputThrough(QWidget* window, bool through);
+
+// When the window holds the keyboard focus, hands it to whatever window is under the pointer.
+// False where the platform is not X11.
+bool ReleaseKeyboardFocus(QWidget* window);
+
 }  // namespace NativeWindow

@@ -141,51 +141,36 @@ int AlphaFromPercent(int percent) {
 }
 
 namespace {
-
 constexpr double kWheelFactor = 1.1;
-
-// Both sides times f, each rounded; a side never falls below one pixel.
-QSize Scaled(QSize s, double f) {
-    return {std::max(1, Round32(s.width() * f)), std::max(1, Round32(s.height() * f))};
-}
-
-// One notch: in (true) or out, stopped at the limits with the ratio kept.
-QSize WheelNotch(QSize s, bool in, QSize minSize, QSize maxSize) {
-    const double w = s.width();
-    const double h = s.height();
-    if (in) {
-        const QSize next = Scaled(s, kWheelFactor);
-        if (next.width() <= maxSize.width() && next.height() <= maxSize.height()) {
-            return next;
-        }
-        const double f = std::min(maxSize.width() / w, maxSize.height() / h);
-        return f > 1.0 ? Scaled(s, f) : s;
-    }
-    const QSize next = Scaled(s, 1.0 / kWheelFactor);
-    if (next.width() >= minSize.width() && next.height() >= minSize.height()) {
-        return next;
-    }
-    const double f = std::max(minSize.width() / w, minSize.height() / h);
-    return f < 1.0 ? Scaled(s, f) : s;
-}
-
+constexpr int kWheelLevels = 500;
 }  // namespace
 
-QSize WheelZoomSize(QSize shown, int notches, QSize minSize, QSize maxSize) {
-    if (shown.width() < 1 || shown.height() < 1) {
-        return shown;  // nothing shown: nothing to scale
+QSize WheelZoomSize(QSize base, int level) {
+    if (base.width() < 1 || base.height() < 1) {
+        return base;  // nothing shown: nothing to scale
     }
-    QSize s = shown;
-    // Each notch rounds on its own, so several notches at once land where as many single notches
-    // would. A storm ends early: once a notch changes nothing, none after it will.
+    const double f = std::pow(kWheelFactor, std::clamp(level, -kWheelLevels, kWheelLevels));
+    return {std::max(1, Round32(base.width() * f)), std::max(1, Round32(base.height() * f))};
+}
+
+int WheelZoomLevel(QSize base, int level, int notches, QSize minSize, QSize maxSize) {
+    if (base.width() < 1 || base.height() < 1) {
+        return level;  // nothing shown: nothing to scale
+    }
+    const bool larger = notches > 0;
+    // One notch at a time: the first one past a limit ends the turn, so a storm costs at most
+    // the levels between the limits.
     for (qint64 i = 0; i < std::abs(static_cast<qint64>(notches)); ++i) {
-        const QSize next = WheelNotch(s, notches > 0, minSize, maxSize);
-        if (next == s) {
+        const int next = larger ? level + 1 : level - 1;
+        const QSize s = WheelZoomSize(base, next);
+        const bool within = larger ? s.width() <= maxSize.width() && s.height() <= maxSize.height()
+                                   : s.width() >= minSize.width() && s.height() >= minSize.height();
+        if (!within || std::abs(next) > kWheelLevels) {
             break;
         }
-        s = next;
+        level = next;
     }
-    return s;
+    return level;
 }
 
 QRect AnchoredZoomRect(const QRect& window, int border, QSize oldShown, QSize newShown,

@@ -73,12 +73,18 @@ inline QRgb RgbOf(qint32 colour) {
 // Opacity percent to the window system's 0..255 alpha, rounded half to even and clamped.
 int AlphaFromPercent(int percent);
 
-// The picture's shown size after wheel notches, pixels. Each notch away from the user (notches
-// > 0) multiplies both sides by 1.1, each towards divides them by 1.1, each side rounded on its
-// own. A notch that would take a side below minSize or beyond maxSize scales the picture only as
-// far as that limit (the sides keep their ratio); at the limit, or when no side moves any more,
-// further notches change nothing. A side already beyond a limit is never pushed further out.
-QSize WheelZoomSize(QSize shown, int notches, QSize minSize, QSize maxSize);
+// The picture's shown size at wheel level n (pixels): each side of the base (the size before the
+// first notch) times 1.1^n, rounded on its own, never below one pixel. Every level is measured from
+// the base, so n notches out and n in give back the base exactly. An empty base stays empty.
+QSize WheelZoomSize(QSize base, int level);
+
+// The wheel level after notches (> 0 away from the user: larger). A notch counts only when the
+// size it gives stays within the limits: towards larger both sides at most maxSize, towards smaller
+// both at least minSize, so the level stops where either side would pass a limit and the sides
+// keep their ratio. A notch past a limit is not counted. A base already beyond a limit is never
+// pushed further out, but comes back freely. A level stays within -500..500 (beyond, every
+// picture is one pixel or larger than any screen).
+int WheelZoomLevel(QSize base, int level, int notches, QSize minSize, QSize maxSize);
 
 // The window's outer rectangle (screen pixels) that shows the picture at newShown instead of
 // oldShown with the picture's point under pointer (screen pixels) still under it: the picture

@@ -9,6 +9,7 @@
 #include "image/cDecodeFront.h"
 #include "window/IControlGeometry.h"
 #include "window/cPictureModel.h"
+#include "window/cWheelZoom.h"
 #include "window/mdlAPI_Form.h"
 
 class QEventLoopLocker;
@@ -20,6 +21,7 @@ class OutlineWidget;
 class ClassLumora;
 class CropRectWidget;
 class PixelControlAdapter;
+class WindowPin;
 
 // The image window: a frameless top-level window whose client area is its picture, stretched over
 // the window less a border of mFormBorder pixels. Dragging its edges resizes it, dragging inside
@@ -32,7 +34,7 @@ class PixelControlAdapter;
 // each edit says. Saving and screen capture take time: meanwhile the window shows the wait and
 // ignores its commands (IsBusy), and a close hides it at once but lets the work finish.
 //
-// The wheel scales the picture about the pointer (see WindowArithmetic::WheelZoomSize), Ctrl+wheel
+// The wheel scales the picture about the pointer by exact levels (see cWheelZoom), Ctrl+wheel
 // steps the opacity; Shift+wheel and a wheel turned with a button held do nothing. The notches of
 // one turn of the event loop are summed and applied once, so a storm of wheel events is one
 // resize.
@@ -112,6 +114,11 @@ public:
     bool SuspendTopMost();
     bool RestoreTopMost();
     bool MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers);
+    // Key T: every click, drag, wheel turn and key passes to what lies below the window until
+    // Ctrl+Shift and a left click over it take them back (see WindowPin).
+    void cmdSetClickThrough();
+    // The window's pin; null until the first T.
+    const WindowPin* Pin() const { return mPin; }
 
     // The picture shown, as stored (its own size).
     QImage Picture() const;
@@ -255,4 +262,6 @@ private:
     qint64 mPendingOpacity = 0;
     QPointF mWheelPointer;
     bool mWheelPending = false;
+    cWheelZoom mZoom;            // the wheel's level and the size it counts from
+    WindowPin* mPin = nullptr;  // a child of the window, made at the first T
 };

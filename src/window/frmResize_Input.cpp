@@ -32,6 +32,7 @@
 #include "window/PictureViewWidget.h"
 #include "window/PixelControlAdapter.h"
 #include "window/WindowArithmetic.h"
+#include "window/WindowPin.h"
 #include "window/WindowServices.h"
 #include "window/mdlAPI_Form.h"
 
@@ -219,21 +220,20 @@ void frmResize::ApplyWheel() {
 }
 
 void frmResize::WheelZoom(int notches, QPointF pointer) {
-    const QSize shown = ShownSize();
     const int b = mFormBorder;
     // The edge drag's smallest window, and twice the screen for the picture.
     const qint64 minOuter = mResizer ? mResizer->MinOuterPixels() : 1;
     const int minSide = static_cast<int>(std::clamp<qint64>(minOuter - 2LL * b, 1, 1 << 20));
     const QSize screenPx(Round32(ScreenUnits::ScreenWidthTwips(screen()) / TwipsPerPixelX()),
                          Round32(ScreenUnits::ScreenHeightTwips(screen()) / TwipsPerPixelY()));
-    const QSize next =
-        WindowArithmetic::WheelZoomSize(shown, notches, QSize(minSide, minSide), screenPx * 2);
-    if (next == shown) {
+    const QRect next = mZoom.Turn(mDevice, b, ShownSize(), notches, pointer,
+                                  QSize(minSide, minSide), screenPx * 2);
+    if (next == mDevice) {
         cmdShowSize();  // at a limit: the size still answers the turn
         return;
     }
     lblCrop->HideRect();  // a crop rectangle would no longer sit on what it was drawn over
-    SetDeviceGeometry(WindowArithmetic::AnchoredZoomRect(mDevice, b, shown, next, pointer));
+    SetDeviceGeometry(next);
 }
 
 void frmResize::WheelOpacity(int notches) {
@@ -327,6 +327,7 @@ void frmResize::keyReleaseEvent(QKeyEvent* event) {
         case Qt::Key_S:
         case Qt::Key_A:
         case Qt::Key_C:
+        case Qt::Key_T:
             if (plain) {
                 RunLetterCommand(event->key());
             }
@@ -358,12 +359,22 @@ void frmResize::RunLetterCommand(int key) {
             case Qt::Key_C:
                 cmdLoadPictureFromScreen();
                 break;
+            case Qt::Key_T:
+                cmdSetClickThrough();
+                break;
             default:
                 break;
         }
     } catch (...) {
         // a command that fails leaves the window as it was
     }
+}
+
+void frmResize::cmdSetClickThrough() {
+    if (mPin == nullptr) {
+        mPin = new WindowPin(this);
+    }
+    mPin->Pin();
 }
 
 // ---- drops, timer, unload ----

@@ -146,6 +146,14 @@ bool SetOpacity(QWidget* window, qint32 alpha, bool clickThrough) {
     return true;
 }
 
+bool SetWindowFlag(QWidget* window, Qt::WindowType flag, bool on) {
+    if (!window) {
+        return false;
+    }
+    SetFlag(window, flag, on);
+    return true;
+}
+
 qint32 ColorKeyOf(const QWidget* window) {
     if (!window) {
         return kNoKey;

@@ -38,6 +38,10 @@ bool ClearLayered(QWidget* window);
 // clickThrough the window also lets the mouse through.
 bool SetOpacity(QWidget* window, qint32 alpha, bool clickThrough);
 
+// Sets or clears one of the window's flags without recreating a shown window (which would hide it
+// and lose its place).
+bool SetWindowFlag(QWidget* window, Qt::WindowType flag, bool on);
+
 // The colour key in force on the window, or -2 when none.
 qint32 ColorKeyOf(const QWidget* window);
 

@@ -133,18 +133,22 @@ TEST_F(RealProgram, WheelScalesThePictureAboutThePointer) {
     const QPoint at = g.topLeft() + QPoint(g.width() / 3, g.height() / 4);
     x.MoveTo(at.x(), at.y());
     QRect before = g;
+    int level = 0;
+    // The picture's point under the pointer, as a fraction of its sides.
+    const double u = double(at.x() - g.x()) / g.width();
+    const double v = double(at.y() - g.y()) / g.height();
     for (const int notch : {1, 1, -1}) {
         x.Wheel(notch);
         const QRect after = x.WaitForGeometryChange(window, before);
-        const double f = notch > 0 ? 1.1 : 1 / 1.1;
-        // Each side scaled and rounded (ties to even); no band by default.
-        EXPECT_EQ(after.width(), int(std::nearbyint(before.width() * f))) << notch;
-        EXPECT_EQ(after.height(), int(std::nearbyint(before.height() * f))) << notch;
-        // The picture's point under the pointer is still under it, within one pixel.
-        const double u = double(at.x() - before.x()) / before.width();
-        const double v = double(at.y() - before.y()) / before.height();
-        EXPECT_NEAR(after.x(), at.x() - u * after.width(), 1.0) << notch;
-        EXPECT_NEAR(after.y(), at.y() - v * after.height(), 1.0) << notch;
+        level += notch;
+        // Each side is the size before the first notch times 1.1 per notch, rounded once (ties
+        // to even), never notch by notch; no band by default.
+        const double f = std::pow(1.1, level);
+        EXPECT_EQ(after.width(), int(std::nearbyint(g.width() * f))) << level;
+        EXPECT_EQ(after.height(), int(std::nearbyint(g.height() * f))) << level;
+        // That point is still under the pointer, within one pixel.
+        EXPECT_NEAR(after.x(), at.x() - u * after.width(), 1.0) << level;
+        EXPECT_NEAR(after.y(), at.y() - v * after.height(), 1.0) << level;
         before = after;
     }
 }

@@ -138,7 +138,10 @@ TEST(AlphaFromPercent, RoundsHalfToEvenAndClamps) {
 }
 
 // Wheel zoom: a 13-pixel least side (the edge drag's smallest window without a border) and a
-// 2048 x 1536 largest picture (twice a 1024 x 768 screen).
+// 2048 x 1536 largest picture (twice a 1024 x 768 screen). The size after notches from level 0.
+QSize ZoomFromBase(QSize base, int notches) {
+    return WheelZoomSize(base, WheelZoomLevel(base, 0, notches, {13, 13}, {2048, 1536}));
+}
 struct ZoomCase {
     const char* what;
     QSize shown;
@@ -147,8 +150,7 @@ struct ZoomCase {
 };
 class WheelZoom : public testing::TestWithParam<ZoomCase> {};
 TEST_P(WheelZoom, ScalesEachSideByATenthAndStopsAtTheLimits) {
-    EXPECT_EQ(WheelZoomSize(GetParam().shown, GetParam().notches, {13, 13}, {2048, 1536}),
-              GetParam().expected)
+    EXPECT_EQ(ZoomFromBase(GetParam().shown, GetParam().notches), GetParam().expected)
         << GetParam().what;
 }
 INSTANTIATE_TEST_SUITE_P(
@@ -156,33 +158,37 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ZoomCase{"one notch away", {200, 100}, 1, {220, 110}},
         ZoomCase{"one notch towards", {220, 110}, -1, {200, 100}},
-        ZoomCase{"each side rounded on its own", {105, 33}, 1, {116, 36}},       // 115.5, 36.3
-        ZoomCase{"ties to even", {25, 35}, 1, {28, 38}},                         // 27.5, 38.5
-        ZoomCase{"towards, each side rounded", {105, 33}, -1, {95, 30}},         // 95.45, 30
-        ZoomCase{"three notches round three times", {100, 100}, 3, {133, 133}},  // 121 * 1.1
+        ZoomCase{"each side rounded on its own", {105, 33}, 1, {116, 36}},  // 115.5, 36.3
+        ZoomCase{"ties to even", {25, 35}, 1, {28, 38}},                    // 27.5, 38.5
+        ZoomCase{"towards, each side rounded", {105, 33}, -1, {95, 30}},    // 95.45, 30
+        ZoomCase{"three notches: the base times 1.1^3, rounded once", {100, 100}, 3, {133, 133}},
         ZoomCase{"and back", {133, 133}, -3, {100, 100}},
         ZoomCase{"no notch", {200, 100}, 0, {200, 100}},
-        ZoomCase{"the largest stops the step there, ratio kept", {2000, 1000}, 1, {2048, 1024}},
+        // A notch past a limit is not counted: no partial step that would bend the ratio.
+        ZoomCase{"a notch past the largest is not counted", {2000, 1000}, 1, {2000, 1000}},
         ZoomCase{"at the largest", {2048, 1024}, 1, {2048, 1024}},
-        ZoomCase{"the height can be the limit", {1000, 1500}, 1, {1024, 1536}},
+        ZoomCase{"the height can be the limit", {1000, 1500}, 1, {1000, 1500}},
         ZoomCase{"beyond the largest: not further out", {3000, 100}, 1, {3000, 100}},
         ZoomCase{"beyond the largest: back in freely", {3000, 100}, -1, {2727, 91}},
         ZoomCase{"the least side stops the other too", {13, 100}, -1, {13, 100}},
         ZoomCase{"just above the least", {14, 140}, -1, {13, 127}},
         ZoomCase{"below the least: not further down", {5, 5}, -1, {5, 5}},
         ZoomCase{"below the least: grows", {5, 5}, 1, {6, 6}},
-        ZoomCase{"a storm ends at the largest", {300, 200}, 2147483647, {2048, 1366}},
+        ZoomCase{"a storm ends at the last level within the largest",
+                 {300, 200},
+                 2147483647,
+                 {2018, 1345}},  // 1.1^20; 1.1^21 would make 2220 x 1480
         ZoomCase{"a storm towards ends at the least", {300, 200}, -2147483647 - 1, {19, 13}},
         ZoomCase{"nothing shown", {0, 0}, 1, {0, 0}}),
     [](const testing::TestParamInfo<ZoomCase>& info) { return std::to_string(info.index); });
 
 TEST(WheelZoom, ManyNotchesAtOnceLandWhereAsManySingleNotchesDo) {
-    for (const int n : {-7, -2, 2, 9, 40}) {
-        QSize one{317, 211};
+    for (const int n : {-7, -2, 2, 9, 40, -60}) {
+        int one = 0;
         for (int i = 0; i < std::abs(n); ++i) {
-            one = WheelZoomSize(one, n > 0 ? 1 : -1, {13, 13}, {2048, 1536});
+            one = WheelZoomLevel({317, 211}, one, n > 0 ? 1 : -1, {13, 13}, {2048, 1536});
         }
-        EXPECT_EQ(WheelZoomSize({317, 211}, n, {13, 13}, {2048, 1536}), one) << n;
+        EXPECT_EQ(WheelZoomLevel({317, 211}, 0, n, {13, 13}, {2048, 1536}), one) << n;
     }
 }
 
