@@ -1,10 +1,12 @@
 #include "app/mdlMain.h"
 
+#include "app/CommandLineOptions.h"
 #include "app/PlatformChoice.h"
 #include "app/mdlKestrin_Command.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
 #include "browser/frmBrowse.h"
+#include "dialogs/ModalSeam.h"
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
@@ -25,6 +27,8 @@
 #include <QTime>
 #include <QTranslator>
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 namespace mdlMain {
 namespace {
@@ -41,6 +45,8 @@ QList<frmResize*> LoadedImageWindows() {
 
 // True while Main runs the event loop: a start-up that fails late then ends the process.
 bool gRunning = false;
+// The exit status a command-line action that failed late asks for (0: the event loop's own).
+int gExitStatus = 0;
 
 bool AnyWindowShown() {
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -78,6 +84,24 @@ void InstallWindowServices() {
 }
 
 int Main(int argc, char** argv) {
+    // Help, version and usage errors answer without a display.
+    QStringList given;
+    for (int i = 1; i < argc; ++i) {
+        given << QString::fromLocal8Bit(argv[i]);
+    }
+    const CommandLineOptions::Parsed early = CommandLineOptions::Parse(given);
+    if (!early.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(early.error));
+        return 2;
+    }
+    if (early.action == CommandLineOptions::Action::Help) {
+        std::fputs(qUtf8Printable(CommandLineOptions::Usage()), stdout);
+        return 0;
+    }
+    if (early.action == CommandLineOptions::Action::Version) {
+        std::printf("%s\n", qUtf8Printable(CommandLineOptions::VersionLine()));
+        return 0;
+    }
     PlatformChoice::Apply();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(ProgramInfo::ProgramIcon());
@@ -94,16 +118,67 @@ int Main(int argc, char** argv) {
     // Screens measured exactly where the window system can tell (a fractional scale factor
     // leaves Qt's logical size a pixel off).
     ScreenUnits::SetNativeScreenSource(NativeWindow::ScreenDeviceGeometry);
-    mdlKestrin_Command::SetProcessArguments(QApplication::arguments().mid(1));
+    // Qt has taken its own options out of the arguments by now.
+    const CommandLineOptions::Parsed parsed =
+        CommandLineOptions::Parse(QApplication::arguments().mid(1));
+    mdlKestrin_Command::SetProcessArguments(parsed.paths);
 
     mdlOption::SetDefaultOptions();
     mdlOption::ReadOptions(QString());
-    Start();
+    if (parsed.action == CommandLineOptions::Action::Capture) {
+        StartCapture();
+    } else if (parsed.action == CommandLineOptions::Action::Paste) {
+        if (!StartPaste()) {
+            return 1;
+        }
+    } else {
+        Start();
+    }
     if (QApplication::topLevelWidgets().isEmpty() || ImageWindowCount() == 0) {
         return 0;  // the one file named could not be opened: end quietly
     }
     gRunning = true;
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    return gExitStatus != 0 ? gExitStatus : status;
+}
+
+void StartCapture() {
+    // The screen under the pointer, exactly as C fills a window, with no window to hide first.
+    const std::optional<QPoint> exact = NativeWindow::PointerDevicePosition();
+    QScreen* target =
+        exact ? ScreenUnits::ScreenAtDevice(*exact) : ScreenUnits::ScreenAtLogical(QCursor::pos());
+    auto* window = new frmResize;
+    QObject::connect(
+        window, &frmResize::captureEnded, window,
+        [window](bool ok) {
+            if (!ok) {
+                std::fprintf(stderr, "lumora: the screen capture was refused\n");
+                gExitStatus = 1;
+                window->close();
+                QCoreApplication::exit(1);
+            }
+        },
+        Qt::SingleShotConnection);
+    window->CaptureScreenAt(target);
+}
+
+bool StartPaste() {
+    auto* window = new frmResize;
+    if (!window->PasteClipboard()) {
+        ModalSeam::ShowMessage(nullptr, QStringLiteral("剪贴板中没有图片"), 64,
+                               QStringLiteral("Lumora"));
+        window->close();
+        delete window;
+        return false;
+    }
+    // At its own size (fitted to the screen), in the middle of the screen under the pointer.
+    window->ApplyViewSize(window->mOrgWidth, window->mOrgHeight);
+    QRect device = window->DeviceGeometry();
+    device.moveCenter(
+        ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtLogical(QCursor::pos())).center());
+    window->SetDeviceGeometry(device);
+    window->show();
+    return true;
 }
 
 void Start() {
@@ -124,7 +199,21 @@ void Start() {
         ShowBrowser(files, window);
         return;
     }
-    OpenPictureWindow(first, 0, 0);
+    // A picture that cannot be opened says why on standard error, whenever it turns out.
+    frmResize* window = OpenPictureWindow(first, 0, 0);
+    if (window == nullptr) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(CommandLineOptions::CannotOpenLine(first)));
+        return;
+    }
+    QObject::connect(
+        window, &frmResize::openEnded, window,
+        [first](bool ok) {
+            if (!ok) {
+                std::fprintf(stderr, "%s\n",
+                             qUtf8Printable(CommandLineOptions::CannotOpenLine(first)));
+            }
+        },
+        Qt::SingleShotConnection);
 }
 
 frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {

@@ -19,6 +19,10 @@ int Main(int argc, char** argv);
 // What Main does after the options are read: one picture window, an empty window, or an empty
 // window with the browser, by the parsed command line.
 void Start();
+// The command-line actions: a new window holding the screen under the pointer (--capture), or
+// the clipboard's picture (--paste; false, after saying so, when it holds none).
+void StartCapture();
+bool StartPaste();
 
 // Creates an image window, opens path in it (an empty path keeps the placeholder) and shows it
 // at left/top (twips) when both are above 0. A file that cannot be opened leaves no window.

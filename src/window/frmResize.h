@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "window/mdlAPI_Form.h"
 
 class QEventLoopLocker;
+class cScreenshotPortal;
 class QScreen;
 class QLabel;
 class QTimer;
@@ -119,6 +121,13 @@ public:
     void cmdSetClickThrough();
     // The window's pin; null until the first T.
     const WindowPin* Pin() const { return mPin; }
+    // Fills a window not shown yet with the screen target, as C would (nothing to hide first);
+    // captureEnded follows. A capture that brings nothing leaves the window unshown. False when
+    // the window is busy or already shown.
+    bool CaptureScreenAt(QScreen* target);
+    // Takes the clipboard's picture (as paste does, without sizing the window); false when the
+    // clipboard holds no picture, or a damaged one, and the window stays as it was.
+    bool PasteClipboard();
 
     // The picture shown, as stored (its own size).
     QImage Picture() const;
@@ -215,11 +224,22 @@ private:
     void Reconcile();
     // Brings the window back onto a screen when the one it was on has gone.
     void KeepOnAScreen();
+    // Sizes the window to the picture's own size after a load (open, drop, paste) and, when that
+    // made it grow, moves it just enough to stay inside its screen's work area where it fits.
+    void GrowToOwnSize();
     // The wait of a save or capture: the tip, the cursor, and the process kept alive.
     void BeginBusy(const QString& tip);
     void EndBusy();
     void EndSave(bool ok, const QString& path);
-    void FinishCapture(QScreen* screen);
+    // Capture: the grab (or the portal's request) for the screen, the portal's file read through
+    // the decoder, and the end: the window covers the screen with its picture, or is as it was.
+    void GrabScreen(QScreen* target);
+    void ReadPortalShot(const QString& path);
+    void FinishPortalShot(const cDecodeFront::Result& result);
+    void AbandonCapture();
+    void FinishCapture(QScreen* target, const QImage& picture);
+    // The window's decoder, made on first use.
+    cDecodeFront* Decoder();
     void FinishOpen(const cDecodeFront::Result& result);
     // The colour-key shape follows what the window shows; refreshed once per event-loop turn.
     void ShapeChanged();
@@ -237,6 +257,11 @@ private:
     std::unique_ptr<ClassLumora> mResizer;
     std::unique_ptr<QEventLoopLocker> mBusyLock;
     cDecodeFront* mDecoder = nullptr;
+    cScreenshotPortal* mPortal = nullptr;         // made on the first capture through the portal
+    QPointer<QScreen> mCaptureScreen;             // the screen a portal capture is for
+    QString mCaptureFile;                         // the portal's file being read
+    qint64 mCaptureRequest = 0;                   // its decode; 0 when none runs
+    bool mQuietRefusal = false;                   // a capture into a never-shown window
     qint64 mOpenRequest = 0;                      // the newest open asked for; 0 when none runs
     std::unique_ptr<QEventLoopLocker> mOpenLock;  // held while an open runs
     bool mHoldTip = false;  // the "too large" tip given before the first show stays up
@@ -262,6 +287,6 @@ private:
     qint64 mPendingOpacity = 0;
     QPointF mWheelPointer;
     bool mWheelPending = false;
-    cWheelZoom mZoom;            // the wheel's level and the size it counts from
+    cWheelZoom mZoom;           // the wheel's level and the size it counts from
     WindowPin* mPin = nullptr;  // a child of the window, made at the first T
 };

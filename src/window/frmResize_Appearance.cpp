@@ -162,6 +162,26 @@ void frmResize::KeepOnAScreen() {
     SetDeviceGeometry(QRect(QPoint(x, y), mDevice.size()));
 }
 
+void frmResize::GrowToOwnSize() {
+    const QSize before = mDevice.size();
+    ApplyViewSize(mOrgWidth, mOrgHeight);
+    if (mDevice.width() <= before.width() && mDevice.height() <= before.height()) {
+        return;  // it did not grow: it stays where it is
+    }
+    // Just enough to lie inside the work area of its screen, on each axis where it fits.
+    const QRect area = ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtDevice(mDevice.center()));
+    QPoint at = mDevice.topLeft();
+    if (mDevice.width() <= area.width()) {
+        at.setX(std::clamp(at.x(), area.left(), area.right() + 1 - mDevice.width()));
+    }
+    if (mDevice.height() <= area.height()) {
+        at.setY(std::clamp(at.y(), area.top(), area.bottom() + 1 - mDevice.height()));
+    }
+    if (at != mDevice.topLeft()) {
+        SetDeviceGeometry(QRect(at, mDevice.size()));
+    }
+}
+
 QPointF frmResize::ScreenOriginTw() const {
     const QPoint origin = ScreenUnits::DeviceGeometry(screen()).topLeft();
     return {origin.x() * TwipsPerPixelX(), origin.y() * TwipsPerPixelY()};

@@ -10,6 +10,7 @@
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlCommonDialog.h"
 #include "image/MFreeImage.h"
+#include "image/cPngClipboardData.h"
 #include "image/cSaveJob.h"
 #include "image/mdlPhotoShop.h"
 #include "settings/mdlOption.h"
@@ -28,9 +29,6 @@
 #include <QTimer>
 
 namespace {
-// How long the screen is left to repaint without the window before it is grabbed.
-constexpr int kCaptureDelayMs = 150;
-
 bool NameTaken(const QString& path) {
     const QFileInfo info(path);
     return info.isSymLink() || info.isFile();
@@ -208,69 +206,34 @@ void frmResize::cmdCopy() {
     if (view.isNull()) {
         return;  // nothing to copy: the clipboard keeps what it has
     }
-    // Qt offers the picture as image/png and its other image types, so any program can paste it.
-    QGuiApplication::clipboard()->setImage(view);
+    // Offered as PNG, encoded off the interface thread (see cPngClipboardData).
+    QGuiApplication::clipboard()->setMimeData(new cPngClipboardData(view));
 }
 
 void frmResize::cmdPaste() {
+    if (PasteClipboard() && mdlOption::Options().ResizeWhenOpen) {
+        GrowToOwnSize();
+    }
+}
+
+bool frmResize::PasteClipboard() {
     if (mBusy) {
-        return;
+        return false;
     }
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    if (data == nullptr || !data->hasImage()) {
-        return;  // text, a file list or nothing: no change
+    QImage picture;
+    if (const auto* own = qobject_cast<const cPngClipboardData*>(data)) {
+        picture = own->Picture();  // this program's copy: the picture itself, no PNG
+    } else if (data != nullptr && data->hasImage()) {
+        picture = qvariant_cast<QImage>(data->imageData());
+    } else {
+        return false;  // text, a file list or nothing: no change
     }
-    const QImage picture = qvariant_cast<QImage>(data->imageData());
     if (!mModel.Paste(picture)) {
-        return;  // a damaged picture
+        return false;  // a damaged picture
     }
     PictureChanged();
-    if (mdlOption::Options().ResizeWhenOpen) {
-        ApplyViewSize(mOrgWidth, mOrgHeight);
-    }
-}
-
-void frmResize::cmdLoadPictureFromScreen() {
-    if (mBusy) {
-        return;
-    }
-    // The screen under the window's centre, at that screen's own resolution.
-    QScreen* target = ScreenUnits::ScreenAtDevice(mDevice.center());
-    if (target == nullptr) {
-        target = screen();
-    }
-    BeginBusy(QString());
-    hide();
-    // The screen repaints without the window before it is grabbed; the event loop runs meanwhile.
-    QPointer<QScreen> grabbed = target;
-    QTimer::singleShot(kCaptureDelayMs, this, [this, grabbed] { FinishCapture(grabbed); });
-}
-
-void frmResize::FinishCapture(QScreen* target) {
-    QImage picture;
-    if (target != nullptr) {
-        try {
-            picture = mdlPhotoShop::CaptureScreen(target);
-        } catch (...) {
-        }
-    }
-    const bool ok = !mCloseWhenIdle && mModel.Capture(picture);
-    if (ok) {
-        PictureChanged();
-        // The picture covers the screen pixel for pixel; the band lies outside it.
-        const int b = mFormBorder;
-        SetDeviceGeometry(ScreenUnits::DeviceGeometry(target).adjusted(-b, -b, b, b));
-    }
-    if (!mCloseWhenIdle) {
-        show();
-        RestoreTopMost();
-    }
-    if (ok) {
-        // After showing: the layout of the new size would put the size tip over it.
-        ShowTip(QStringLiteral("拷贝屏幕结束，请使用"));
-    }
-    EndBusy();
-    emit captureEnded(ok);
+    return true;
 }
 
 void frmResize::cmdResize_OrgSize() {

@@ -180,6 +180,7 @@ bool XSession::Launch(const QString& exe, const QStringList& args, bool builtWor
     env.insert("HOME", mWorkDir);
     env.insert("XDG_CONFIG_HOME", mWorkDir + "/config");
     env.remove("WAYLAND_DISPLAY");
+    env.remove("XDG_SESSION_TYPE");  // the session is this X display; a test says otherwise
     for (const char* scaling :
          {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
           "QT_ENABLE_HIGHDPI_SCALING", "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI",

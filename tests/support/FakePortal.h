@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+// A stand-in for the desktop's screenshot portal on a private session bus: it answers every
+// Screenshot request the way it is told, as the desktop would (a file, a refusal, nothing, ...).
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
+public:
+    enum class Answer {
+        File,      // response 0 with the file's file:// address
+        Cancel,    // response 1
+        Refuse,    // response 2
+        Silent,    // no response at all
+        Twice,     // the file, then a second answer naming another file
+        NotAFile,  // response 0 with an address that is not file://
+    };
+
+    FakePortal(const QDBusConnection& bus, Answer answer, const QString& file);
+    // Takes the portal's name and object on the bus; false when that fails.
+    bool Register();
+    int Requests() const { return mRequests; }
+    // Reads "file:PATH", "cancel", "refuse", "silent", "twice" or "notafile".
+    static bool ParseAnswer(const QString& text, Answer* answer, QString* file);
+
+public slots:
+    QDBusObjectPath Screenshot(const QString& parentWindow, const QVariantMap& options,
+                               const QDBusMessage& message);
+
+private:
+    void Respond(const QString& handle, uint code, const QString& uri);
+
+    QDBusConnection mBus;
+    Answer mAnswer;
+    QString mFile;
+    int mRequests = 0;
+};
