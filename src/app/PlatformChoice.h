@@ -19,8 +19,14 @@ struct Environment {
 // choice to Qt (a platform chosen by the user, an X11 session, Wayland without an X server).
 QByteArray PlatformFor(const Environment& env);
 
-// Sets QT_QPA_PLATFORM by PlatformFor this process's environment. Called before the application
-// object is made, which reads it.
+// True for a scale factor setting Qt would take but cannot draw with: QT_SCALE_FACTOR, or any
+// entry of QT_SCREEN_SCALE_FACTORS ("1;2" or "A=1;B=2"), that is a number at or below 0, above
+// 16, or not finite. (A value Qt cannot read at all, it ignores by itself.)
+bool UnusableScale(const QByteArray& scaleFactor, const QByteArray& screenScaleFactors);
+
+// Sets QT_QPA_PLATFORM by PlatformFor this process's environment, and drops scale factor settings
+// that are UnusableScale (with a warning), so the program starts at the scale Qt finds itself.
+// Called before the application object is made, which reads them.
 void Apply();
 
 }  // namespace PlatformChoice

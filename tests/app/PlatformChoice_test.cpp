@@ -32,4 +32,21 @@ TEST(PlatformChoice, XWaylandUnlessAPlatformIsChosen) {
     }
 }
 
+TEST(PlatformChoice, ScaleFactorsQtCannotDrawWithAreDropped) {
+    const struct {
+        const char* scale;
+        const char* screens;
+        bool unusable;
+    } rows[] = {
+        {"", "", false},      {"1.5", "", false}, {"2", "1;1.25", false}, {"", "A=1;B=2", false},
+        {"abc", "", false},  // Qt ignores what it cannot read
+        {"1;2;3", "", false}, {"0", "", true},    {"-2", "", true},       {"inf", "", true},
+        {"17", "", true},     {"", "1;-1", true}, {"", "A=1;B=0", true},  {"", "nan", true},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(PlatformChoice::UnusableScale(r.scale, r.screens), r.unusable)
+            << r.scale << " / " << r.screens;
+    }
+}
+
 }  // namespace
