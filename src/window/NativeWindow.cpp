@@ -2,8 +2,8 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QWidget>
 #include <QVariant>
+#include <QWidget>
 #include <QWindow>
 
 #ifdef LUMORA_HAVE_XCB
@@ -11,6 +11,7 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <cstdlib>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 #endif
@@ -64,35 +65,34 @@ bool Available() {
     return Connection() != nullptr;
 }
 
-bool SetDeviceGeometry(QWidget* window, const QRect& r) {
-    xcb_connection_t* c = Connection();
-    const xcb_window_t id = WindowId(window);
-    if (c == nullptr || id == 0 || r.width() <= 0 || r.height() <= 0) {
-        return false;
-    }
-    const uint32_t values[4] = {static_cast<uint32_t>(static_cast<int32_t>(r.x())),
-                                static_cast<uint32_t>(static_cast<int32_t>(r.y())),
-                                static_cast<uint32_t>(r.width()),
-                                static_cast<uint32_t>(r.height())};
-    xcb_configure_window(c, id,
-                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
-                             XCB_CONFIG_WINDOW_HEIGHT,
-                         values);
-    xcb_flush(c);
-    return true;
-}
-
-bool MoveDevice(QWidget* window, QPoint p) {
+namespace {
+// Places the window: mask names which of x, y, width, height the values give, in that order.
+bool Configure(QWidget* window, uint16_t mask, std::initializer_list<int> values) {
     xcb_connection_t* c = Connection();
     const xcb_window_t id = WindowId(window);
     if (c == nullptr || id == 0) {
         return false;
     }
-    const uint32_t values[2] = {static_cast<uint32_t>(static_cast<int32_t>(p.x())),
-                                static_cast<uint32_t>(static_cast<int32_t>(p.y()))};
-    xcb_configure_window(c, id, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, values);
+    std::vector<uint32_t> list;
+    for (const int v : values) {
+        list.push_back(static_cast<uint32_t>(static_cast<int32_t>(v)));  // positions may be < 0
+    }
+    xcb_configure_window(c, id, mask, list.data());
     xcb_flush(c);
     return true;
+}
+}  // namespace
+
+bool SetDeviceGeometry(QWidget* window, const QRect& r) {
+    return r.width() > 0 && r.height() > 0 &&
+           Configure(window,
+                     XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                         XCB_CONFIG_WINDOW_HEIGHT,
+                     {r.x(), r.y(), r.width(), r.height()});
+}
+
+bool MoveDevice(QWidget* window, QPoint p) {
+    return Configure(window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, {p.x(), p.y()});
 }
 
 std::optional<QPoint> PointerDevicePosition() {
