@@ -22,11 +22,6 @@ namespace Detail {
 
 const char* const kSource = "MFreeImage";
 
-struct MemoryDeleter {
-    void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
-};
-using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryDeleter>;
-
 // The shared library registers its plugins when loaded; a static build needs this call. Counted
 // by FreeImage itself, so one extra call is harmless.
 void EnsureInitialised() {
@@ -316,7 +311,7 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     // Encode into memory first: the file is only touched once the whole picture is encoded, so a
     // refused depth or a failed encoder never leaves an empty or half-written file behind, nor
     // destroys the file being replaced.
-    MemoryPtr encoded;
+    QByteArray encoded;
     for (int depth = static_cast<int>(FreeImage_GetBPP(bitmap.get())); depth != 0;
          depth = PreviousColorDepth(depth)) {
         if (!FreeImage_FIFSupportsExportBPP(format, depth)) {
@@ -330,23 +325,17 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
             // 16-bit TGA is 5-5-5; the writer would store 5-6-5 pixels unchanged and so wrong.
             bitmap.reset(ConvertImageDepth(bitmap.release(), 15, true));
         }
-        encoded.reset(FreeImage_OpenMemory());
-        if (encoded && FreeImage_SaveToMemory(format, bitmap.get(), encoded.get(), iFlags)) {
+        encoded = EncodeBitmap(format, bitmap.get(), iFlags);
+        if (!encoded.isEmpty()) {
             break;
         }
         // The writer refused a depth it claims (JPEG and 32 bits): go on down the walk.
-        encoded.reset();
     }
     bitmap.reset();
-    if (!encoded) {
+    if (encoded.isEmpty()) {
         return false;
     }
 
-    BYTE* data = nullptr;
-    DWORD size = 0;
-    if (!FreeImage_AcquireMemory(encoded.get(), &data, &size)) {
-        return false;
-    }
     // Written beside the target under another name and renamed over it once complete, so a full
     // disk or a crash never leaves the old file half replaced. Where no such file can be made (a
     // folder without write permission) the save fails: writing in place would risk the old file.
@@ -357,9 +346,7 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     }
     // The flush is checked here: a write error left in the buffer must not reach commit, which
     // would rename an incomplete file over the old one.
-    if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) !=
-            static_cast<qint64>(size) ||
-        !file.flush()) {
+    if (file.write(encoded) != encoded.size() || !file.flush()) {
         file.cancelWriting();
         return false;
     }

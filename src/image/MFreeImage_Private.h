@@ -2,6 +2,7 @@
 
 #include <FreeImage.h>
 
+#include <QByteArray>
 #include <QSize>
 #include <memory>
 
@@ -17,6 +18,18 @@ struct BitmapDeleter {
 };
 // A bitmap freed when it goes out of scope.
 using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+struct MemoryDeleter {
+    void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+// A memory stream closed when it goes out of scope.
+using MemoryPtr = std::unique_ptr<FIMEMORY, MemoryDeleter>;
+
+// ---- Encoding (MFreeImage_Encode.cpp) ----
+// The bitmap as the bytes of a file of the format, empty when the writer refuses it. PNG with
+// the default flags goes to Lumora's own PNG encoder (libdeflate), everything else to the
+// library's writer. Never throws.
+QByteArray EncodeBitmap(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags);
 
 // Registers the library's plugins once (thread-safe).
 void EnsureInitialised();

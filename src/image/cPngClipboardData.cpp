@@ -1,9 +1,10 @@
 #include "image/cPngClipboardData.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QThreadPool>
+#include <cstdint>
 #include <memory>
+
+#include "image/PngEncoder.h"
 
 namespace {
 const QString kPng = QStringLiteral("image/png");
@@ -48,15 +49,68 @@ QVariant cPngClipboardData::retrieveData(const QString& mimeType, QMetaType /*ty
 }
 
 QByteArray cPngClipboardData::EncodePng(const QImage& picture) {
-    QByteArray bytes;
     if (picture.isNull()) {
-        return bytes;
+        return QByteArray();
     }
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(picture)) {
-        bytes.clear();
+    try {
+        // Formats whose bytes the encoder reads as they are; every other one is converted first.
+        QImage image = picture;
+        PngEncoder::Source source;
+        switch (image.format()) {
+            case QImage::Format_BGR888:
+                source.layout = PngEncoder::Layout::Bgr24;
+                break;
+            case QImage::Format_RGB888:
+                source.layout = PngEncoder::Layout::Rgb24;
+                break;
+            case QImage::Format_RGBX8888:
+                source.layout = PngEncoder::Layout::Rgbx32;
+                break;
+            case QImage::Format_RGBA8888:
+                source.layout = PngEncoder::Layout::Rgba32;
+                break;
+            case QImage::Format_Mono:
+            case QImage::Format_MonoLSB:
+                image = image.convertToFormat(QImage::Format_Mono);
+                source.layout = PngEncoder::Layout::Index1;
+                break;
+            case QImage::Format_Indexed8:
+                source.layout = PngEncoder::Layout::Index8;
+                break;
+            default:
+                // ARGB32's bytes are blue-first only on little-endian machines: one byte order
+                // for every machine.
+                image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_RGBA8888
+                                                                      : QImage::Format_RGBX8888);
+                source.layout = image.hasAlphaChannel() ? PngEncoder::Layout::Rgba32
+                                                        : PngEncoder::Layout::Rgbx32;
+                break;
+        }
+        if (image.isNull()) {
+            return QByteArray();
+        }
+        source.width = image.width();
+        source.height = image.height();
+        source.topRow = image.constBits();
+        source.stride = image.bytesPerLine();
+        if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_Indexed8) {
+            const QList<QRgb> table = image.colorTable();
+            bool opaque = true;
+            for (const QRgb c : table) {
+                source.palette.push_back({static_cast<std::uint8_t>(qRed(c)),
+                                          static_cast<std::uint8_t>(qGreen(c)),
+                                          static_cast<std::uint8_t>(qBlue(c))});
+                source.transparency.push_back(static_cast<std::uint8_t>(qAlpha(c)));
+                opaque = opaque && qAlpha(c) == 255;
+            }
+            if (opaque) {
+                source.transparency.clear();
+            }
+        }
+        source.dotsPerMeterX = static_cast<std::uint32_t>(qMax(0, image.dotsPerMeterX()));
+        source.dotsPerMeterY = static_cast<std::uint32_t>(qMax(0, image.dotsPerMeterY()));
+        return PngEncoder::Encode(source);
+    } catch (...) {
+        return QByteArray();  // out of memory
     }
-    return bytes;
 }
