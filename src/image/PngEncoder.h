@@ -38,9 +38,10 @@ struct Source {
     std::uint32_t dotsPerMeterY = 0;
 };
 
-// The level libdeflate compresses at: at the measured photo, files no larger than libpng's at its
-// default level, in a fraction of its time.
-constexpr int kDefaultLevel = 7;
+// The level libdeflate compresses at. Measured on a 24-megapixel photo: 5 to 8 give the same size
+// (14 % under libpng's default), but on smooth pictures 5 is larger than libpng's file and 7 is
+// hardly faster than libpng; 6, on the photo, is as small and five times faster.
+constexpr int kDefaultLevel = 6;
 
 // The whole file; empty when the source is not valid or memory is short. Never throws.
 QByteArray Encode(const Source& source, int level = kDefaultLevel);
