@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <memory>
 
 #include "base/cWheelSteps.h"
@@ -248,7 +249,9 @@ private:
     void WheelZoom(int notches, QPointF pointer);  // pointer: desktop device pixels
     void WheelOpacity(int notches);
 
-    QRect mDevice;             // the window on the desktop, device pixels
+    QRect mDevice;                    // the window on the desktop, device pixels
+    std::array<QRect, 8> mRequested;  // the last places asked of the window system
+    size_t mNextRequested = 0;
     QPointF mDragTwips;        // twips per pixel while a drag runs (null: none runs)
     bool mFramePress = false;  // a press on the window itself went to the picture
     bool mPlacing = false;     // SetDeviceGeometry is moving the window

@@ -66,6 +66,8 @@ void frmResize::MoveTw(double left, double top) {
 void frmResize::SetDeviceGeometry(const QRect& r) {
     const bool resized = r.size() != mDevice.size();
     mDevice = r;
+    mRequested[mNextRequested] = r;
+    mNextRequested = (mNextRequested + 1) % mRequested.size();
     // Qt is given the nearest logical rectangle on the screen the window goes to; the window
     // system then gets the exact one, which Qt's logical pixels cannot always say.
     const QScreen* target = ScreenUnits::ScreenAtDevice(r.center());
@@ -87,15 +89,19 @@ void frmResize::Reconcile() {
     if (const std::optional<QRect> native = NativeWindow::DeviceGeometry(this)) {
         if (*native != mDevice) {
             // Qt placing the window again from its own logical pixels rounds each edge by less
-            // than a logical pixel: the exact rectangle is put back. Anything else was a move by
-            // someone else (a window manager), which stands.
+            // than a logical pixel, and a window manager may still be applying a place asked for
+            // a moment ago: then the exact, newest rectangle is put back. Anything else was a
+            // move by someone else (a window manager), which stands.
             const int slack = static_cast<int>(std::ceil(ratio));
             const QRect d = *native;
-            const bool rounding = std::abs(d.left() - mDevice.left()) <= slack &&
-                                  std::abs(d.top() - mDevice.top()) <= slack &&
-                                  std::abs(d.right() - mDevice.right()) <= slack &&
-                                  std::abs(d.bottom() - mDevice.bottom()) <= slack;
-            if (rounding) {
+            const auto near = [&d, slack](const QRect& r) {
+                return std::abs(d.left() - r.left()) <= slack &&
+                       std::abs(d.top() - r.top()) <= slack &&
+                       std::abs(d.right() - r.right()) <= slack &&
+                       std::abs(d.bottom() - r.bottom()) <= slack;
+            };
+            const bool ours = std::any_of(mRequested.begin(), mRequested.end(), near);
+            if (ours) {
                 NativeWindow::SetDeviceGeometry(this, mDevice);
             } else {
                 mDevice = d;
