@@ -172,8 +172,12 @@ namespace {
 
 // LoadImageFile, telling also the file's own size in pixels where the header says it (left as it
 // is otherwise): iFlags may carry a size hint, which the header is read without.
-FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize) {
+// iUpright reaches the decoders that turn while decoding (HEIF, JPEG XL); JPEG turns later.
+FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize, bool iUpright) {
     EnsureInitialised();
+    if (IsHeifJxlName(iFileName)) {
+        return LoadHeifJxl(iFileName, iUpright);
+    }
     const QByteArray name = QFile::encodeName(iFileName);
     const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) {
@@ -227,7 +231,7 @@ int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUprigh
 }  // namespace
 
 FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags, bool iUpright) {
-    BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr));
+    BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr, iUpright));
     // A picture too large to turn within the memory left opens as stored rather than not at all.
     TurnUpright(bitmap, OrientationToApply(iFileName, bitmap.get(), iUpright));
     return bitmap.release();
@@ -247,11 +251,12 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
                                bool iUpright) {
     // The JPEG decoder scales by 1/2, 1/4 or 1/8 while decoding, to no less than the hint: the
     // hint (16 bits) asks for no more than the side wanted. The longer side is the same turned or
-    // not, so the hint and the reduced size hold for the upright picture too.
+    // not, so the hint and the reduced size hold for the upright picture too. HEIF, AVIF and
+    // JPEG XL are decoded whole and then scaled like any other format.
     const bool hinted = iMaxSide > 0 && FormatOfName(iFileName) == FIF_JPEG;
     const int flags = hinted ? JPEG_DEFAULT | (qMin(iMaxSide, 0xFFFF) << 16) : 0;
     QSize own;
-    BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own));
+    BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own, iUpright));
     const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
     const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
                         static_cast<int>(FreeImage_GetHeight(bitmap.get())));

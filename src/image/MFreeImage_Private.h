@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QSize>
+#include <QString>
 #include <memory>
 
 // What the MFreeImage sources share with each other; nothing else includes this.
@@ -52,5 +53,20 @@ QSize UprightSize(QSize size, int orientation);
 // Turns and mirrors bitmap as orientation (2 to 8) says, its resolution following its axes; true
 // when done. False, bitmap as it was, for any other value and when memory is short for the turn.
 bool TurnUpright(BitmapPtr& bitmap, int orientation);
+
+// Raises error 481 (invalid picture) with the module's source.
+[[noreturn]] void RaiseInvalidPicture();
+
+// ---- HEIF, AVIF, JPEG XL (MFreeImage_HeifJxl.cpp) ----
+
+// True when the name's extension, in any letter case, is heic, heif, avif or jxl: those files go
+// to libheif or libjxl, never to FreeImage.
+bool IsHeifJxlName(const QString& fileName);
+
+// Decodes such a file into a new 24-bit, or 32-bit with alpha, standard bitmap (caller frees),
+// its size checked against kMaxPicturePixels before any pixel is decoded. upright applies the
+// file's own rotation and mirroring (HEIF irot/imir, JPEG XL orientation); without it the rows
+// are as stored. Raises 481 for a file that cannot be read whole.
+FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright);
 
 }  // namespace MFreeImage::Detail

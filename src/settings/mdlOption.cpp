@@ -61,7 +61,7 @@ QString PathOrDefault(const QString& path) {
 OptionStore& Options() {
     static OptionStore store = [] {
         OptionStore s;
-        s.SupportFileOpen = DefaultFileFilter();
+        s.SupportFileOpen = DefaultOpenFilter();
         s.SupportFileSave = DefaultFileFilter();
         return s;
     }();
@@ -74,13 +74,20 @@ QString DefaultFileFilter() {
         "所有文件(*.*)|*.*");
 }
 
+QString DefaultOpenFilter() {
+    return QStringLiteral(
+        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
+        "HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|JPEG XL图片(*.jxl)|*.jxl|"
+        "所有文件(*.*)|*.*");
+}
+
 void SetDefaultOptions() {
     OptionStore& o = Options();
     for (const BoolOption& b : kBoolOptions) {
         o.*b.member = b.byDefault;
     }
     o.QuickSavePath.clear();
-    o.SupportFileOpen = DefaultFileFilter();
+    o.SupportFileOpen = DefaultOpenFilter();
     o.SupportFileSave = DefaultFileFilter();
 }
 

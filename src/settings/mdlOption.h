@@ -33,6 +33,10 @@ OptionStore& Options();
 // The filter both file dialogs start with: description and pattern alternate, split by '|'.
 QString DefaultFileFilter();
 
+// The open dialog's: DefaultFileFilter with the formats that are read but never written (HEIF,
+// AVIF, JPEG XL) before its last entry.
+QString DefaultOpenFilter();
+
 // Puts the eight scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();
 

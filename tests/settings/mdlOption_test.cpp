@@ -37,7 +37,11 @@ TEST_F(OptionFile, MissingFileKeepsDefaults) {
     EXPECT_FALSE(o.DisplayBorder);
     EXPECT_TRUE(o.AutoRotate);
     EXPECT_EQ(o.QuickSavePath, "");
-    EXPECT_EQ(o.SupportFileOpen, DefaultFileFilter());
+    EXPECT_EQ(
+        o.SupportFileOpen,
+        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
+        "HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|"
+        "JPEG XL图片(*.jxl)|*.jxl|所有文件(*.*)|*.*");
     EXPECT_EQ(o.SupportFileSave, DefaultFileFilter());
     EXPECT_EQ(o.CYSizeCount(), 0);
 }
@@ -120,7 +124,7 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     EXPECT_FALSE(o.AutoRotate);
     EXPECT_EQ(o.QuickSavePath, "/快速 保存/");
     EXPECT_EQ(o.CYSizeList, (QStringList{"800*600", "1024*768(桌面)"}));
-    EXPECT_EQ(o.SupportFileOpen, DefaultFileFilter());  // filters are never written
+    EXPECT_EQ(o.SupportFileOpen, DefaultOpenFilter());  // filters are never written
 }
 
 TEST_F(OptionFile, GbkFileIsRead) {
