@@ -1,9 +1,6 @@
 #include "image/mdlPhotoShop.h"
 
-#include <QGuiApplication>
-#include <QPixmap>
 #include <QRect>
-#include <QScreen>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -12,7 +9,6 @@
 
 #include "base/NumberedError.h"
 #include "base/Rounding.h"
-#include "base/ScreenUnits.h"
 #include "image/PixelKernels.h"
 #include "image/PixelMemory.h"
 
@@ -344,34 +340,6 @@ QImage CopyRegion(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h)
         return QImage();
     }
     return out;
-}
-
-QImage CaptureScreen(QScreen* iScreen) {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
-        return QImage();
-    }
-    QScreen* screen = iScreen ? iScreen : QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
-        return QImage();
-    }
-    // The screen's size in device pixels: a grab is in device pixels too, so the picture holds
-    // the screen's own pixels at every scale factor.
-    const QSize size = iScreen != nullptr
-                           ? ScreenUnits::DeviceGeometry(screen).size()
-                           : QSize(Rounding::Round32(ScreenUnits::ScreenWidthTwips() /
-                                                     ScreenUnits::TwipsPerPixelX()),
-                                   Rounding::Round32(ScreenUnits::ScreenHeightTwips() /
-                                                     ScreenUnits::TwipsPerPixelY()));
-    if (size.isEmpty()) {
-        return QImage();
-    }
-    QImage grabbed = screen->grabWindow(0).toImage();
-    if (grabbed.isNull()) {
-        return QImage();
-    }
-    grabbed.setDevicePixelRatio(1.0);
-    // A plain copy from the screen's top-left corner; parts beyond the grab stay black.
-    return CopyRegion(grabbed, 0, 0, size.width(), size.height());
 }
 
 QImage RotatePicture(const QImage& picture, qint16 angle) {
