@@ -131,9 +131,13 @@ QRect ToLogical(const QRect& device, const QScreen* screen) {
     const QPoint o = s ? s->geometry().topLeft() : QPoint();
     const qint32 left = o.x() + Scaled(device.x() - o.x(), 1.0 / k);
     const qint32 top = o.y() + Scaled(device.y() - o.y(), 1.0 / k);
-    // The size is rounded up: Qt's buffer for the window then holds every device pixel.
-    const auto up = [k](int v) { return static_cast<qint32>(std::ceil(v / k - 1e-9)); };
-    return QRect(left, top, up(device.width()), up(device.height()));
+    return QRect(left, top, LogicalCovering(device.width(), k),
+                 LogicalCovering(device.height(), k));
+}
+
+qint32 LogicalCovering(double device, double scale) {
+    // The small allowance keeps an exact quotient (201 / 1.5 = 134) from going one up.
+    return static_cast<qint32>(std::ceil(device / (scale > 0 ? scale : 1.0) - 1e-9));
 }
 
 QRect ToDevice(const QRect& logical, const QScreen* screen) {

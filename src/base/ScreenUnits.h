@@ -38,6 +38,9 @@ QRect DeviceWorkArea(const QScreen* screen);
 // back as the next larger logical one, so that what Qt paints for it covers every device pixel.
 QRect ToLogical(const QRect& device, const QScreen* screen);
 QRect ToDevice(const QRect& logical, const QScreen* screen);
+// A device measure in logical pixels, rounded up: what Qt paints for it then covers every one of
+// its device pixels.
+qint32 LogicalCovering(double device, double scale);
 // A logical point (a pointer position, fractional as Qt gives it) in device pixels.
 QPointF ToDevice(QPointF logical, const QScreen* screen);
 

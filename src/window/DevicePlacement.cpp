@@ -4,9 +4,9 @@
 #include <QVariant>
 #include <QWidget>
 #include <algorithm>
-#include <cmath>
 
 #include "base/Rounding.h"
+#include "base/ScreenUnits.h"
 
 namespace DevicePlacement {
 namespace {
@@ -16,17 +16,14 @@ qint32 Scaled(double v, double k) {
     return Rounding::Round32(v * k);
 }
 
-qint32 Up(double v, double k) {
-    return static_cast<qint32>(std::ceil(v / k - 1e-9));
-}
-
 // The logical rectangle a device rectangle shows as inside its window: the near edges rounded, the
 // far ones rounded up, so the control still takes the mouse over its last device pixels.
 QRect LogicalOf(const QRect& r, double k) {
     const qint32 left = Scaled(r.left(), 1.0 / k);
     const qint32 top = Scaled(r.top(), 1.0 / k);
-    return QRect(left, top, std::max(0, Up(r.left() + r.width(), k) - left),
-                 std::max(0, Up(r.top() + r.height(), k) - top));
+    return QRect(left, top,
+                 std::max(0, ScreenUnits::LogicalCovering(r.left() + r.width(), k) - left),
+                 std::max(0, ScreenUnits::LogicalCovering(r.top() + r.height(), k) - top));
 }
 }  // namespace
 
