@@ -60,7 +60,7 @@ quint64 TouchPages(const QImage& picture) {
 void BM_Decode24MpJpeg_InProcess(benchmark::State& state) {
     const QString& path = BigJpeg();
     for (auto _ : state) {
-        const QImage picture = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path, 0), true);
+        const QImage picture = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path), true);
         benchmark::DoNotOptimize(TouchPages(picture));
     }
 }
@@ -87,7 +87,7 @@ void BM_Decode24MpJpeg_Paired(benchmark::State& state) {
         const auto t0 = Clock::now();
         {
             const QImage picture =
-                MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path, 0), true);
+                MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(path), true);
             benchmark::DoNotOptimize(TouchPages(picture));
         }
         const auto t1 = Clock::now();

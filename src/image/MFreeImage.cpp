@@ -170,13 +170,14 @@ QString CompletedFileName(const QString& iFileName) {
 
 namespace {
 
-// LoadImageFile, telling also the file's own size in pixels where the header says it (left as it
-// is otherwise): iFlags may carry a size hint, which the header is read without.
-// iUpright reaches the decoders that turn while decoding (HEIF, JPEG XL); JPEG turns later.
-FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize, bool iUpright) {
+// LoadImageFile, decoded no smaller than iMaxSide on its longer side where the decoder can
+// reduce while decoding (0: full size), telling also the file's own size in pixels where the
+// header says it (left as it is otherwise). iUpright reaches the decoders that turn while
+// decoding (HEIF, JPEG XL); JPEG turns later.
+FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize, bool iUpright) {
     EnsureInitialised();
     if (IsHeifJxlName(iFileName)) {
-        return LoadHeifJxl(iFileName, iUpright);
+        return LoadHeifJxl(iFileName, iUpright, iMaxSide, oHeaderSize);
     }
     const QByteArray name = QFile::encodeName(iFileName);
     const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
@@ -193,9 +194,9 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize, b
     try {
         // The header first, where the format can read it alone: a file that declares more pixels
         // than a picture may hold is refused before any pixel memory is taken.
+        BitmapPtr header;
         if (FreeImage_FIFSupportsNoPixels(format)) {
-            BitmapPtr header(
-                FreeImage_Load(format, name.constData(), (iFlags & 0xFFFF) | FIF_LOAD_NOPIXELS));
+            header.reset(FreeImage_Load(format, name.constData(), FIF_LOAD_NOPIXELS));
             if (header && TooManyPixels(header.get())) {
                 RaiseInvalidPicture();
             }
@@ -204,7 +205,11 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iFlags, QSize* oHeaderSize, b
                                      static_cast<int>(FreeImage_GetHeight(header.get())));
             }
         }
-        bitmap.reset(FreeImage_Load(format, name.constData(), iFlags));
+        if (format == FIF_JPEG && header) {
+            bitmap.reset(LoadJpeg(iFileName, header.get(), iMaxSide));
+        } else {
+            bitmap.reset(FreeImage_Load(format, name.constData(), 0));
+        }
     } catch (const NumberedError&) {
         throw;
     } catch (...) {
@@ -230,8 +235,8 @@ int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUprigh
 
 }  // namespace
 
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags, bool iUpright) {
-    BitmapPtr bitmap(LoadBitmap(iFileName, iFlags, nullptr, iUpright));
+FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright) {
+    BitmapPtr bitmap(LoadBitmap(iFileName, 0, nullptr, iUpright));
     // A picture too large to turn within the memory left opens as stored rather than not at all.
     TurnUpright(bitmap, OrientationToApply(iFileName, bitmap.get(), iUpright));
     return bitmap.release();
@@ -249,19 +254,14 @@ QSize ReducedSize(QSize iSize, int iMaxSide) {
 
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
                                bool iUpright) {
-    // The JPEG decoder scales by 1/2, 1/4 or 1/8 while decoding, to no less than the hint: the
-    // hint (16 bits) asks for no more than the side wanted. The longer side is the same turned or
-    // not, so the hint and the reduced size hold for the upright picture too. HEIF, AVIF and
-    // JPEG XL are decoded whole and then scaled like any other format.
-    const bool hinted = iMaxSide > 0 && FormatOfName(iFileName) == FIF_JPEG;
-    const int flags = hinted ? JPEG_DEFAULT | (qMin(iMaxSide, 0xFFFF) << 16) : 0;
+    // JPEG decodes at 1/2, 1/4 or 1/8 of its size where that still covers iMaxSide. The longer
+    // side is the same turned or not, so the reduction holds for the upright picture too.
     QSize own;
-    BitmapPtr bitmap(LoadBitmap(iFileName, flags, &own, iUpright));
+    BitmapPtr bitmap(LoadBitmap(iFileName, qMax(0, iMaxSide), &own, iUpright));
     const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
     const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
                         static_cast<int>(FreeImage_GetHeight(bitmap.get())));
-    if (!hinted || !own.isValid() || own.width() < decoded.width() ||
-        own.height() < decoded.height()) {
+    if (!own.isValid() || own.width() < decoded.width() || own.height() < decoded.height()) {
         own = decoded;
     }
     const QSize wanted = ReducedSize(decoded, iMaxSide);

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 // FreeImage's bitmap handle. Only this module (and the decode worker built from it) ever holds one;
 // everything else in the program sees pictures as QImage.
@@ -47,27 +48,42 @@ QString CompletedFileName(const QString& iFileName);
 // ---- mdlPictureFile, the decode worker and their tests only. A "format" is a FreeImage
 // ---- format identifier, -1 for unknown.
 
-// Decodes iFileName with FreeImage in the calling process: the decode worker's side of
+// Decodes iFileName in the calling process: the decode worker's side of
 // mdlPictureFile::LoadPictureFile (nothing else in the program calls it, except mdlPictureFile
-// where there is no worker; FreeImage_Load is called nowhere else).
+// where there is no worker). JPEG pixels come from libjpeg-turbo (as FreeImage's own reader
+// would decode them), HEIF/AVIF from libheif, JPEG XL from libjxl, every other format from
+// FreeImage (FreeImage_Load is called nowhere else).
 // The format follows the name's extension alone. Returns a standard bitmap (8 bits per channel at
 // most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
 // when the file cannot be read.
 // iUpright: a JPEG whose EXIF orientation (2 to 8) says the camera was turned or the picture
 // mirrored comes turned and mirrored upright, its resolution following; an orientation tag that
 // is damaged, of another type or count than one SHORT, or outside 1 to 8 leaves it as stored, and
-// so does a picture too large to turn in the memory left. Without iUpright, and for other
-// formats, the rows are as the file stores them.
-FIBITMAP* LoadImageFile(const QString& iFileName, int iFlags = 0, bool iUpright = false);
+// so does a picture too large to turn in the memory left. A HEIF file is turned by its irot/imir
+// boxes and a JPEG XL file by its orientation. Without iUpright, and for other formats, the rows
+// are as the file stores them.
+FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright = false);
 
 // Decodes iFileName to a picture no larger than iMaxSide pixels on its longer side (0: full size,
 // as LoadImageFile). A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where that still covers
-// iMaxSide (the library's size hint); then any picture still larger is scaled down to
+// iMaxSide (as FreeImage's size hint chooses); then any picture still larger is scaled down to
 // ReducedSize. iUpright as LoadImageFile says. oOwnSize, when given, receives the file's own size
 // in pixels (the full picture; upright when the picture is turned upright). Returns a standard
 // bitmap that the caller frees; raises 481 as LoadImageFile does.
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
                                bool iUpright);
+
+// A JPEG decoded straight into memory of the caller's, with no bitmap between: the decode
+// worker's road for JPEGs that need neither a turn nor a further reduction (pixels exactly as
+// LoadReducedImageFile gives them). iTarget receives the picture's layout and returns memory for
+// layout.height rows of layout.bytesPerLine bytes, top row first (nullptr: raises 481); it is
+// called at most once. On true oLayout is that layout and oOwnSize (when given) the file's own
+// size. False, nothing decoded and iTarget not called, for a file that takes
+// LoadReducedImageFile's road (not a JPEG, to be turned or scaled further, a colour space the
+// library reads another way, or a header it cannot read). Raises 481 when the decode fails.
+bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* oOwnSize,
+                  struct PictureLayout* oLayout,
+                  const std::function<uchar*(const struct PictureLayout&)>& iTarget);
 
 // The size, in pixels, of a picture of iSize pixels brought within iMaxSide on its longer side:
 // the longer side becomes iMaxSide, the other keeps the aspect (rounded), each at least 1; iSize

@@ -193,7 +193,9 @@ bool IsHeifJxlName(const QString& fileName) {
            suffix == QLatin1String("avif") || suffix == QLatin1String("jxl");
 }
 
-FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright) {
+FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright, int maxSide, QSize* oOwnSize) {
+    Q_UNUSED(maxSide)
+    Q_UNUSED(oOwnSize)
     // Only regular files, as for the other formats: a pipe or a device would never end.
     if (!QFileInfo(fileName).isFile()) {
         Refuse();

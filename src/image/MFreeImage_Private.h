@@ -34,6 +34,8 @@ QByteArray EncodeBitmap(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags);
 
 // Registers the library's plugins once (thread-safe).
 void EnsureInitialised();
+// The library's format for a file name's extension (FIF_UNKNOWN for none), thread-safe.
+FREE_IMAGE_FORMAT FormatOfName(const QString& fileName);
 // More pixels than a picture may hold.
 bool TooManyPixels(FIBITMAP* b);
 // 1, 4, 8 bits with a palette, 5-6-5 or 5-5-5, 24 or 32 bits of 8-bit channels.
@@ -66,7 +68,20 @@ bool IsHeifJxlName(const QString& fileName);
 // Decodes such a file into a new 24-bit, or 32-bit with alpha, standard bitmap (caller frees),
 // its size checked against kMaxPicturePixels before any pixel is decoded. upright applies the
 // file's own rotation and mirroring (HEIF irot/imir, JPEG XL orientation); without it the rows
-// are as stored. Raises 481 for a file that cannot be read whole.
-FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright);
+// are as stored. maxSide > 0 lets the decoder hand a smaller picture where it has one at no
+// less than maxSide on its longer side (the caller scales whatever is still larger); oOwnSize,
+// when given, receives the full picture's size (upright when turned). Raises 481 for a file that
+// cannot be read whole.
+FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright, int maxSide, QSize* oOwnSize);
+
+// ---- JPEG (MFreeImage_Jpeg.cpp) ----
+
+// Decodes a JPEG's pixels with libjpeg-turbo exactly as the library's own reader does with its
+// default flags (the fast integer DCT, plain upsampling, CMYK brought to RGB its way), into a
+// new bitmap carrying iHeader's resolution and metadata (iHeader: the file's header as the
+// library reads it without pixels). iMaxSide > 0 decodes at 1/2, 1/4 or 1/8 of the size where
+// that still covers iMaxSide, as the library's size hint does. A colour space the library would
+// read some other way goes to the library itself. Raises 481 for a file that cannot be read.
+FIBITMAP* LoadJpeg(const QString& fileName, FIBITMAP* iHeader, int iMaxSide);
 
 }  // namespace MFreeImage::Detail

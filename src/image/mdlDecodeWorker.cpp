@@ -89,10 +89,91 @@ struct BitmapDeleter {
     void operator()(FIBITMAP* b) const { FreeImage_Unload(b); }
 };
 
+// The reply for a picture of iLayout whose file is iOwn pixels.
+void FillReply(const MFreeImage::PictureLayout& iLayout, QSize iOwn, Reply& oReply) {
+    oReply.status = Status::Picture;
+    oReply.format = static_cast<qint32>(iLayout.format);
+    oReply.width = iLayout.width;
+    oReply.height = iLayout.height;
+    oReply.bytesPerLine = iLayout.bytesPerLine;
+    oReply.dotsPerMeterX = iLayout.dotsPerMeterX;
+    oReply.dotsPerMeterY = iLayout.dotsPerMeterY;
+    oReply.ownWidth = qMax(iOwn.width(), iLayout.width);
+    oReply.ownHeight = qMax(iOwn.height(), iLayout.height);
+    oReply.colorCount = static_cast<qint32>(qMin<qsizetype>(iLayout.colors.size(), 256));
+    for (qint32 i = 0; i < oReply.colorCount; ++i) {
+        oReply.colors[i] = iLayout.colors[i];
+    }
+}
+
+// Seals a memfd the worker has finished writing: the parent knows the rows can neither change
+// nor shrink under its mapping.
+bool Seal(int memfd) {
+    return ::fcntl(memfd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) ==
+           0;
+}
+
+// A memfd of a picture's size mapped for the decoder to write the rows into. The mapping is gone
+// before the memfd is sealed (a writable mapping would keep the seal from taking).
+struct MappedPicture {
+    FdCloser memfd{-1};
+    void* rows = MAP_FAILED;
+    size_t size = 0;
+
+    MappedPicture() = default;
+    MappedPicture(const MappedPicture&) = delete;
+    MappedPicture& operator=(const MappedPicture&) = delete;
+    ~MappedPicture() { Unmap(); }
+
+    uchar* Map(const MFreeImage::PictureLayout& layout) {
+        size = static_cast<size_t>(layout.bytesPerLine) * static_cast<size_t>(layout.height);
+        memfd.fd = ::memfd_create("lumora-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (memfd.fd < 0 || ::ftruncate(memfd.fd, static_cast<off_t>(size)) != 0) {
+            return nullptr;
+        }
+        rows = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, memfd.fd, 0);
+        return rows == MAP_FAILED ? nullptr : static_cast<uchar*>(rows);
+    }
+    void Unmap() {
+        if (rows != MAP_FAILED) {
+            ::munmap(rows, size);
+            rows = MAP_FAILED;
+        }
+    }
+};
+
+// A JPEG that needs neither a turn nor scaling, decoded straight into the memfd: -1 when the
+// file takes the bitmap road (Decode below), else the memfd, oReply filled.
+int DecodeJpegDirect(const QString& fileName, int maxSide, bool upright, Reply& oReply,
+                     bool& oDirect) {
+    MappedPicture picture;
+    MFreeImage::PictureLayout layout;
+    QSize own;
+    oDirect = MFreeImage::LoadJpegInto(
+        fileName, maxSide, upright, &own, &layout,
+        [&picture](const MFreeImage::PictureLayout& l) { return picture.Map(l); });
+    if (!oDirect) {
+        return -1;
+    }
+    picture.Unmap();
+    if (!Seal(picture.memfd.fd)) {
+        return -1;
+    }
+    FillReply(layout, own, oReply);
+    const int fd = picture.memfd.fd;
+    picture.memfd.fd = -1;
+    return fd;
+}
+
 // Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 and upright
 // when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
 // oReply, or returns -1 for a file that is not a picture.
 int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
+    bool direct = false;
+    const int jpeg = DecodeJpegDirect(fileName, qMax(0, maxSide), upright, oReply, direct);
+    if (direct) {
+        return jpeg;
+    }
     QSize own;
     std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
         MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own, upright));
@@ -119,24 +200,10 @@ int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
         }
     }
     bitmap.reset();
-    // Sealed, the parent knows the rows can neither change nor shrink under its mapping.
-    if (::fcntl(memfd.fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) !=
-        0) {
+    if (!Seal(memfd.fd)) {
         return -1;
     }
-    oReply.status = Status::Picture;
-    oReply.format = static_cast<qint32>(layout.format);
-    oReply.width = layout.width;
-    oReply.height = layout.height;
-    oReply.bytesPerLine = layout.bytesPerLine;
-    oReply.dotsPerMeterX = layout.dotsPerMeterX;
-    oReply.dotsPerMeterY = layout.dotsPerMeterY;
-    oReply.ownWidth = qMax(own.width(), layout.width);
-    oReply.ownHeight = qMax(own.height(), layout.height);
-    oReply.colorCount = static_cast<qint32>(qMin<qsizetype>(layout.colors.size(), 256));
-    for (qint32 i = 0; i < oReply.colorCount; ++i) {
-        oReply.colors[i] = layout.colors[i];
-    }
+    FillReply(layout, own, oReply);
     const int fd = memfd.fd;
     memfd.fd = -1;
     return fd;

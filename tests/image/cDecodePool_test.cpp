@@ -100,7 +100,7 @@ TEST(DecodePool, WorkerGivesTheSamePictureAsAnInProcessDecode) {
         }
         QImage local;
         try {
-            local = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(DataFile(file), 0, true),
+            local = MFreeImage::ImageToPicture(MFreeImage::LoadImageFile(DataFile(file), true),
                                                true);
         } catch (const NumberedError&) {
         }
