@@ -12,11 +12,13 @@
 //            by its EXIF orientation, its own size then the upright one
 //   reply    Reply in one message; for a picture it carries one file descriptor (SCM_RIGHTS): a
 //            sealed memfd holding the rows, top row first, Reply::bytesPerLine bytes each, as a
-//            QImage of Reply::format keeps them. The worker copies the rows out of the decoded
-//            bitmap into a buffer of a few megabytes, still in the cache, and writes that into
-//            the memfd: two copies, measured cheaper than one copy into mapped memfd pages, whose
-//            page faults cost more. The parent maps the memfd and builds its QImage on the
-//            mapping: no copy on its side.
+//            QImage of Reply::format keeps them. A JPEG that needs no turn and no scaling is
+//            decoded straight into the mapped memfd (MFreeImage::LoadJpegInto): no copy at all.
+//            Any other picture is decoded into a bitmap whose rows the worker copies into a
+//            buffer of a few megabytes, still in the cache, and writes into the memfd: two
+//            copies, measured cheaper than one copy into mapped memfd pages, whose page faults
+//            cost more. The parent maps the memfd and builds its QImage on the mapping: no copy
+//            on its side.
 //            A palette picture's table is full length for its depth as the file had it: 2 colours
 //            (Mono), 16 (a 4-bit file) or 256 (Indexed8); the parent pads 16 to 256.
 namespace mdlDecodeWorker {

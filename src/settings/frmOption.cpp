@@ -99,8 +99,9 @@ void frmOption::BuildControls() {
                              "chkDisplayBorder");
     chkDisplayTopMost = Named(new QCheckBox(QStringLiteral("默认显示在桌面最上层"), frameDisplay),
                               "chkDisplayTopMost");
-    chkAutoRotate = Named(new QCheckBox(QStringLiteral("按拍摄方向自动摆正照片"), frameDisplay),
-                          "chkAutoRotate");
+    chkAutoRotate =
+        Named(new QCheckBox(QStringLiteral("按拍摄方向自动摆正照片（JPEG 和 HEIF）"), frameDisplay),
+              "chkAutoRotate");
     auto* displayLayout = new QVBoxLayout(frameDisplay);
     displayLayout->addWidget(chkDisplayBorder);
     displayLayout->addWidget(chkDisplayTopMost);
