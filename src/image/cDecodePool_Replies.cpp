@@ -162,6 +162,12 @@ QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
     if (address == MAP_FAILED) {
         return QImage();
     }
+#ifdef MADV_POPULATE_READ
+    // The picture is about to be shown: its page tables filled in one call rather than a fault on
+    // every page (the copy on write stays for the pages an edit writes). Older kernels refuse the
+    // advice, and then the pages come by faults as before.
+    ::madvise(address, static_cast<size_t>(size), MADV_POPULATE_READ);
+#endif
     auto* rows = new MappedRows{address, static_cast<size_t>(size)};
     QImage picture(static_cast<uchar*>(address), reply.width, reply.height,
                    static_cast<qsizetype>(bytesPerLine), format, &UnmapRows, rows);
