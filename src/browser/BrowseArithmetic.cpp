@@ -49,6 +49,7 @@ QImage MakeThumbnail(const QImage& decoded, QSize ownSize, double deviceRatio) {
         thumbnail.setDevicePixelRatio(ratio);
         return thumbnail;
     } catch (...) {
+        // No memory for the thumbnail: the cell stays empty, as for a file that does not decode.
         return {};
     }
 }

@@ -1,5 +1,6 @@
 #include "browser/cBrowseLoader.h"
 
+#include "base/GuardedWork.h"
 #include "browser/BrowseArithmetic.h"
 #include "browser/BrowseFolder.h"
 #include "image/cDecodeFront.h"
@@ -126,12 +127,9 @@ void cBrowseLoader::StartListing() {
             if (listing->stop) {
                 return;
             }
+            // One path that cannot be listed does not stop the others.
             QStringList files;
-            try {
-                files = BrowseFolder::ExpandPath(path);
-            } catch (...) {
-                // one path that cannot be listed does not stop the others
-            }
+            GuardedWork::Run("listing a folder", [&] { files = BrowseFolder::ExpandPath(path); });
             if (!files.isEmpty()) {
                 listing->Post(
                     [serial, files](cBrowseLoader* self) { self->Listed(serial, files); });
@@ -177,14 +175,15 @@ void cBrowseLoader::Pump() {
            !mFiles.empty()) {
         const QString file = mFiles.front();
         mFiles.pop_front();
+        // A file that cannot be submitted is skipped like one that does not decode.
         qint64 id = 0;
         double ratio = 1.0;
-        try {
-            ratio = mRatioSource ? mRatioSource() : 1.0;
-            ratio = ratio > 0 ? ratio : 1.0;
-            id = mDecoder->Submit(file, BrowseArithmetic::ThumbSide(ratio));
-        } catch (...) {
-            id = 0;  // not submitted: skipped like a file that does not decode
+        if (!GuardedWork::Run("asking for a thumbnail", [&] {
+                ratio = mRatioSource ? mRatioSource() : 1.0;
+                ratio = ratio > 0 ? ratio : 1.0;
+                id = mDecoder->Submit(file, BrowseArithmetic::ThumbSide(ratio));
+            })) {
+            id = 0;
         }
         if (id > 0) {
             mWindow.push_back({file, id, ratio, false, {}});

@@ -2,6 +2,7 @@
 
 #include "window/DropPaths.h"
 
+#include "base/GuardedWork.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
 #include "base/mdlKestrin_File.h"
@@ -226,11 +227,11 @@ void frmBrowse::EventMouseScroll(qint16 iDirect) {
 // ---- opening ----
 
 bool frmBrowse::OpenInOwner(frmResize* owner, const QString& path) {
-    try {
-        return gOwnerOpen ? gOwnerOpen(owner, path) : owner->lnkOpenPicture(path);
-    } catch (...) {
-        return false;
-    }
+    bool opened = false;
+    GuardedWork::Run("opening a picture in its window", [&] {
+        opened = gOwnerOpen ? gOwnerOpen(owner, path) : owner->lnkOpenPicture(path);
+    });
+    return opened;
 }
 
 void frmBrowse::CellClicked(int cell) {
@@ -281,12 +282,10 @@ void frmBrowse::OpenSelected() {
         if (session != mSession) {
             return;
         }
-        try {
-            if (open) {
-                open(files.at(next), place.x(), place.y());
-            }
-        } catch (...) {
-            // one window that cannot open does not stop the others
+        // One window that cannot open does not stop the others.
+        if (open) {
+            GuardedWork::Run("opening a picture window",
+                             [&] { open(files.at(next), place.x(), place.y()); });
         }
         ++next;
     }
@@ -341,11 +340,7 @@ bool frmBrowse::eventFilter(QObject* watched, QEvent* event) {
             auto* e = static_cast<QDropEvent*>(event);
             const QStringList paths = DropPaths::LocalPaths(e->mimeData());
             DropPaths::AcceptAsCopy(e);
-            try {
-                AddDropped(paths);
-            } catch (...) {
-                // a drop that fails adds nothing
-            }
+            GuardedWork::Run("adding dropped files", [&] { AddDropped(paths); });
             return true;
         }
         return QWidget::eventFilter(watched, event);

@@ -1,5 +1,6 @@
 #include "browser/mdlMouseScroll.h"
 
+#include "base/GuardedWork.h"
 #include "base/cWheelSteps.h"
 #include "browser/frmBrowse.h"
 
@@ -19,7 +20,8 @@ protected:
         if (event->type() != QEvent::Wheel) {
             return QObject::eventFilter(watched, event);
         }
-        try {
+        // A failing scroll leaves the form as it is.
+        GuardedWork::Run("scrolling the thumbnails", [&] {
             const auto* wheel = static_cast<QWheelEvent*>(event);
             const bool blocked = (wheel->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier |
                                                         Qt::AltModifier)) != 0 ||
@@ -31,9 +33,7 @@ protected:
             for (; n != 0 && target; n += n > 0 ? -1 : 1) {
                 target->EventMouseScroll(n > 0 ? 1 : -1);
             }
-        } catch (...) {
-            // a failing scroll leaves the form as it is
-        }
+        });
         return true;  // taken: nothing inside the form scrolls by itself
     }
 };

@@ -365,6 +365,7 @@ cDecodePool::Answer cDecodePool::Serve(Slot&, Job& job) {
             answer.ownSize = own;
         }
     } catch (...) {
+        // Error 481 or memory refused: the answer is a refusal, which its caller reports.
         answer.picture = QImage();
     }
     return answer;

@@ -23,6 +23,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Hands a key or mouse event of the box to the counter; true when the box must not see it.
+    bool Step(QEvent* event);
     QString Text() const override;
     void SetText(const QString& text) override;
 

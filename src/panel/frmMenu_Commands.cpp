@@ -3,6 +3,7 @@
 
 #include "panel/frmMenu.h"
 
+#include "base/GuardedWork.h"
 #include "base/Rounding.h"
 #include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
@@ -49,7 +50,8 @@ void frmMenu::RunCommand(const QString& iKey) {
         Unload();
         return;
     }
-    try {
+    // A command that fails leaves its window as it was.
+    GuardedWork::Run("a panel command", [&] {
         if (command->after == After::CloseUnlessRefused) {
             if (ApplyCustomSize(owner)) {
                 Unload();
@@ -60,9 +62,7 @@ void frmMenu::RunCommand(const QString& iKey) {
         // screen capture.
         Unload();
         Perform(command->action, owner);
-    } catch (...) {
-        // a command that fails leaves its window as it was
-    }
+    });
 }
 
 void frmMenu::Perform(Action action, frmResize* owner) {
