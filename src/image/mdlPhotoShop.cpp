@@ -11,9 +11,14 @@
 #include "base/Rounding.h"
 #include "image/PixelKernels.h"
 #include "image/PixelMemory.h"
+#include "image/PixelRows.h"
 
 namespace mdlPhotoShop {
 namespace {
+
+using PixelRows::ConvertRows;
+using PixelRows::Is32BitBgra;
+using PixelRows::Is32BitRgba;
 
 constexpr qint64 kMax32 = std::numeric_limits<qint32>::max();
 constexpr qint64 kMin32 = std::numeric_limits<qint32>::min();
@@ -59,111 +64,23 @@ QImage New24(qint32 w, qint32 h) {
     return PixelMemory::NewImage(w, h, RowBytes(w), QImage::Format_BGR888, qsizetype(3) * w);
 }
 
-inline void Copy3(uchar* d, const uchar* s) {
-    d[0] = s[0];
-    d[1] = s[1];
-    d[2] = s[2];
-}
-
-bool Is32BitBgra(QImage::Format f) {
-    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
-           f == QImage::Format_ARGB32_Premultiplied;
-}
-bool Is32BitRgba(QImage::Format f) {
-    return f == QImage::Format_RGBX8888 || f == QImage::Format_RGBA8888 ||
-           f == QImage::Format_RGBA8888_Premultiplied;
-}
-
-// Rows of red-green-blue pixels (`stride` bytes each, any fourth byte ignored) as blue-green-red.
-void SwapRedBlueRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uchar* out,
-                     qsizetype outBpl, int stride) {
-    for (qint32 j = 0; j < n; ++j) {
-        const uchar* s = src.constScanLine(y0 + j) + qsizetype(stride) * x0;
-        uchar* d = out + j * outBpl;
-        for (qint32 i = 0; i < w; ++i, s += stride, d += 3) {
-            d[0] = s[2];
-            d[1] = s[1];
-            d[2] = s[0];
-        }
+// The shape of most operations: a new buffer of the same size, whose row y `row` writes (the
+// source buffer, y, the new row's first byte), takes the old buffer's place. False, the buffer
+// as it was, when memory runs out.
+template <typename WriteRow>
+bool ReplaceRows(WriteRow&& row) {
+    const qint32 W = gPixels.width;
+    const qint32 H = gPixels.height;
+    QImage out = New24(W, H);
+    if (out.isNull()) {
+        return false;
     }
-}
-
-// Writes the source rectangle (x0, y0, w, n), which lies inside the source, as 24-bit rows
-// (3w bytes each, padding untouched) at `out`, rows `outBpl` bytes apart. False when memory for
-// a conversion runs out.
-bool ConvertRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uchar* out,
-                 qsizetype outBpl) {
-    const QImage::Format f = src.format();
-    const qsizetype rowOut = qsizetype(3) * w;
-    if (f == QImage::Format_BGR888) {
-        for (qint32 j = 0; j < n; ++j) {
-            std::memcpy(out + j * outBpl, src.constScanLine(y0 + j) + qsizetype(3) * x0, rowOut);
-        }
-        return true;
+    const qsizetype bpl = out.bytesPerLine();
+    uchar* base = out.bits();
+    for (qint32 y = 0; y < H; ++y) {
+        row(gPixels.image, y, base + y * bpl);
     }
-    if (f == QImage::Format_RGB888) {
-        SwapRedBlueRows(src, x0, y0, w, n, out, outBpl, 3);
-        return true;
-    }
-    if (Is32BitBgra(f)) {
-        // 0xAARRGGBB words: the colour bytes as stored, alpha dropped.
-        for (qint32 j = 0; j < n; ++j) {
-            const auto* s = reinterpret_cast<const quint32*>(src.constScanLine(y0 + j)) + x0;
-            uchar* d = out + j * outBpl;
-            for (qint32 i = 0; i < w; ++i, d += 3) {
-                const quint32 p = s[i];
-                d[0] = uchar(p);
-                d[1] = uchar(p >> 8);
-                d[2] = uchar(p >> 16);
-            }
-        }
-        return true;
-    }
-    if (Is32BitRgba(f)) {
-        SwapRedBlueRows(src, x0, y0, w, n, out, outBpl, 4);  // alpha dropped
-        return true;
-    }
-    if (f == QImage::Format_Indexed8 || f == QImage::Format_Mono || f == QImage::Format_MonoLSB) {
-        // Colour table as B, G, R; indices beyond the table are black, as Qt shows them.
-        uchar table[256][3] = {};
-        const QList<QRgb> colours = src.colorTable();
-        const qsizetype count = std::min<qsizetype>(colours.size(), 256);
-        for (qsizetype k = 0; k < count; ++k) {
-            table[k][0] = uchar(qBlue(colours[k]));
-            table[k][1] = uchar(qGreen(colours[k]));
-            table[k][2] = uchar(qRed(colours[k]));
-        }
-        for (qint32 j = 0; j < n; ++j) {
-            const uchar* s = src.constScanLine(y0 + j);
-            uchar* d = out + j * outBpl;
-            if (f == QImage::Format_Indexed8) {
-                s += x0;
-                for (qint32 i = 0; i < w; ++i, d += 3) {
-                    Copy3(d, table[s[i]]);
-                }
-            } else {
-                const bool msbFirst = f == QImage::Format_Mono;
-                for (qint32 i = 0; i < w; ++i, d += 3) {
-                    const qint64 x = qint64(x0) + i;
-                    const int bit = msbFirst ? 7 - int(x & 7) : int(x & 7);
-                    Copy3(d, table[(s[x >> 3] >> bit) & 1]);
-                }
-            }
-        }
-        return true;
-    }
-    // Anything else (16-bit and the rarer formats): Qt converts a band of rows at a time to
-    // 32 bits, which keeps the extra memory small.
-    const qint32 band = std::max<qint32>(1, qint32((qint64(1) << 20) / (qint64(4) * w)));
-    for (qint32 j = 0; j < n; j += band) {
-        const qint32 rows = std::min(band, n - j);
-        const QImage part =
-            src.copy(QRect(x0, y0 + j, w, rows)).convertToFormat(QImage::Format_RGB32);
-        if (part.isNull()) {
-            return false;
-        }
-        ConvertRows(part, 0, 0, w, rows, out + j * outBpl, outBpl);
-    }
+    gPixels = PixelBuffer{out, W, H, false};
     return true;
 }
 
@@ -372,23 +289,16 @@ QImage FlipPicture(const QImage& picture, const QString& axis) {
     if (flipX || axis == QLatin1String("Y")) {
         const qint32 W = gPixels.width;
         const qint32 H = gPixels.height;
-        QImage out = New24(W, H);
-        if (out.isNull()) {
-            return QImage();
-        }
-        const QImage& src = gPixels.image;
-        const qsizetype rowBytes = qsizetype(3) * W;
-        const qsizetype bpl = out.bytesPerLine();
-        uchar* base = out.bits();
-        for (qint32 y = 0; y < H; ++y) {
-            uchar* d = base + y * bpl;
+        const bool done = ReplaceRows([&](const QImage& src, qint32 y, uchar* d) {
             if (flipX) {
-                std::memcpy(d, src.constScanLine(H - 1 - y), rowBytes);
+                std::memcpy(d, src.constScanLine(H - 1 - y), qsizetype(3) * W);
             } else {
                 PixelKernels::MirrorRow(src.constScanLine(y), d, W);
             }
+        });
+        if (!done) {
+            return QImage();
         }
-        gPixels = PixelBuffer{out, W, H, false};
     }
     return PixelsToPicture();
 }
@@ -417,26 +327,17 @@ QImage FillBlack(const QImage& picture, qint32 x, qint32 y, qint32 w, qint32 h) 
         }
         return PixelsToPicture();
     }
-    QImage out = New24(W, H);
-    if (out.isNull()) {
-        return QImage();
-    }
-    const QImage& src = gPixels.image;
-    const qsizetype bpl = out.bytesPerLine();
-    uchar* base = out.bits();
-    for (qint32 row = 0; row < H; ++row) {
+    const bool done = ReplaceRows([&](const QImage& src, qint32 row, uchar* d) {
         const uchar* s = src.constScanLine(row);
-        uchar* d = base + row * bpl;
         if (row < y || row >= y + h) {
             std::memcpy(d, s, size_t(left + black + right));
-            continue;
+            return;
         }
         std::memcpy(d, s, size_t(left));
         std::memset(d + left, 0, size_t(black));
         std::memcpy(d + left + black, s + left + black, size_t(right));
-    }
-    gPixels = PixelBuffer{out, W, H, false};
-    return PixelsToPicture();
+    });
+    return done ? PixelsToPicture() : QImage();
 }
 
 QImage GrayPicture(const QImage& picture) {
@@ -445,19 +346,10 @@ QImage GrayPicture(const QImage& picture) {
     }
     ClearOnExit clear;
     const qint32 W = gPixels.width;
-    const qint32 H = gPixels.height;
-    QImage out = New24(W, H);
-    if (out.isNull()) {
-        return QImage();
-    }
-    const QImage& src = gPixels.image;
-    const qsizetype bpl = out.bytesPerLine();
-    uchar* base = out.bits();
-    for (qint32 y = 0; y < H; ++y) {
-        PixelKernels::GreyRow(src.constScanLine(y), base + y * bpl, W);
-    }
-    gPixels = PixelBuffer{out, W, H, false};
-    return PixelsToPicture();
+    const bool done = ReplaceRows([W](const QImage& src, qint32 y, uchar* d) {
+        PixelKernels::GreyRow(src.constScanLine(y), d, W);
+    });
+    return done ? PixelsToPicture() : QImage();
 }
 
 }  // namespace mdlPhotoShop
