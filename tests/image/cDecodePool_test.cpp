@@ -93,7 +93,7 @@ TEST(DecodePool, WorkerGivesTheSamePictureAsAnInProcessDecode) {
     // built with AddressSanitizer, they would stop it.
     const QStringList unsafe = {"bmp_rle8.bmp", "psd_rle.psd"};
     const QStringList files = QDir(DataFile(QString())).entryList(QDir::Files);
-    ASSERT_EQ(files.size(), 72);
+    ASSERT_GE(files.size(), 77);  // every test file there
     for (const QString& file : files) {
         if (unsafe.contains(file)) {
             continue;
