@@ -4,6 +4,7 @@
 #include "dialogs/ClickableLabel.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/mdlCommonDialog.h"
+#include "settings/OptionControls.h"
 #include "settings/SizeEntry.h"
 #include "settings/mdlOption.h"
 
@@ -37,29 +38,6 @@ T* Named(T* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
-
-// The part of the store a save writes at once; kept to put back when the write fails.
-struct SavedPart {
-    bool resizeWhenOpen;
-    bool resizeWhenRotate;
-    bool alwaysTop;
-    bool displayBorder;
-    bool autoRotate;
-    QString quickSavePath;
-
-    static SavedPart Of(const mdlOption::OptionStore& o) {
-        return {o.ResizeWhenOpen, o.ResizeWhenRotate, o.AlwaysTop,
-                o.DisplayBorder,  o.AutoRotate,       o.QuickSavePath};
-    }
-    void ApplyTo(mdlOption::OptionStore& o) const {
-        o.ResizeWhenOpen = resizeWhenOpen;
-        o.ResizeWhenRotate = resizeWhenRotate;
-        o.AlwaysTop = alwaysTop;
-        o.DisplayBorder = displayBorder;
-        o.AutoRotate = autoRotate;
-        o.QuickSavePath = quickSavePath;
-    }
-};
 }  // namespace
 
 frmOption* frmOption::Shared() {
@@ -79,7 +57,7 @@ frmOption::frmOption(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("程序设置"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     BuildControls();
-    LoadFromStore();
+    OptionControls::Load(this, mdlOption::Options());
 }
 
 void frmOption::BuildControls() {
@@ -197,22 +175,6 @@ void frmOption::BuildControls() {
     connect(lblSizeOK, &ClickableLabel::clicked, this, &frmOption::lblSizeOK_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmOption::cmdSave_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
-}
-
-void frmOption::LoadFromStore() {
-    const mdlOption::OptionStore& o = mdlOption::Options();
-    chkAutoResizeOnLoad->setChecked(o.ResizeWhenOpen);
-    chkAutoResizeOnRotate->setChecked(o.ResizeWhenRotate);
-    chkDisplayBorder->setChecked(o.DisplayBorder);
-    chkDisplayTopMost->setChecked(o.AlwaysTop);
-    chkAutoRotate->setChecked(o.AutoRotate);
-    FillSizeList(-1);
-    if (!o.QuickSavePath.isEmpty()) {
-        optQuickSaveOther->setChecked(true);
-        txtQuickSave->setText(o.QuickSavePath);
-    } else {
-        optQuickSaveSame->setChecked(true);
-    }
 }
 
 void frmOption::FillSizeList(int selectRow) {
@@ -352,28 +314,16 @@ void frmOption::cmdSizeDelete_Click() {
 }
 
 void frmOption::cmdSave_Click() {
-    QString folder;
-    if (optQuickSaveOther->isChecked()) {
-        folder = SizeEntry::CleanText(txtQuickSave->text());
-        if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) {
-            folder += QLatin1Char('/');
-        }
-        txtQuickSave->setText(folder);
-        if (folder.isEmpty()) {
-            return;  // refused: nothing reaches the store
-        }
-    }
-
     mdlOption::OptionStore& o = mdlOption::Options();
-    const SavedPart before = SavedPart::Of(o);
-    o.ResizeWhenOpen = chkAutoResizeOnLoad->isChecked();
-    o.ResizeWhenRotate = chkAutoResizeOnRotate->isChecked();
-    o.AlwaysTop = chkDisplayTopMost->isChecked();
-    o.DisplayBorder = chkDisplayBorder->isChecked();
-    o.AutoRotate = chkAutoRotate->isChecked();
-    o.QuickSavePath = folder;
+    mdlOption::OptionStore edited = o;
+    if (!OptionControls::Save(this, edited)) {
+        return;  // refused: nothing reaches the store
+    }
+    // The switches and the folder reach the store together, and only with a written file.
+    const mdlOption::OptionStore before = o;
+    o = edited;
     if (!mdlOption::WriteOptions(gOptionFile)) {
-        before.ApplyTo(o);
+        o = before;
         ModalSeam::ShowMessage(this, QStringLiteral("保存设置失败！"), ModalSeam::Critical,
                                QStringLiteral("错误"));
         return;

@@ -15,9 +15,10 @@ class QRadioButton;
 // option store (mdlOption) and saves them to Option.ini. Modeless and on top; one shared
 // instance, loaded from the store when created and deleted when closed.
 //
-// The switches and the folder reach the store only by a save, and only together: a refused or
-// failed save leaves the store as it was. The size list is edited in the store at each commit;
-// row i of lstSize is always CYSizeList[i].
+// The switches and the folder are bound to their options by kOptionTable (settings/OptionTable.h),
+// through the controls' object names. They reach the store only by a save, and only together: a
+// refused or failed save leaves the store as it was. The size list is edited in the store at each
+// commit; row i of lstSize is always CYSizeList[i].
 class frmOption : public QDialog {
     Q_OBJECT
 public:
@@ -73,7 +74,6 @@ private:
     explicit frmOption(QWidget* parent = nullptr);
 
     void BuildControls();
-    void LoadFromStore();
     void FillSizeList(int selectRow);
     // The selected row, or -1.
     int SelectedRow() const;

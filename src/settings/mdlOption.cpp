@@ -2,6 +2,7 @@
 
 #include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
+#include "settings/OptionTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,23 +14,6 @@
 
 namespace mdlOption {
 namespace {
-
-// The Boolean options: file key (upper case), the name written to the file, member, default.
-// In the order they are written; the size lines go between the second and the third, the
-// quick-save folder between the fourth and the fifth.
-struct BoolOption {
-    const char* key;
-    const char* name;
-    bool OptionStore::*member;
-    bool byDefault;
-};
-constexpr BoolOption kBoolOptions[] = {
-    {"RESIZEWHENOPEN", "ResizeWhenOpen", &OptionStore::ResizeWhenOpen, false},
-    {"RESIZEWHENROTATE", "ResizeWhenRotate", &OptionStore::ResizeWhenRotate, true},
-    {"ALWAYSTOP", "AlwaysTop", &OptionStore::AlwaysTop, true},
-    {"DISPLAYBORDER", "DisplayBorder", &OptionStore::DisplayBorder, false},
-    {"AUTOROTATE", "AutoRotate", &OptionStore::AutoRotate, true},
-};
 
 // An option file is a few hundred bytes; anything past this is not an option file and is not
 // read into memory.
@@ -56,15 +40,31 @@ QString PathOrDefault(const QString& path) {
     return TextUtil::TrimSpaces(path.isEmpty() ? GetOptionFile() : path);
 }
 
+void ToDefault(const OptionDef& d, OptionStore& o) {
+    switch (d.type) {
+        case OptionType::Switch:
+            o.*d.flag = d.flagDefault;
+            break;
+        case OptionType::Folder:
+        case OptionType::HandText:
+            o.*d.text = d.textDefault ? d.textDefault() : QString();
+            break;
+        case OptionType::SizeList:
+            (o.*d.list).clear();
+            break;
+    }
+}
+
 }  // namespace
 
+OptionStore::OptionStore() {
+    for (const OptionDef& d : kOptionTable) {
+        ToDefault(d, *this);
+    }
+}
+
 OptionStore& Options() {
-    static OptionStore store = [] {
-        OptionStore s;
-        s.SupportFileOpen = DefaultOpenFilter();
-        s.SupportFileSave = DefaultFileFilter();
-        return s;
-    }();
+    static OptionStore store;
     return store;
 }
 
@@ -82,13 +82,11 @@ QString DefaultOpenFilter() {
 }
 
 void SetDefaultOptions() {
-    OptionStore& o = Options();
-    for (const BoolOption& b : kBoolOptions) {
-        o.*b.member = b.byDefault;
+    for (const OptionDef& d : kOptionTable) {
+        if (d.type != OptionType::SizeList) {
+            ToDefault(d, Options());
+        }
     }
-    o.QuickSavePath.clear();
-    o.SupportFileOpen = DefaultOpenFilter();
-    o.SupportFileSave = DefaultFileFilter();
 }
 
 QString GetOptionFile() {
@@ -159,18 +157,25 @@ bool WriteOptions(const QString& path) {
         return false;
     }
     const OptionStore& o = Options();
-    auto boolLine = [&o](const BoolOption& b) {
-        return QString::fromLatin1(b.name) + QLatin1Char('=') +
-               (o.*b.member ? QStringLiteral("True") : QStringLiteral("False"));
-    };
     QStringList lines;
-    lines << boolLine(kBoolOptions[0]) << boolLine(kBoolOptions[1]);
-    for (qsizetype i = 0; i < o.CYSizeList.size() && i < kMaxSizes; ++i) {
-        lines << QStringLiteral("CYSize=") + o.CYSizeList.at(i);
+    for (const OptionDef& d : kOptionTable) {
+        const QString head = QString::fromLatin1(d.name) + QLatin1Char('=');
+        switch (d.type) {
+            case OptionType::Switch:
+                lines << head + (o.*d.flag ? QStringLiteral("True") : QStringLiteral("False"));
+                break;
+            case OptionType::Folder:
+                lines << head + o.*d.text;
+                break;
+            case OptionType::HandText:
+                break;
+            case OptionType::SizeList:
+                for (const QString& entry : (o.*d.list).mid(0, kMaxSizes)) {
+                    lines << head + entry;
+                }
+                break;
+        }
     }
-    lines << boolLine(kBoolOptions[2]) << boolLine(kBoolOptions[3]);
-    lines << QStringLiteral("QuickSavePath=") + o.QuickSavePath;
-    lines << boolLine(kBoolOptions[4]);
 
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {
@@ -190,35 +195,35 @@ bool WriteOptions(const QString& path) {
 
 bool ApplyOption(const QString& key, const QString& value) {
     OptionStore& o = Options();
+    // Upper-cased on both sides rather than compared by case folding: files already read that way.
     const QString k = key.toUpper();
-    for (const BoolOption& b : kBoolOptions) {
-        if (k == QLatin1String(b.key)) {
-            o.*b.member = OptionToBool(value);
-            return true;
+    for (const OptionDef& d : kOptionTable) {
+        if (k != QString::fromLatin1(d.name).toUpper()) {
+            continue;
         }
-    }
-    if (k == QLatin1String("CYSIZE")) {
-        if (o.CYSizeList.size() < kMaxSizes) {
-            QString entry = value;
-            entry.remove(QLatin1Char(' '));
-            o.CYSizeList.append(entry);
+        switch (d.type) {
+            case OptionType::Switch:
+                o.*d.flag = OptionToBool(value);
+                break;
+            case OptionType::Folder: {
+                QString folder = TextUtil::TrimSpaces(value);
+                if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) {
+                    folder += QLatin1Char('/');
+                }
+                o.*d.text = folder;
+                break;
+            }
+            case OptionType::HandText:
+                o.*d.text = TextUtil::TrimSpaces(value);
+                break;
+            case OptionType::SizeList:
+                if ((o.*d.list).size() < kMaxSizes) {
+                    QString entry = value;
+                    entry.remove(QLatin1Char(' '));
+                    (o.*d.list).append(entry);
+                }
+                break;
         }
-        return true;
-    }
-    if (k == QLatin1String("QUICKSAVEPATH")) {
-        QString folder = TextUtil::TrimSpaces(value);
-        if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) {
-            folder += QLatin1Char('/');
-        }
-        o.QuickSavePath = folder;
-        return true;
-    }
-    if (k == QLatin1String("SUPPORTFILEOPEN")) {
-        o.SupportFileOpen = TextUtil::TrimSpaces(value);
-        return true;
-    }
-    if (k == QLatin1String("SUPPORTFILESAVE")) {
-        o.SupportFileSave = TextUtil::TrimSpaces(value);
         return true;
     }
     return false;

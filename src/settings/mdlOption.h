@@ -9,14 +9,18 @@ namespace mdlOption {
 
 inline constexpr int kMaxSizes = 20;
 
+// The options' defaults, and how each is read and written, are in kOptionTable
+// (settings/OptionTable.h); a new store holds every default.
 struct OptionStore {
-    bool ResizeWhenOpen = false;
-    bool ResizeWhenRotate = true;
-    bool AlwaysTop = true;
-    bool DisplayBorder = false;
+    OptionStore();
+
+    bool ResizeWhenOpen;
+    bool ResizeWhenRotate;
+    bool AlwaysTop;
+    bool DisplayBorder;
     // A JPEG whose EXIF orientation says it was taken turned or mirrored opens upright, its own
     // size the upright one (windows and thumbnails); off, as the file's pixels are stored.
-    bool AutoRotate = true;
+    bool AutoRotate;
     QString QuickSavePath;  // empty, or a folder ending in '/'
     QString SupportFileOpen;
     QString SupportFileSave;

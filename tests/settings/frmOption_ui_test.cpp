@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/ClickableLabel.h"
+#include "settings/OptionTable.h"
 #include "settings/frmOption.h"
 #include "settings/mdlOption.h"
 #include "support/WindowFixture.h"
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -290,6 +292,40 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
                                  saved.DisplayBorder, saved.AutoRotate}));
     EXPECT_EQ(read.QuickSavePath, saved.QuickSavePath);
     EXPECT_EQ(read.CYSizeList, saved.CYSizeList);
+}
+
+// The table finds its controls by object name: a name that misses, or a control of the wrong
+// kind, would silently leave its option out of the dialog.
+TEST_F(OptionsDialog, EveryControlTheOptionTableNamesIsThereOfItsKind) {
+    frmOption* f = Open();
+    QSet<QString> bound;
+    int controls = 0;
+    for (const mdlOption::OptionDef& d : mdlOption::kOptionTable) {
+        const char* const* names = d.binding.controls;
+        switch (d.binding.kind) {
+            case mdlOption::BindingKind::None:
+                break;
+            case mdlOption::BindingKind::CheckBox:
+                EXPECT_NE(f->findChild<QCheckBox*>(names[0]), nullptr) << d.name;
+                break;
+            case mdlOption::BindingKind::FolderChoice:
+                EXPECT_NE(f->findChild<QRadioButton*>(names[0]), nullptr) << d.name;
+                EXPECT_NE(f->findChild<QRadioButton*>(names[1]), nullptr) << d.name;
+                EXPECT_NE(f->findChild<QLineEdit*>(names[2]), nullptr) << d.name;
+                break;
+            case mdlOption::BindingKind::ListBox:
+                EXPECT_NE(f->findChild<QListWidget*>(names[0]), nullptr) << d.name;
+                break;
+        }
+        for (const char* name : d.binding.controls) {
+            if (name) {
+                ++controls;
+                bound.insert(QString::fromLatin1(name));
+            }
+        }
+    }
+    EXPECT_EQ(bound.size(), controls);  // no control shows two options
+    EXPECT_EQ(controls, 9);
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "settings/mdlOption.h"
+
+class QWidget;
+
+// The options dialog's side of kOptionTable: each bound option is shown in, and taken from, the
+// controls its row names, found among form's children by object name. A control that is missing,
+// or not of the kind its binding needs, leaves that option out.
+namespace OptionControls {
+
+// Shows every bound option of o in its controls.
+void Load(QWidget* form, const mdlOption::OptionStore& o);
+
+// Takes every bound option from its controls into o; a folder box gets its cleaned text back.
+// False when a control's content is refused ("in this folder" without a folder); o is then
+// partly changed, so callers pass a copy.
+bool Save(QWidget* form, mdlOption::OptionStore& o);
+
+}  // namespace OptionControls
