@@ -77,9 +77,10 @@ void frmOption::BuildControls() {
                              "chkDisplayBorder");
     chkDisplayTopMost = Named(new QCheckBox(QStringLiteral("默认显示在桌面最上层"), frameDisplay),
                               "chkDisplayTopMost");
-    chkAutoRotate =
-        Named(new QCheckBox(QStringLiteral("按拍摄方向自动摆正照片（JPEG 和 HEIF）"), frameDisplay),
-              "chkAutoRotate");
+    chkAutoRotate = Named(new QCheckBox(QStringLiteral("按拍摄方向自动摆正照片"), frameDisplay),
+                          "chkAutoRotate");
+    // The caption keeps the dialog its width; the formats it applies to are said on hover.
+    chkAutoRotate->setToolTip(QStringLiteral("JPEG 和 HEIF 照片按拍摄方向自动摆正"));
     auto* displayLayout = new QVBoxLayout(frameDisplay);
     displayLayout->addWidget(chkDisplayBorder);
     displayLayout->addWidget(chkDisplayTopMost);

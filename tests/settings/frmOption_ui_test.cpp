@@ -109,7 +109,8 @@ TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
                            f->chkDisplayTopMost->isChecked(), f->chkAutoRotate->isChecked()}),
         (std::vector<bool>{true, false, true, false, false}));
     EXPECT_EQ(f->chkAutoRotate->parentWidget(), f->frameDisplay);
-    EXPECT_EQ(f->chkAutoRotate->text(), QStringLiteral("按拍摄方向自动摆正照片（JPEG 和 HEIF）"));
+    EXPECT_EQ(f->chkAutoRotate->text(), QStringLiteral("按拍摄方向自动摆正照片"));
+    EXPECT_EQ(f->chkAutoRotate->toolTip(), QStringLiteral("JPEG 和 HEIF 照片按拍摄方向自动摆正"));
     EXPECT_TRUE(f->optQuickSaveOther->isChecked());
     EXPECT_EQ(f->txtQuickSave->text(), "/pics/out/");
     EXPECT_EQ(Rows(f), Sizes());
