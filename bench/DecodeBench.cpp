@@ -16,9 +16,9 @@
 #include <memory>
 #include <vector>
 
+#include "decode/cDecodePool.h"
+#include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
-#include "image/cDecodePool.h"
-#include "image/mdlPictureFile.h"
 
 namespace {
 

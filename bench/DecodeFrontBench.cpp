@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "image/cDecodeFront.h"
-#include "image/cDecodePool.h"
+#include "decode/cDecodeFront.h"
+#include "decode/cDecodePool.h"
 
 namespace {
 

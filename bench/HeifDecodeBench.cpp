@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "base/NumberedError.h"
+#include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
-#include "image/mdlPictureFile.h"
 
 namespace {
 

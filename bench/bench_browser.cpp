@@ -62,8 +62,8 @@
 
 #include "browser/cBrowseLoader.h"
 #include "browser/frmBrowse.h"
+#include "decode/cDecodePool.h"
 #include "image/MFreeImage.h"
-#include "image/cDecodePool.h"
 #include "settings/mdlOption.h"
 #include "window/frmResize.h"
 

@@ -49,8 +49,8 @@
 #include <vector>
 
 #include "app/mdlMain.h"
+#include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
-#include "image/mdlPictureFile.h"
 #include "settings/mdlOption.h"
 #include "window/DevicePlacement.h"
 #include "window/PictureViewWidget.h"

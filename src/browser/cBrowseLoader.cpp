@@ -3,7 +3,7 @@
 #include "base/GuardedWork.h"
 #include "browser/BrowseArithmetic.h"
 #include "browser/BrowseFolder.h"
-#include "image/cDecodeFront.h"
+#include "decode/cDecodeFront.h"
 #include "settings/mdlOption.h"
 
 #include <QThread>

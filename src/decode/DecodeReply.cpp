@@ -1,11 +1,6 @@
-#include "image/cDecodePool.h"
+#include "decode/DecodeReply.h"
 
 #include "image/MFreeImage.h"
-#include "image/mdlDecodeWorker.h"
-
-// The decode pool's check of what a worker sends: a reply read from its socket, and the picture
-// built on the pages of the memfd that comes with it. The workers themselves are in
-// cDecodePool_Workers.cpp, the scheduling in cDecodePool.cpp.
 
 #if defined(Q_OS_LINUX)
 
@@ -19,9 +14,11 @@
 #include <cstring>
 #include <vector>
 
+namespace DecodeReply {
+
 namespace {
 
-using mdlDecodeWorker::Reply;
+using DecodeProtocol::Reply;
 
 // A picture's rows mapped from a worker's memfd; unmapped when the last QImage sharing them goes.
 struct MappedRows {
@@ -43,12 +40,7 @@ void CloseAll(const std::vector<int>& fds) {
 
 }  // namespace
 
-cDecodePool::Outcome cDecodePool::ReadReply(int iSocket, QImage& oPicture) {
-    return ReadReplyOf(iSocket, oPicture, nullptr, nullptr);
-}
-
-cDecodePool::Outcome cDecodePool::ReadReplyOf(int iSocket, QImage& oPicture, QSize* oOwnSize,
-                                              bool* oLast) {
+DecodeOutcome ReadReply(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oLast) {
     // One byte more than a reply, so a longer message shows as truncated.
     alignas(Reply) char buffer[sizeof(Reply) + 8];
     iovec iov{buffer, sizeof buffer};
@@ -75,7 +67,7 @@ cDecodePool::Outcome cDecodePool::ReadReplyOf(int iSocket, QImage& oPicture, QSi
     }
     if (n <= 0) {
         CloseAll(fds);
-        return Outcome::Crashed;  // closed: the worker died
+        return DecodeOutcome::Crashed;  // closed: the worker died
     }
     Reply reply;
     const bool whole =
@@ -83,26 +75,26 @@ cDecodePool::Outcome cDecodePool::ReadReplyOf(int iSocket, QImage& oPicture, QSi
     if (whole) {
         std::memcpy(&reply, buffer, sizeof reply);
     }
-    if (whole && reply.magic == mdlDecodeWorker::kReplyMagic) {
+    if (whole && reply.magic == DecodeProtocol::kReplyMagic) {
         if (oLast != nullptr) {
-            *oLast = (reply.flags & mdlDecodeWorker::kLastReply) != 0;
+            *oLast = (reply.flags & DecodeProtocol::kLastReply) != 0;
         }
-        if (reply.status == mdlDecodeWorker::Status::Refused && fds.empty()) {
-            return Outcome::Refused;
+        if (reply.status == DecodeProtocol::Status::Refused && fds.empty()) {
+            return DecodeOutcome::Refused;
         }
-        if (reply.status == mdlDecodeWorker::Status::Picture && fds.size() == 1) {
+        if (reply.status == DecodeProtocol::Status::Picture && fds.size() == 1) {
             oPicture = PictureFromReply(reply, fds.front());
             if (oOwnSize != nullptr) {
                 *oOwnSize = QSize(reply.ownWidth, reply.ownHeight);
             }
-            return oPicture.isNull() ? Outcome::Garbled : Outcome::Loaded;
+            return oPicture.isNull() ? DecodeOutcome::Garbled : DecodeOutcome::Loaded;
         }
     }
     CloseAll(fds);
-    return Outcome::Garbled;
+    return DecodeOutcome::Garbled;
 }
 
-QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
+QImage PictureFromReply(const Reply& reply, int memfd) {
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -189,16 +181,17 @@ QImage cDecodePool::PictureFromReply(const Reply& reply, int memfd) {
     return picture;
 }
 
+}  // namespace DecodeReply
+
 #else
 
-cDecodePool::Outcome cDecodePool::ReadReply(int, QImage&) {
-    return Outcome::Crashed;
+namespace DecodeReply {
+DecodeOutcome ReadReply(int, QImage&, QSize*, bool*) {
+    return DecodeOutcome::Crashed;
 }
-cDecodePool::Outcome cDecodePool::ReadReplyOf(int, QImage&, QSize*, bool*) {
-    return Outcome::Crashed;
-}
-QImage cDecodePool::PictureFromReply(const mdlDecodeWorker::Reply&, int) {
+QImage PictureFromReply(const DecodeProtocol::Reply&, int) {
     return QImage();
 }
+}  // namespace DecodeReply
 
 #endif

@@ -1,8 +1,8 @@
-#include "image/cDecodeFront.h"
+#include "decode/cDecodeFront.h"
 
 #include <QList>
 
-#include "image/cDecodePool.h"
+#include "decode/cDecodePool.h"
 
 cDecodeFront::cDecodeFront(QObject* parent) : QObject(parent) {}
 

@@ -1,10 +1,12 @@
-#include "image/cDecodePool.h"
+#include "decode/cDecodePool.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <thread>
 
-#include "image/cDecodePool_Private.h"
+#include "decode/cWorkerProcess.h"
+#include "image/MFreeImage.h"
 
 #if defined(Q_OS_LINUX)
 
@@ -12,10 +14,33 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-using cDecodePoolDetail::Reaped;
-using cDecodePoolDetail::ReapUnreaped;
-
 #endif
+
+// One request, from Submit until its completion has run or it was cancelled.
+struct cDecodePool::Job {
+    qint64 ticket = 0;
+    QString fileName;  // absolute, since a worker's working folder is the one it was started in
+    Lane lane = Lane::Interactive;
+    int maxSide = 0;       // pixels; 0 for the full picture
+    bool upright = false;  // a JPEG turned upright by its EXIF orientation
+    Completion done;
+    std::atomic<bool> cancelled{false};
+    std::mutex deliver;    // held while done runs, so that Cancel can wait for it to end
+    Slot* slot = nullptr;  // under mMutex: the slot decoding it, if any
+};
+
+struct cDecodePool::Slot {
+    bool extra = false;  // started for Interactive work that found no idle worker
+    // Written under mMutex; read by the slot's own thread without it.
+    cWorkerProcess worker;
+    bool busy = false;             // under mMutex: has a job
+    std::shared_ptr<Job> job;      // under mMutex
+    std::condition_variable wake;  // a job was given, or the pool ends
+    // eventfd (Linux): wakes the slot's thread from its wait for a reply when the request is
+    // cancelled or the pool ends.
+    int interrupt = -1;
+    std::thread thread;
+};
 
 namespace {
 std::atomic<qint64> gNextTicket{1};
@@ -60,6 +85,19 @@ cDecodePool::~cDecodePool() {
         ::close(slot->interrupt);
 #endif
     }
+}
+
+cDecodePool& cDecodePool::Shared() {
+    // Never destroyed: threads may still decode while the process ends; the workers end with it.
+    // Without worker processes (other than Linux) the command is empty: the slots decode here.
+    static cDecodePool* const pool = new cDecodePool(
+#if defined(Q_OS_LINUX)
+        {cWorkerProcess::Program()},
+#else
+        {},
+#endif
+        static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)), kTimeLimitMs);
+    return *pool;
 }
 
 qint64 cDecodePool::NewTicket() {
@@ -156,8 +194,8 @@ QList<qint64> cDecodePool::IdleWorkers() const {
     std::lock_guard<std::mutex> lock(mMutex);
     QList<qint64> pids;
     for (const std::unique_ptr<Slot>& slot : mSlots) {
-        if (!slot->busy && slot->pid > 0) {
-            pids.append(slot->pid);
+        if (!slot->busy && slot->worker.Running()) {
+            pids.append(slot->worker.Pid());
         }
     }
     return pids;
@@ -169,7 +207,7 @@ qint64 cDecodePool::WorkerOf(qint64 iTicket) const {
     if (found == mJobs.end() || found->second->slot == nullptr) {
         return -1;
     }
-    return found->second->slot->pid;
+    return found->second->slot->worker.Pid();
 }
 
 cDecodePool::Slot* cDecodePool::AddSlot(bool extra) {
@@ -185,18 +223,14 @@ cDecodePool::Slot* cDecodePool::AddSlot(bool extra) {
 }
 
 cDecodePool::Slot* cDecodePool::PickSlot(Lane lane) {
-#if defined(Q_OS_LINUX)
-    ReapUnreaped();
+    cWorkerProcess::ReapUnreaped();
     // An idle worker that died on its own is reaped now rather than left a zombie until its slot
     // is next used; the slot starts a new one when it is.
     for (const std::unique_ptr<Slot>& slot : mSlots) {
-        if (!slot->busy && slot->pid > 0 && Reaped(static_cast<pid_t>(slot->pid))) {
-            ::close(slot->socket);
-            slot->pid = -1;
-            slot->socket = -1;
+        if (!slot->busy) {
+            slot->worker.HasEnded();
         }
     }
-#endif
     int extras = 0;
     for (const std::unique_ptr<Slot>& slot : mSlots) {
         if (!slot->extra && !slot->busy) {
@@ -296,3 +330,105 @@ void cDecodePool::Count(Outcome outcome) {
             break;
     }
 }
+
+void cDecodePool::Interrupt(Slot& slot) {
+#if defined(Q_OS_LINUX)
+    const quint64 one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(slot.interrupt, &one, sizeof one);
+#else
+    Q_UNUSED(slot);
+#endif
+}
+
+bool cDecodePool::Start(Slot& slot) {
+    cWorkerProcess started = cWorkerProcess::Start(mCommand);
+    if (!started.Running()) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        slot.worker = std::move(started);
+    }
+    ++mStarted;
+    return true;
+}
+
+void cDecodePool::Stop(Slot& slot) {
+    slot.worker.Stop(mStopSignal.load());
+}
+
+#if defined(Q_OS_LINUX)
+
+cDecodePool::Answer cDecodePool::Serve(Slot& slot, Job& job) {
+    Answer answer;
+    // A name that is no regular file is refused here, so no worker ever opens a pipe or a device.
+    const QByteArray name = QFile::encodeName(job.fileName);
+    if (name.isEmpty() || name.size() > DecodeProtocol::kMaxNameBytes ||
+        !QFileInfo(job.fileName).isFile()) {
+        return answer;
+    }
+    if (job.cancelled || mStopping) {
+        answer.outcome = Outcome::Cancelled;
+        return answer;
+    }
+    if (slot.worker.Running() && !slot.worker.IsQuiet()) {
+        // Died (or spoke) while idle: replaced before it is given a file, which would otherwise
+        // fail for no fault of its own.
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            Stop(slot);
+        }
+        Start(slot);
+    }
+    if (!slot.worker.Running() && !Start(slot)) {
+        answer.outcome = Outcome::Crashed;
+        return answer;
+    }
+    const cWorkerProcess::Result result =
+        slot.worker.Exchange(name, job.maxSide, job.upright, slot.interrupt, mTimeLimitMs,
+                             [&] { return job.cancelled || mStopping; });
+    answer.outcome = result.outcome;
+    if (answer.outcome == Outcome::Loaded) {
+        answer.picture = result.picture;
+        answer.ownSize = result.ownSize;
+    }
+    if (result.last || (answer.outcome != Outcome::Loaded && answer.outcome != Outcome::Refused)) {
+        {
+            std::lock_guard<std::mutex> lock(mMutex);
+            Stop(slot);
+        }
+        // Replaced at once, so the next file finds a warm worker; an extra one is started only
+        // when it is needed again.
+        if (!slot.extra && !mStopping) {
+            Start(slot);
+        }
+    }
+    return answer;
+}
+
+#else
+
+// Elsewhere there is no worker process: the slots' threads decode in this process, and a cancelled
+// request is only forgotten.
+cDecodePool::Answer cDecodePool::Serve(Slot&, Job& job) {
+    Answer answer;
+    if (job.cancelled || mStopping) {
+        answer.outcome = Outcome::Cancelled;
+        return answer;
+    }
+    try {
+        QSize own;
+        answer.picture = MFreeImage::ImageToPicture(
+            MFreeImage::LoadReducedImageFile(job.fileName, job.maxSide, &own, job.upright), true);
+        if (!answer.picture.isNull()) {
+            answer.outcome = Outcome::Loaded;
+            answer.ownSize = own;
+        }
+    } catch (...) {
+        // Error 481 or memory refused: the answer is a refusal, which its caller reports.
+        answer.picture = QImage();
+    }
+    return answer;
+}
+
+#endif

@@ -14,11 +14,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace mdlDecodeWorker {
-struct Reply;
-}
+#include "decode/DecodeReply.h"
 
-// A small pool of decode workers (lumora-decode processes, see mdlDecodeWorker.h): one per core,
+// A small pool of decode workers (lumora-decode processes, see cWorkerProcess.h): one per core,
 // started with the pool, kept warm between loads, and started again when one dies. A worker that
 // crashes, runs past the time limit (it is killed), runs out of its memory or answers nonsense
 // fails that one load; the program's process is never touched.
@@ -35,23 +33,15 @@ struct Reply;
 // that starts it, speaks to it and calls completions: workers end with the thread that started
 // them (see mdlDecodeWorker::TieToParent), and these threads live as long as the pool.
 //
-// Stopping a worker never waits for it: one stuck in an uninterruptible read (a network file
-// system whose server is gone) cannot die at once, and the caller may be the GUI thread. A killed
-// worker that has not gone yet is kept on a process-wide list and reaped, without waiting, whenever
-// a pool starts a worker or hands one out; so is an idle worker that died on its own.
+// Stopping a worker never waits for it (see cWorkerProcess). A killed worker that has not gone yet
+// is reaped, without waiting, whenever a pool starts a worker or hands one out; so is an idle
+// worker that died on its own.
 //
 // Where there are no worker processes (other than Linux), the same lanes and threads decode in
 // this process; a cancelled request is then only forgotten, not stopped.
 class cDecodePool {
 public:
-    enum class Outcome {
-        Loaded,     // a picture
-        Refused,    // the worker says the file is not a picture it can read
-        Crashed,    // the worker died (or could not be started)
-        TimedOut,   // the worker ran past the time limit and was killed
-        Garbled,    // the worker answered nonsense and was killed
-        Cancelled,  // the request was cancelled before it ended (its completion is not called)
-    };
+    using Outcome = DecodeOutcome;
 
     enum class Lane { Interactive, Background };
 
@@ -78,11 +68,12 @@ public:
     // Wall-clock time a worker may take for one file, in milliseconds.
     static constexpr int kTimeLimitMs = 10000;
 
-    // iCommand: the worker program and its arguments; iWorkers: how many (at least 1);
-    // iTimeLimitMs: the time limit per file. Returns once the workers have started.
+    // iCommand: the worker program and its arguments (cWorkerProcess::Program for the real one);
+    // iWorkers: how many (at least 1); iTimeLimitMs: the time limit per file. Returns once the
+    // workers have started.
     cDecodePool(const QStringList& iCommand, int iWorkers, int iTimeLimitMs);
-    // Kills the workers, reaping those already gone (see Unreaped). Requests still waiting are
-    // dropped: nobody may wait on this pool while it is destroyed.
+    // Kills the workers, reaping those already gone (see cWorkerProcess::Unreaped). Requests still
+    // waiting are dropped: nobody may wait on this pool while it is destroyed.
     ~cDecodePool();
     cDecodePool(const cDecodePool&) = delete;
     cDecodePool& operator=(const cDecodePool&) = delete;
@@ -126,36 +117,9 @@ public:
     // that cannot die at once. Set it before the pool is used.
     void setStopSignal(int iSignal) { mStopSignal = iSignal; }
 
-    // Killed workers, of every pool, that have not been reaped yet.
-    static QList<qint64> Unreaped();
-
-    // Reads one reply from a worker's socket (without waiting: call it when the socket is
-    // readable) and checks it. Loaded with oPicture set; Refused; Crashed when the socket is
-    // closed; Garbled for anything a worker does not send. Closes every file descriptor received
-    // that does not end up holding the picture's pages.
-    static Outcome ReadReply(int iSocket, QImage& oPicture);
-
-    // The picture a worker's reply describes, built on the pages of iMemfd (which it takes over
-    // and closes); a null picture unless the reply and the memfd are exactly what a worker sends:
-    // a known format, a size within the pixel limit, an own size no smaller, Qt's row length, a
-    // full colour table for a palette picture (2 colours for Mono; 16 from a 4-bit file or 256 for
-    // Indexed8, padded to 256 with black so that every index names a colour), and a memfd sealed
-    // against writing and shrinking that holds every row.
-    static QImage PictureFromReply(const mdlDecodeWorker::Reply& iReply, int iMemfd);
-
     // The process-wide pool that LoadPictureFile and cDecodeFront use: one worker per core (at
     // most 8), created on first use and kept for the life of the process.
     static cDecodePool& Shared();
-
-    // The worker program: $LUMORA_DECODE_WORKER when set, else WorkerProgramFor the running
-    // executable's folder.
-    static QString WorkerProgram();
-    // The worker for an executable in exeFolder: chosen when not empty, else lumora-decode beside
-    // the executable (a build tree or a portable copy), else the installed one in
-    // <exeFolder>/../libexec/lumora/. With neither there, the one beside (named when it fails to
-    // start). isExecutable defaults to the real file system.
-    static QString WorkerProgramFor(const QString& chosen, const QString& exeFolder,
-                                    const std::function<bool(const QString&)>& isExecutable = {});
 
 private:
     struct Job;
@@ -171,9 +135,6 @@ private:
     void Count(Outcome outcome);
     bool Start(Slot& slot);  // on the slot's thread, mMutex not held
     void Stop(Slot& slot);   // mMutex held
-    Outcome Exchange(Slot& slot, const Job& job, const QByteArray& name, Answer& oAnswer,
-                     bool& oLast);
-    static Outcome ReadReplyOf(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oLast);
 
     const QStringList mCommand;
     const int mTimeLimitMs;

@@ -1,18 +1,9 @@
-#include "image/cDecodePool.h"
+#include "decode/cWorkerProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <algorithm>
-#include <thread>
-
-#include "image/MFreeImage.h"
-#include "image/cDecodePool_Private.h"
-#include "image/mdlDecodeWorker.h"
-
-// The decode pool's worker processes: starting, stopping and reaping them, and the exchange with
-// a worker. What a worker sends is checked in cDecodePool_Replies.cpp; the scheduling is in
-// cDecodePool.cpp.
+#include <utility>
 
 #if defined(Q_OS_LINUX)
 
@@ -25,8 +16,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 extern char** environ;
@@ -45,10 +39,6 @@ UnreapedList& UnreapedPids() {
     return *list;
 }
 
-}  // namespace
-
-namespace cDecodePoolDetail {
-
 // Reaps pid when it has ended, without waiting. True when it is gone: reaped now, or no child
 // of this process any more.
 bool Reaped(pid_t pid) {
@@ -61,19 +51,6 @@ bool Reaped(pid_t pid) {
     }
 }
 
-void ReapUnreaped() {
-    UnreapedList& list = UnreapedPids();
-    std::lock_guard<std::mutex> lock(list.lock);
-    list.pids.erase(std::remove_if(list.pids.begin(), list.pids.end(), Reaped), list.pids.end());
-}
-
-}  // namespace cDecodePoolDetail
-
-using cDecodePoolDetail::Reaped;
-using cDecodePoolDetail::ReapUnreaped;
-
-namespace {
-
 // Says once per process that the worker program cannot be started: every load then fails as an
 // invalid picture, which alone would not tell anyone why.
 void WarnCannotStart(const QString& program, int error) {
@@ -84,109 +61,35 @@ void WarnCannotStart(const QString& program, int error) {
     }
 }
 
-// True when an idle worker's socket has nothing to say: no reply pending, not closed.
-bool IsQuiet(int socket) {
-    pollfd p{socket, POLLIN, 0};
-    return ::poll(&p, 1, 0) == 0;
-}
-
 }  // namespace
 
-cDecodePool& cDecodePool::Shared() {
-    // Never destroyed: threads may still decode while the process ends; the workers end with it.
-    static cDecodePool* const pool = new cDecodePool(
-        {WorkerProgram()},
-        static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)), kTimeLimitMs);
-    return *pool;
+void cWorkerProcess::ReapUnreaped() {
+    UnreapedList& list = UnreapedPids();
+    std::lock_guard<std::mutex> lock(list.lock);
+    list.pids.erase(std::remove_if(list.pids.begin(), list.pids.end(), Reaped), list.pids.end());
 }
 
-QString cDecodePool::WorkerProgram() {
-    return WorkerProgramFor(
-        QFile::decodeName(qgetenv("LUMORA_DECODE_WORKER")),
-        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath());
-}
-
-QString cDecodePool::WorkerProgramFor(const QString& chosen, const QString& exeFolder,
-                                      const std::function<bool(const QString&)>& isExecutable) {
-    if (!chosen.isEmpty()) {
-        return chosen;
-    }
-    const auto runs = [&](const QString& path) {
-        return isExecutable ? isExecutable(path) : QFileInfo(path).isExecutable();
-    };
-    const QString beside = exeFolder + QStringLiteral("/lumora-decode");
-    if (runs(beside)) {
-        return beside;
-    }
-    const QString installed =
-        QDir::cleanPath(exeFolder + QStringLiteral("/../libexec/lumora/lumora-decode"));
-    return runs(installed) ? installed : beside;
-}
-
-QList<qint64> cDecodePool::Unreaped() {
+QList<qint64> cWorkerProcess::Unreaped() {
     UnreapedList& list = UnreapedPids();
     std::lock_guard<std::mutex> lock(list.lock);
     return QList<qint64>(list.pids.begin(), list.pids.end());
 }
 
-void cDecodePool::Interrupt(Slot& slot) {
-    const quint64 one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(slot.interrupt, &one, sizeof one);
+QString cWorkerProcess::Program() {
+    return ProgramFor(
+        QFile::decodeName(qgetenv("LUMORA_DECODE_WORKER")),
+        QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath());
 }
 
-cDecodePool::Answer cDecodePool::Serve(Slot& slot, Job& job) {
-    Answer answer;
-    // A name that is no regular file is refused here, so no worker ever opens a pipe or a device.
-    const QByteArray name = QFile::encodeName(job.fileName);
-    if (name.isEmpty() || name.size() > mdlDecodeWorker::kMaxNameBytes ||
-        !QFileInfo(job.fileName).isFile()) {
-        return answer;
-    }
-    if (job.cancelled || mStopping) {
-        answer.outcome = Outcome::Cancelled;
-        return answer;
-    }
-    if (slot.pid >= 0 && !IsQuiet(slot.socket)) {
-        // Died (or spoke) while idle: replaced before it is given a file, which would otherwise
-        // fail for no fault of its own.
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            Stop(slot);
-        }
-        Start(slot);
-    }
-    if (slot.pid < 0 && !Start(slot)) {
-        answer.outcome = Outcome::Crashed;
-        return answer;
-    }
-    bool last = false;
-    answer.outcome = Exchange(slot, job, name, answer, last);
-    if (answer.outcome != Outcome::Loaded) {
-        answer.picture = QImage();
-        answer.ownSize = QSize();
-    }
-    if (last || (answer.outcome != Outcome::Loaded && answer.outcome != Outcome::Refused)) {
-        {
-            std::lock_guard<std::mutex> lock(mMutex);
-            Stop(slot);
-        }
-        // Replaced at once, so the next file finds a warm worker; an extra one is started only
-        // when it is needed again.
-        if (!slot.extra && !mStopping) {
-            Start(slot);
-        }
-    }
-    return answer;
-}
-
-bool cDecodePool::Start(Slot& slot) {
+cWorkerProcess cWorkerProcess::Start(const QStringList& iCommand) {
     ReapUnreaped();
-    if (mCommand.isEmpty()) {
-        return false;
+    cWorkerProcess started;
+    if (iCommand.isEmpty()) {
+        return started;
     }
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
-        return false;
+        return started;
     }
     // The worker's end is moved above the standard descriptors, so that placing it on
     // descriptor 3 in the child is a real duplication (which drops close-on-exec).
@@ -194,7 +97,7 @@ bool cDecodePool::Start(Slot& slot) {
     ::close(pair[1]);
     if (childEnd < 0) {
         ::close(pair[0]);
-        return false;
+        return started;
     }
 
     posix_spawn_file_actions_t actions;
@@ -203,8 +106,8 @@ bool cDecodePool::Start(Slot& slot) {
     // Decoders print to the standard streams (libtiff's warnings); the program's stay quiet.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, childEnd, mdlDecodeWorker::kSocketFd);
-    posix_spawn_file_actions_addclosefrom_np(&actions, mdlDecodeWorker::kSocketFd + 1);
+    posix_spawn_file_actions_adddup2(&actions, childEnd, DecodeProtocol::kSocketFd);
+    posix_spawn_file_actions_addclosefrom_np(&actions, DecodeProtocol::kSocketFd + 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -216,7 +119,7 @@ bool cDecodePool::Start(Slot& slot) {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
     std::vector<QByteArray> arguments;
-    for (const QString& a : mCommand) {
+    for (const QString& a : iCommand) {
         arguments.push_back(QFile::encodeName(a));
     }
     std::vector<char*> argv;
@@ -225,9 +128,9 @@ bool cDecodePool::Start(Slot& slot) {
     }
     argv.push_back(nullptr);
     // The worker checks that its parent is still this process (see mdlDecodeWorker::TieToParent).
-    const QByteArray parentEntry = QByteArray(mdlDecodeWorker::kParentVariable) + '=' +
+    const QByteArray parentEntry = QByteArray(DecodeProtocol::kParentVariable) + '=' +
                                    QByteArray::number(static_cast<qint64>(::getpid()));
-    const QByteArray parentPrefix = QByteArray(mdlDecodeWorker::kParentVariable) + '=';
+    const QByteArray parentPrefix = QByteArray(DecodeProtocol::kParentVariable) + '=';
     std::vector<char*> envp;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, parentPrefix.constData(), static_cast<size_t>(parentPrefix.size())) !=
@@ -245,76 +148,91 @@ bool cDecodePool::Start(Slot& slot) {
     ::close(childEnd);
     if (failed != 0) {
         ::close(pair[0]);
-        WarnCannotStart(mCommand.front(), failed);
+        WarnCannotStart(iCommand.front(), failed);
+        return started;
+    }
+    started.mPid = pid;
+    started.mSocket = pair[0];
+    return started;
+}
+
+bool cWorkerProcess::IsQuiet() const {
+    pollfd p{mSocket, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+}
+
+bool cWorkerProcess::HasEnded() {
+    if (mPid <= 0 || !Reaped(static_cast<pid_t>(mPid))) {
         return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(mMutex);
-        slot.pid = pid;
-        slot.socket = pair[0];
-    }
-    ++mStarted;
+    ::close(mSocket);
+    mPid = -1;
+    mSocket = -1;
     return true;
 }
 
-void cDecodePool::Stop(Slot& slot) {
-    if (slot.pid > 0) {
-        const auto pid = static_cast<pid_t>(slot.pid);
-        ::kill(pid, mStopSignal.load());
-        // Never waits: a worker that has not gone yet is reaped later (see PickSlot and Start).
+void cWorkerProcess::Stop(int iSignal) {
+    if (mPid > 0) {
+        const auto pid = static_cast<pid_t>(mPid);
+        ::kill(pid, iSignal);
+        // Never waits: a worker that has not gone yet is reaped later.
         if (!Reaped(pid)) {
             UnreapedList& list = UnreapedPids();
             std::lock_guard<std::mutex> lock(list.lock);
             list.pids.push_back(pid);
         }
     }
-    if (slot.socket >= 0) {
-        ::close(slot.socket);
+    if (mSocket >= 0) {
+        ::close(mSocket);
     }
-    slot.pid = -1;
-    slot.socket = -1;
+    mPid = -1;
+    mSocket = -1;
 }
 
-cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const Job& job, const QByteArray& name,
-                                           Answer& oAnswer, bool& oLast) {
-    mdlDecodeWorker::Request request;
-    request.nameBytes = static_cast<quint32>(name.size());
-    request.maxSide = job.maxSide;
-    request.flags = job.upright ? mdlDecodeWorker::kUpright : 0;
+cWorkerProcess::Result cWorkerProcess::Exchange(const QByteArray& iName, int iMaxSide,
+                                                bool iUpright, int iInterrupt, int iTimeLimitMs,
+                                                const std::function<bool()>& iCancelled) {
+    Result result;
+    DecodeProtocol::Request request;
+    request.nameBytes = static_cast<quint32>(iName.size());
+    request.maxSide = iMaxSide;
+    request.flags = iUpright ? DecodeProtocol::kUpright : 0;
     QByteArray message(reinterpret_cast<const char*>(&request), sizeof request);
-    message.append(name);
+    message.append(iName);
     for (;;) {
-        const ssize_t n = ::send(slot.socket, message.constData(),
-                                 static_cast<size_t>(message.size()), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(mSocket, message.constData(), static_cast<size_t>(message.size()), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n != message.size()) {
-            return Outcome::Crashed;  // the worker is gone (or never got going)
+            return result;  // Crashed: the worker is gone (or never got going)
         }
         break;
     }
 
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(mTimeLimitMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(iTimeLimitMs);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0) {
-            return Outcome::TimedOut;
+            result.outcome = DecodeOutcome::TimedOut;
+            return result;
         }
-        pollfd p[2] = {{slot.socket, POLLIN, 0}, {slot.interrupt, POLLIN, 0}};
+        pollfd p[2] = {{mSocket, POLLIN, 0}, {iInterrupt, POLLIN, 0}};
         const int ready = ::poll(p, 2, static_cast<int>(left));
         if (ready < 0 && errno != EINTR) {
-            return Outcome::Crashed;
+            return result;  // Crashed
         }
         if (ready > 0 && (p[1].revents & POLLIN) != 0) {
             quint64 count = 0;
-            [[maybe_unused]] const ssize_t n = ::read(slot.interrupt, &count, sizeof count);
+            [[maybe_unused]] const ssize_t n = ::read(iInterrupt, &count, sizeof count);
             // Also left from a request cancelled just as it ended: then this one goes on.
-            if (job.cancelled || mStopping) {
-                return Outcome::Cancelled;
+            if (iCancelled()) {
+                result.outcome = DecodeOutcome::Cancelled;
+                return result;
             }
         }
         if (ready > 0 && p[0].revents != 0) {
@@ -322,53 +240,61 @@ cDecodePool::Outcome cDecodePool::Exchange(Slot& slot, const Job& job, const QBy
         }
     }
 
-    return ReadReplyOf(slot.socket, oAnswer.picture, &oAnswer.ownSize, &oLast);
+    result.outcome = DecodeReply::ReadReply(mSocket, result.picture, &result.ownSize, &result.last);
+    return result;
 }
 
 #else
 
-// Elsewhere there is no worker process: the slots' threads decode in this process, and a cancelled
-// request is only forgotten.
+// Elsewhere there is no worker process: the pool decodes in this process.
 
-cDecodePool& cDecodePool::Shared() {
-    static cDecodePool* const pool = new cDecodePool(
-        {}, static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)),
-        kTimeLimitMs);
-    return *pool;
-}
-QString cDecodePool::WorkerProgram() {
-    return QString();
-}
-QList<qint64> cDecodePool::Unreaped() {
+void cWorkerProcess::ReapUnreaped() {}
+QList<qint64> cWorkerProcess::Unreaped() {
     return {};
 }
-void cDecodePool::Interrupt(Slot&) {}
-bool cDecodePool::Start(Slot&) {
+QString cWorkerProcess::Program() {
+    return QString();
+}
+cWorkerProcess cWorkerProcess::Start(const QStringList&) {
+    return cWorkerProcess();
+}
+bool cWorkerProcess::IsQuiet() const {
     return true;
 }
-void cDecodePool::Stop(Slot&) {}
-cDecodePool::Outcome cDecodePool::Exchange(Slot&, const Job&, const QByteArray&, Answer&, bool&) {
-    return Outcome::Crashed;
+bool cWorkerProcess::HasEnded() {
+    return false;
 }
-cDecodePool::Answer cDecodePool::Serve(Slot&, Job& job) {
-    Answer answer;
-    if (job.cancelled || mStopping) {
-        answer.outcome = Outcome::Cancelled;
-        return answer;
-    }
-    try {
-        QSize own;
-        answer.picture = MFreeImage::ImageToPicture(
-            MFreeImage::LoadReducedImageFile(job.fileName, job.maxSide, &own, job.upright), true);
-        if (!answer.picture.isNull()) {
-            answer.outcome = Outcome::Loaded;
-            answer.ownSize = own;
-        }
-    } catch (...) {
-        // Error 481 or memory refused: the answer is a refusal, which its caller reports.
-        answer.picture = QImage();
-    }
-    return answer;
+void cWorkerProcess::Stop(int) {}
+cWorkerProcess::Result cWorkerProcess::Exchange(const QByteArray&, int, bool, int, int,
+                                                const std::function<bool()>&) {
+    return Result();
 }
 
 #endif
+
+cWorkerProcess::cWorkerProcess(cWorkerProcess&& other) noexcept
+    : mPid(std::exchange(other.mPid, -1)), mSocket(std::exchange(other.mSocket, -1)) {}
+
+cWorkerProcess& cWorkerProcess::operator=(cWorkerProcess&& other) noexcept {
+    Q_ASSERT(!Running());
+    mPid = std::exchange(other.mPid, -1);
+    mSocket = std::exchange(other.mSocket, -1);
+    return *this;
+}
+
+QString cWorkerProcess::ProgramFor(const QString& chosen, const QString& exeFolder,
+                                   const std::function<bool(const QString&)>& isExecutable) {
+    if (!chosen.isEmpty()) {
+        return chosen;
+    }
+    const auto runs = [&](const QString& path) {
+        return isExecutable ? isExecutable(path) : QFileInfo(path).isExecutable();
+    };
+    const QString beside = exeFolder + QStringLiteral("/lumora-decode");
+    if (runs(beside)) {
+        return beside;
+    }
+    const QString installed =
+        QDir::cleanPath(exeFolder + QStringLiteral("/../libexec/lumora/lumora-decode"));
+    return runs(installed) ? installed : beside;
+}

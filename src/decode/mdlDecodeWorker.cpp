@@ -1,4 +1,4 @@
-#include "image/mdlDecodeWorker.h"
+#include "decode/mdlDecodeWorker.h"
 
 #include <QtGlobal>
 
@@ -28,6 +28,15 @@
 #include "image/MFreeImage.h"
 
 namespace mdlDecodeWorker {
+
+using DecodeProtocol::kLastReply;
+using DecodeProtocol::kMaxNameBytes;
+using DecodeProtocol::kParentVariable;
+using DecodeProtocol::kRequestMagic;
+using DecodeProtocol::kUpright;
+using DecodeProtocol::Reply;
+using DecodeProtocol::Request;
+using DecodeProtocol::Status;
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "image/mdlPictureFile.h"
+#include "decode/mdlPictureFile.h"
 
 #include "base/NumberedError.h"
-#include "image/cDecodePool.h"
+#include "decode/cDecodePool.h"
 
 namespace mdlPictureFile {
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "base/cWheelSteps.h"
-#include "image/cDecodeFront.h"
+#include "decode/cDecodeFront.h"
 #include "window/IControlGeometry.h"
 #include "window/cPictureModel.h"
 #include "window/cWheelZoom.h"

@@ -14,8 +14,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "decode/mdlPictureFile.h"
 #include "fuzz/DecodeMutants.h"
-#include "image/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -17,8 +17,9 @@
 #include <mutex>
 #include <vector>
 
-#include "image/DecodeTestSupport.h"
-#include "image/cDecodePool.h"
+#include "decode/DecodeTestSupport.h"
+#include "decode/cDecodePool.h"
+#include "decode/cWorkerProcess.h"
 #include "support/TestSupport.h"
 
 using Answer = cDecodePool::Answer;
@@ -57,7 +58,7 @@ constexpr int kNoTimeLimitMs = 600000;
 TEST(DecodeLanes, InteractiveWorkNeverWaitsBehindBackgroundWorkAndGoesFirst) {
     QTemporaryDir dir;
     const QString hanging = HangingFile(dir);
-    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    cDecodePool pool({cWorkerProcess::Program()}, 1, kNoTimeLimitMs);
     Log log;
 
     // The only worker hangs on background work: an interactive request gets another at once.
@@ -90,7 +91,7 @@ TEST(DecodeLanes, InteractiveWorkNeverWaitsBehindBackgroundWorkAndGoesFirst) {
 TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
     QTemporaryDir dir;
     const QString file = HangingFile(dir);
-    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    cDecodePool pool({cWorkerProcess::Program()}, 1, kNoTimeLimitMs);
     std::atomic<int> delivered{0};
     const auto count = [&](qint64, const Answer&) { ++delivered; };
     const qint64 hanging = cDecodePool::NewTicket();
@@ -112,7 +113,7 @@ TEST(DecodeCancel, StopsTheWorkerAtOnceAndNothingIsDelivered) {
 }
 
 TEST(DecodeWorkerLimits, CpuTimeIsLimited) {
-    cDecodePool pool({cDecodePool::WorkerProgram()}, 1, cDecodePool::kTimeLimitMs);
+    cDecodePool pool({cWorkerProcess::Program()}, 1, cDecodePool::kTimeLimitMs);
     // Once it has answered, the worker has set its limits.
     ASSERT_EQ(pool.Decode(DataFile("base.png"), Lane::Background, 0, false).outcome,
               Outcome::Loaded);
@@ -137,7 +138,7 @@ const bool gHoldsAHangingWorker = [] {
     if (file.isEmpty()) {
         return false;
     }
-    auto* pool = new cDecodePool({cDecodePool::WorkerProgram()}, 1, kNoTimeLimitMs);
+    auto* pool = new cDecodePool({cWorkerProcess::Program()}, 1, kNoTimeLimitMs);
     const qint64 ticket = cDecodePool::NewTicket();
     pool->Submit(ticket, QFile::decodeName(file), Lane::Background, 0, false, {});
     const qint64 worker = WorkerWithTheFile(*pool, ticket, QFile::decodeName(file));

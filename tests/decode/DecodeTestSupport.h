@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "image/cDecodePool.h"
+#include "decode/cDecodePool.h"
 
 // What the decoding tests share: a file that hangs its worker, and the state of worker processes.
 namespace DecodeTestSupport {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "image/cDecodePool.h"
+#include "decode/cWorkerProcess.h"
 
 #include <QStringList>
 
@@ -31,7 +31,7 @@ TEST(WorkerProgram, FoundBesideThenInstalledUnlessChosen) {
     };
     for (const Row& r : rows) {
         const auto runs = [&](const QString& path) { return r.programs.contains(path); };
-        EXPECT_EQ(cDecodePool::WorkerProgramFor(r.chosen, r.exeFolder, runs), r.expected)
+        EXPECT_EQ(cWorkerProcess::ProgramFor(r.chosen, r.exeFolder, runs), r.expected)
             << r.exeFolder;
     }
 }

@@ -1,4 +1,4 @@
-#include "image/cDecodeFront.h"
+#include "decode/cDecodeFront.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "image/DecodeTestSupport.h"
+#include "decode/DecodeTestSupport.h"
+#include "decode/cDecodePool.h"
 #include "image/MFreeImage.h"
-#include "image/cDecodePool.h"
 #include "support/TestSupport.h"
 
 using Lane = cDecodeFront::Lane;

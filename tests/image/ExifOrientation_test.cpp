@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QString>
 
-#include "image/cDecodePool.h"
+#include "decode/cDecodePool.h"
 #include "support/TestSupport.h"
 
 using Lane = cDecodePool::Lane;

@@ -24,9 +24,9 @@
 #include <cstdlib>
 
 #include "base/NumberedError.h"
+#include "decode/cDecodePool.h"
+#include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
-#include "image/cDecodePool.h"
-#include "image/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "base/NumberedError.h"
-#include "image/mdlPictureFile.h"
+#include "decode/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 using TestSupport::DataFile;

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "image/mdlPictureFile.h"
+#include "decode/mdlPictureFile.h"
 #include "support/TestSupport.h"
 
 using TestSupport::PatternImage;

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What the program and its decode worker (lumora-decode, see mdlDecodeWorker.h) say to each other.
+// cWorkerProcess starts the worker and speaks to it over one SOCK_SEQPACKET socket, one request and
+// one reply at a time:
+//
+//   request  Request, then the file name (QFile::encodeName bytes), in one message; maxSide > 0
+//            asks for a picture no larger than that on its longer side (see
+//            MFreeImage::LoadReducedImageFile); kUpright in flags asks for a JPEG turned upright
+//            by its EXIF orientation, its own size then the upright one
+//   reply    Reply in one message; for a picture it carries one file descriptor (SCM_RIGHTS): a
+//            sealed memfd holding the rows, top row first, Reply::bytesPerLine bytes each, as a
+//            QImage of Reply::format keeps them. A JPEG that needs no turn and no scaling is
+//            decoded straight into the mapped memfd (MFreeImage::LoadJpegInto): no copy at all.
+//            Any other picture is decoded into a bitmap whose rows the worker copies into a
+//            buffer of a few megabytes, still in the cache, and writes into the memfd: two
+//            copies, measured cheaper than one copy into mapped memfd pages, whose page faults
+//            cost more. The parent maps the memfd and builds its QImage on the mapping: no copy
+//            on its side (DecodeReply::PictureFromReply).
+//            A palette picture's table is full length for its depth as the file had it: 2 colours
+//            (Mono), 16 (a 4-bit file) or 256 (Indexed8); the parent pads 16 to 256.
+//
+// Both sides are built from this one header, so the two can never disagree on a layout.
+namespace DecodeProtocol {
+
+inline constexpr quint32 kRequestMagic = 0x4C4D5251;  // "LMRQ"
+inline constexpr quint32 kReplyMagic = 0x4C4D5250;    // "LMRP"
+inline constexpr int kMaxNameBytes = 4096;
+
+// The environment variable in which the parent names itself (its process id), so that a worker
+// started just as its parent died ends at once.
+inline constexpr char kParentVariable[] = "LUMORA_DECODE_PARENT";
+
+// The file descriptor on which a started worker finds its socket.
+inline constexpr int kSocketFd = 3;
+
+// Request::flags
+inline constexpr quint32 kUpright = 1;
+
+struct Request {
+    quint32 magic = kRequestMagic;
+    quint32 nameBytes = 0;
+    qint32 maxSide = 0;  // pixels; 0 for the full picture
+    quint32 flags = 0;   // kUpright; other bits are refused
+};
+
+enum class Status : quint32 {
+    Picture = 1,  // a picture follows in the passed memfd
+    Refused = 2,  // the file is not a picture this program can read (error 481)
+};
+
+// Reply::flags
+inline constexpr quint32 kLastReply = 1;  // the worker ends after this reply (its CPU limit)
+
+struct Reply {
+    quint32 magic = kReplyMagic;
+    Status status = Status::Refused;
+    qint32 format = 0;  // QImage::Format
+    qint32 width = 0;   // pixels
+    qint32 height = 0;  // pixels
+    qint32 colorCount = 0;
+    qint64 bytesPerLine = 0;
+    qint32 dotsPerMeterX = 0;
+    qint32 dotsPerMeterY = 0;
+    qint32 ownWidth = 0;   // pixels: the file's own size (the full picture), not below width
+    qint32 ownHeight = 0;  // pixels, not below height
+    quint32 flags = 0;
+    quint32 colors[256] = {};  // QRgb, colorCount of them
+};
+
+}  // namespace DecodeProtocol
