@@ -1,5 +1,6 @@
 #include "window/CropRectWidget.h"
 
+#include "base/GuardedWork.h"
 #include "base/InputMasks.h"
 #include "window/ClassCropResize.h"
 #include "window/DevicePlacement.h"
@@ -78,15 +79,13 @@ void CropRectWidget::Forward(QMouseEvent* e) {
     const auto y = static_cast<float>(at.y() * mTwips->TwipsPerPixelY());
     const qint16 shift = InputMasks::ShiftMask(e->modifiers());
     // No exception leaves an event handler: a drag that fails leaves the rectangle where it was.
-    try {
+    GuardedWork::Run("crop rectangle drag", [&] {
         if (e->type() == QEvent::MouseButtonPress) {
             mCropper->MouseDown(InputMasks::ButtonMask(e->button()), shift, x, y);
         } else {
             mCropper->MouseMove(InputMasks::ButtonMask(e->buttons()), shift, x, y);
         }
-    } catch (...) {
-        qWarning("Lumora: crop rectangle drag failed");
-    }
+    });
 }
 
 void CropRectWidget::mousePressEvent(QMouseEvent* e) {

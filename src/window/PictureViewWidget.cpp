@@ -100,6 +100,8 @@ const QImage& PictureViewWidget::shownPicture() {
                     mShown = stretched.convertToFormat(QImage::Format_RGB32);
                 }
             } catch (...) {
+                // Silent: no memory for the stretch leaves nothing to show, which the window
+                // paints and measures as no picture.
                 mShown = QImage();
             }
         }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/GuardedWork.h"
 #include "window/ClickThroughPoller.h"
 #include "window/CropRectWidget.h"
 #include "window/NativeWindow.h"
@@ -128,11 +129,8 @@ void WindowPin::Apply() {
     auto& poller = ClickThroughPoller::Instance();
     if (mState.NeedsPolling()) {
         poller.Watch(this, [this](Qt::KeyboardModifiers keys, QPointF pointer) {
-            try {
-                Poll(keys, pointer);
-            } catch (...) {
-                // a poll that fails leaves the pin as it was
-            }
+            // A poll that fails leaves the pin as it was.
+            GuardedWork::Run("pin poll", [&] { Poll(keys, pointer); });
         });
     } else {
         poller.Unwatch(this);
@@ -162,7 +160,9 @@ bool WindowPin::TakeMouse(QEvent* event) {
 }
 
 bool WindowPin::eventFilter(QObject* watched, QEvent* event) {
-    try {
+    bool taken = false;
+    // An event the pin fails to judge goes on to the window as if there were no pin.
+    GuardedWork::Run("pin event", [&] {
         if (watched == mWindow) {
             const QEvent::Type t = event->type();
             if (t == QEvent::Resize && mOutline->isVisible()) {
@@ -171,11 +171,11 @@ bool WindowPin::eventFilter(QObject* watched, QEvent* event) {
             if (!mState.TakesFocus() && (t == QEvent::KeyPress || t == QEvent::KeyRelease ||
                                          t == QEvent::ShortcutOverride)) {
                 event->accept();  // taken here, so that no shortcut acts on it either
-                return true;
+                taken = true;
+                return;
             }
         }
-        return TakeMouse(event);
-    } catch (...) {
-        return false;
-    }
+        taken = TakeMouse(event);
+    });
+    return taken;
 }

@@ -13,13 +13,58 @@ QImage Attempt(const std::function<QImage()>& operation) {
     try {
         return operation();
     } catch (...) {
-        return QImage();
+        return QImage();  // silent: no picture is how every caller is told the edit failed
     }
 }
 }  // namespace
 
 cPictureModel::cPictureModel() {
     mHistory.setMaxUndoCount(1);
+}
+
+QImage cPictureModel::Placeholder() {
+    QImage img(QStringLiteral(":/placeholder.png"));
+    if (img.isNull()) {
+        img = QImage(60, 60, QImage::Format_BGR888);
+        img.fill(QColor(200, 214, 230));
+    }
+    return img;
+}
+
+void cPictureModel::Clear() {
+    mHistory.ClearBackup();
+    mPicture = Placeholder();
+}
+
+bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
+    const QImage copy = Attempt([&] { return mdlPhotoShop::CopyPicture24(source.Picture()); });
+    if (copy.isNull()) {
+        return false;
+    }
+    mPicture = copy;
+    mPicFile = source.mPicFile;
+    mPicFileExt = source.mPicFileExt;
+    return true;
+}
+
+bool cPictureModel::KeepRegion(const QRect& r) {
+    const QImage result = Attempt(
+        [&] { return mdlPhotoShop::CopyRegion(mPicture, r.x(), r.y(), r.width(), r.height()); });
+    if (result.isNull()) {
+        return false;
+    }
+    mPicture = result;
+    return true;
+}
+
+bool cPictureModel::BlackenRegion(const QRect& r) {
+    const QImage result = Attempt(
+        [&] { return mdlPhotoShop::FillBlack(mPicture, r.x(), r.y(), r.width(), r.height()); });
+    if (result.isNull()) {
+        return false;
+    }
+    mPicture = result;
+    return true;
 }
 
 void cPictureModel::SetPicture(const QImage& iPicture) {

@@ -31,6 +31,11 @@ public:
 
     // Full path of the file the picture came from; "" when it came from elsewhere.
     QString mPicFile;
+    // Copied with mPicFile when a window is duplicated.
+    QString mPicFileExt;
+
+    // The picture of a window with nothing to show: the program's placeholder.
+    static QImage Placeholder();
 
     // The picture at its own size; null for none.
     const QImage& Picture() const { return mPicture; }
@@ -44,6 +49,20 @@ public:
     // A picture read from iFileName becomes the model's, with that file name; the history stays.
     // False (and nothing changed) for no picture.
     bool Loaded(const QString& iFileName, const QImage& iPicture);
+
+    // The placeholder replaces the picture and the history empties; the file name stays for
+    // later quick saves.
+    void Clear();
+    // Takes a 24-bit copy of source's picture, with its file names; the history stays. False (and
+    // nothing changed) when source has no picture or it cannot be copied.
+    bool AdoptCopyOf(const cPictureModel& source);
+
+    // Edits of the picture's own pixels that are not recorded; false, and nothing changed, when
+    // they cannot be done. KeepRegion makes the picture r's pixels (black where r passes the
+    // picture's edge; a side not positive keeps nothing). BlackenRegion paints r black; r must lie
+    // on the picture (a side not positive blackens nothing).
+    bool KeepRegion(const QRect& r);
+    bool BlackenRegion(const QRect& r);
 
     // The picture as shown: a 24-bit picture of exactly iShown's pixels. A 24-bit picture shown
     // at its own size is handed out shared (Qt copies it before any write), so a save or a

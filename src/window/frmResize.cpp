@@ -1,15 +1,11 @@
 #include "window/frmResize.h"
 
-#include "base/InputMasks.h"
-#include "base/Rounding.h"
+#include "base/GuardedWork.h"
 #include "base/ScreenUnits.h"
 #include "base/TextUtil.h"
-#include "dialogs/ModalSeam.h"
 #include "dialogs/ProgramInfo.h"
-#include "dialogs/mdlKestrin_Version.h"
-#include "image/mdlPhotoShop.h"
+#include "dialogs/mdlCommonDialog.h"
 #include "settings/mdlOption.h"
-#include "window/ClassLumora.h"
 #include "window/CropRectWidget.h"
 #include "window/DevicePlacement.h"
 #include "window/NativeWindow.h"
@@ -18,38 +14,20 @@
 #include "window/PixelControlAdapter.h"
 #include "window/WindowArithmetic.h"
 #include "window/WindowServices.h"
-#include "window/mdlAPI_Form.h"
 
-#include <QBitmap>
-#include <QEventLoopLocker>
-#include <QFileInfo>
+#include <QCloseEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QShortcut>
 #include <QTime>
 #include <QTimer>
 #include <cmath>
-#include <functional>
 #include <optional>
 #include <utility>
 
-using Rounding::Round32;
-
 namespace {
 constexpr int kDesignClient = 61;  // pixels, before the border is added
-
-QImage Placeholder() {
-    QImage img(QStringLiteral(":/placeholder.png"));
-    if (img.isNull()) {
-        img = QImage(60, 60, QImage::Format_BGR888);
-        img.fill(QColor(200, 214, 230));
-    }
-    return img;
-}
 }  // namespace
 
 frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -62,16 +40,12 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     imgView->setMouseTracking(true);
     imgView->setToolTip(
         QStringLiteral("将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
-    mModel.ReplacePicture(Placeholder());
+    mModel.ReplacePicture(cPictureModel::Placeholder());
     imgView->setPicture(mModel.Picture());
 
-    lblCrop = new CropRectWidget(this, this);
+    lblCrop = new CropRectWidget(this, &mPlacement);
     shpCrop = lblCrop->Outline();
-    connect(lblCrop, &CropRectWidget::menuRequested, this, [this] {
-        if (auto open = WindowServices::WindowOpeners().cropMenu) {
-            open(this);
-        }
-    });
+    connect(lblCrop, &CropRectWidget::menuRequested, this, &frmResize::OpenMenu);
 
     shpFocus = new OutlineWidget(this);
     shpFocus->setBorderColor(Qt::black);
@@ -99,6 +73,9 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
                              static_cast<QWidget*>(shpCrop)}) {
         overlay->installEventFilter(this);
     }
+    connect(&mFiles, &cWindowFiles::saveEnded, this, &frmResize::saveEnded);
+    connect(&mFiles, &cWindowFiles::captureEnded, this, &frmResize::captureEnded);
+    connect(&mFiles, &cWindowFiles::openEnded, this, &frmResize::openEnded);
 
     // The design size, in the middle of the screen until someone places the window.
     QRect design(0, 0, kDesignClient, kDesignClient);
@@ -111,61 +88,50 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
         cmdSetFormNoBorder();
     }
     mImageControl = std::make_unique<PixelControlAdapter>(imgView);
-    mResizer = std::make_unique<ClassLumora>();
-    mResizer->setBorderWidth(4);
-    mResizer->setObjectForm(this);
-    mResizer->setObjectImage(mImageControl.get());
-    mResizer->setEnableResize(true);
-    mResizer->setEnableMove(true);
+    IImageWindowFace& face = *this;
+    mMouse = std::make_unique<cPictureMouse>(face, mPlacement, mImageControl.get());
     RestoreTopMost();
     cmdGetOrgWidthHeight();
     mTouming = 100;
-    mIdleTicks = 0;
+    mTicks.Rest();
     mFormShape = false;
     timerSystem->start();
     InstallShortcuts();
     // Qt has moved the windows off a screen that went away once this runs.
-    connect(qApp, &QGuiApplication::screenRemoved, this, &frmResize::KeepOnAScreen,
-            Qt::QueuedConnection);
+    connect(
+        qApp, &QGuiApplication::screenRemoved, this, [this] { mPlacement.KeepOnAScreen(); },
+        Qt::QueuedConnection);
 }
 
 void frmResize::InstallShortcuts() {
-    // The desktop's usual keys beside the single letters. A press a shortcut takes never reaches
-    // keyPressEvent, so Ctrl+C can never also count as the capture key C.
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_C), [this] { cmdCopy(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_V), [this] { cmdPaste(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { cmdUndo(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { cmdQuickSave(); }},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { cmdSaveAs(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { cmdOpenPicture(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_W), [this] { close(); }},
-        {QKeySequence(Qt::Key_F1), [] { ProgramInfo::OpenHelp(); }},
-    };
-    for (const auto& [sequence, run] : keys) {
+    for (const auto& [sequence, action] : cWindowKeys::Shortcuts()) {
         auto* shortcut = new QShortcut(sequence, this);
-        connect(shortcut, &QShortcut::activated, this, [run] {
-            try {
-                run();
-            } catch (...) {
-                // a command that fails leaves the window as it was
-            }
-        });
+        connect(shortcut, &QShortcut::activated, this, [this, a = action] { RunKeyAction(a); });
     }
 }
 
 frmResize::~frmResize() = default;
 
-// ---- picture and size ----
+// ---- the face the core classes see ----
 
-QImage frmResize::Picture() const {
-    return mModel.Picture();
+double frmResize::Ratio() const {
+    return DevicePlacement::Ratio(this);
+}
+
+void frmResize::PlaceExactly(const QRect& r) {
+    // Qt is given the nearest logical rectangle on the screen the window goes to; the window
+    // system then gets the exact one, which Qt's logical pixels cannot always say.
+    const QScreen* target = ScreenUnits::ScreenAtDevice(r.center());
+    mPlacing = true;
+    setGeometry(ScreenUnits::ToLogical(r, target));
+    mPlacing = false;
+    NativeWindow::SetDeviceGeometry(this, r);
 }
 
 void frmResize::PictureChanged() {
     imgView->setPicture(mModel.Picture());
     cmdGetOrgWidthHeight();
-    ShapeChanged();
+    mLooks.ShapeChanged();
 }
 
 void frmResize::cmdGetOrgWidthHeight() {
@@ -174,145 +140,17 @@ void frmResize::cmdGetOrgWidthHeight() {
     mOrgWidth = p.isNull() ? 0 : p.width();
 }
 
-void frmResize::cmdShowSize() {
-    const QSize shown = ShownSize();
-    ShowTip(TextUtil::SizeText(shown.width(), shown.height()));
+QSize frmResize::ShownSize() const {
+    return DevicePlacement::Of(imgView).size();
 }
 
-bool frmResize::SetPicture(const QImage& picture) {
-    mModel.SetPicture(picture);
-    PictureChanged();
-    if (mdlOption::Options().ResizeWhenOpen) {
-        ApplyViewSize(mOrgWidth, mOrgHeight);
-    }
-    return true;
+QRect frmResize::CropRectPx() const {
+    return DevicePlacement::Of(lblCrop);
 }
 
-void frmResize::cmdClear() {
-    if (mBusy) {
-        return;
-    }
-    mModel.History().ClearBackup();
-    mModel.ReplacePicture(Placeholder());  // the file name stays for later quick saves
-    PictureChanged();
-    ApplyViewSize(mOrgWidth, mOrgHeight);
+void frmResize::HideCropRect() {
+    lblCrop->HideRect();
 }
-
-bool frmResize::LoadFromFile(const QString& fileName) {
-    // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
-    if (mUnloaded || mBusy || !QFileInfo(fileName).isFile()) {
-        return false;  // a save or capture runs: its result must not be overtaken
-    }
-    if (mOpenRequest != 0) {
-        Decoder()->Cancel(mOpenRequest);  // the newest request wins
-    }
-    mOpenRequest = Decoder()->Submit(fileName, cDecodeFront::Lane::Interactive, 0,
-                                     mdlOption::Options().AutoRotate);
-    // A window still waiting for its picture may be hidden (a new one shows when it arrives):
-    // the process must live until then.
-    if (!mOpenLock) {
-        mOpenLock = std::make_unique<QEventLoopLocker>();
-    }
-    imgView->setCursor(Qt::BusyCursor);
-    return true;
-}
-
-cDecodeFront* frmResize::Decoder() {
-    if (mDecoder == nullptr) {
-        mDecoder = new cDecodeFront(this);
-        connect(mDecoder, &cDecodeFront::decoded, this, &frmResize::FinishOpen);
-    }
-    return mDecoder;
-}
-
-void frmResize::FinishOpen(const cDecodeFront::Result& result) {
-    if (mCaptureRequest != 0 && result.id == mCaptureRequest) {
-        FinishPortalShot(result);  // a screenshot the portal wrote, not a file opened
-        return;
-    }
-    if (result.id != mOpenRequest) {
-        return;  // an older request that was overtaken
-    }
-    mOpenRequest = 0;
-    imgView->unsetCursor();
-    // Let go of the process only after the receivers have shown or closed the window.
-    const std::unique_ptr<QEventLoopLocker> lock = std::move(mOpenLock);
-    if (mUnloaded || !mModel.Loaded(result.file, result.picture)) {
-        emit openEnded(false, result.file);  // the window stays as it was
-        return;
-    }
-    PictureChanged();
-    if (mdlOption::Options().ResizeWhenOpen) {
-        GrowToOwnSize();
-    }
-    emit openEnded(true, result.file);
-}
-
-bool frmResize::lnkOpenPicture(const QString& iFileName) {
-    return LoadFromFile(iFileName);
-}
-
-QImage frmResize::GetViewPicture() {
-    return mModel.ViewPicture(ShownSize());
-}
-
-QImage frmResize::lnkGetCopyPicture() {
-    return GetViewPicture();
-}
-
-bool frmResize::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    QImage result;
-    try {
-        result = mdlPhotoShop::CopyRegion(mModel.Picture(), x, y, w, h);
-    } catch (...) {
-    }
-    if (result.isNull()) {
-        return false;  // the picture stays as it was
-    }
-    mModel.ReplacePicture(result);
-    PictureChanged();
-    return true;
-}
-
-bool frmResize::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
-    QImage result;
-    try {
-        result = mdlPhotoShop::FillBlack(mModel.Picture(), x, y, w, h);
-    } catch (...) {
-    }
-    if (result.isNull()) {
-        return false;
-    }
-    mModel.ReplacePicture(result);
-    PictureChanged();
-    return true;
-}
-
-bool frmResize::ApplyViewSize(qint32 w, qint32 h) {
-    const auto tx = static_cast<float>(TwipsPerPixelX());
-    const auto ty = static_cast<float>(TwipsPerPixelY());
-    const auto fit = WindowArithmetic::FitViewSize(
-        w, h, mFormBorder, tx, ty, static_cast<float>(ScreenUnits::ScreenWidthTwips(screen())),
-        static_cast<float>(ScreenUnits::ScreenHeightTwips(screen())));
-    SetGeometryTw(Round32(LeftTw()), Round32(TopTw()), Round32(fit.widthTwips),
-                  Round32(fit.heightTwips));
-    if (fit.shrunk) {
-        ShowTip(QStringLiteral("图片尺寸过大，已经被自动调整！"));
-        // A window not shown yet gets its first layout when it shows: the tip must outlast it.
-        mHoldTip = !isVisible();
-    }
-    return true;
-}
-
-bool frmResize::lnkViewResize(qint32 iWidth, qint32 iHeight) {
-    return ApplyViewSize(iWidth, iHeight);
-}
-
-bool frmResize::valHaveBackup() const {
-    return mModel.History().Count() > 0;
-}
-
-// ---- tip, messages, topmost band ----
 
 bool frmResize::ShowTip(const QString& text) {
     QFont f = lblTip->font();
@@ -322,19 +160,26 @@ bool frmResize::ShowTip(const QString& text) {
     lblTip->adjustSize();
     lblTip->show();
     lblTip->raise();
-    mTipTicks = 1;
+    mTicks.TipShown();
     return true;
 }
 
-int frmResize::ShowMessage(const QString& text, int style, const QString& title) {
-    SuspendTopMost();
-    const int result = ModalSeam::ShowMessage(this, text, style, title);
-    RestoreTopMost();
-    return result;
+void frmResize::HideTip() {
+    lblTip->hide();
+    mTicks.TipHidden();
 }
 
-bool frmResize::SuspendTopMost() {
-    return mdlAPI_Form::SetNoTopMost(this);
+void frmResize::ShowWait(bool on, bool overCrop) {
+    for (QWidget* w : {static_cast<QWidget*>(imgView), static_cast<QWidget*>(lblCrop)}) {
+        if (w != imgView && !overCrop) {
+            continue;
+        }
+        if (on) {
+            w->setCursor(Qt::BusyCursor);
+        } else {
+            w->unsetCursor();
+        }
+    }
 }
 
 bool frmResize::RestoreTopMost() {
@@ -344,7 +189,24 @@ bool frmResize::RestoreTopMost() {
     return true;
 }
 
-// ---- focus frame ----
+QString frmResize::AskFileName(bool save) {
+    QString fileName;
+    QString fileTitle;
+    QString filter =
+        save ? mdlOption::Options().SupportFileSave : mdlOption::Options().SupportFileOpen;
+    qint32 filterIndex = 1;
+    qint32 flags = 0;
+    bool readOnly = false;
+    const bool chosen = save ? mdlCommonDialog::ShowSaveFileDialog(
+                                   fileName, fileTitle, true, filter, filterIndex, QString(),
+                                   QString(), QStringLiteral("jpg"), this, flags)
+                             : mdlCommonDialog::ShowOpenFileDialog(
+                                   fileName, fileTitle, true, false, readOnly, false, filter,
+                                   filterIndex, QString(), QString(), QString(), this, flags);
+    return chosen ? fileName : QString();
+}
+
+// ---- focus frame, timer ----
 
 void frmResize::cmdSetFormFocusON() {
     DevicePlacement::Set(shpFocus, DevicePlacement::Of(imgView));
@@ -366,19 +228,12 @@ void frmResize::focusOutEvent(QFocusEvent* event) {
 }
 
 void frmResize::TimerTick(int secondOfMinute) {
-    if (mTipTicks > 0 && !mBusy) {  // the wait's tip stays while the work runs
-        ++mTipTicks;
-        if (mTipTicks > 2) {
-            lblTip->hide();
-            mTipTicks = 0;
-        }
+    const cWindowTicks::Due due = mTicks.Tick(IsBusy());
+    if (due.hideTip) {
+        lblTip->hide();
     }
-    if (mIdleTicks > 0) {
-        ++mIdleTicks;
-        if (mIdleTicks > 15) {
-            mIdleTicks = 0;
-            cmdSetFormFocusOFF();
-        }
+    if (due.focusOff) {
+        cmdSetFormFocusOFF();
     }
     lblCrop->Blink(secondOfMinute);
     if (shpFocus->isVisible()) {
@@ -386,18 +241,13 @@ void frmResize::TimerTick(int secondOfMinute) {
     }
 }
 
+// ---- closing ----
+
 void frmResize::closeEvent(QCloseEvent* event) {
-    if (mBusy) {
+    if (mFiles.Close()) {
         // A save or capture still runs: the window goes from the screen now and unloads when the
         // work has ended and been reported.
         event->ignore();
-        mCloseWhenIdle = true;
-        if (mDecoder != nullptr) {
-            mDecoder->CancelAll();  // an open still waiting is of no use to a closed window
-            mOpenRequest = 0;
-            mOpenLock.reset();
-        }
-        AbandonCapture();
         hide();
         return;
     }
@@ -406,14 +256,9 @@ void frmResize::closeEvent(QCloseEvent* event) {
         return;
     }
     timerSystem->stop();
-    if (mDecoder != nullptr) {
-        mDecoder->CancelAll();  // an open still running is of no use now
-        mOpenRequest = 0;
-    }
-    mOpenLock.reset();
     // The panel may still hold this window until it is deleted: its history empties, but stays.
     mModel.History().ClearBackup();
-    mResizer.reset();
+    mMouse->Detach();
     lblCrop->Detach();
     // This window still counts as loaded while the shell looks for others.
     if (auto closeMenus = WindowServices::ShellServices().closeMenusIfLastWindow) {
@@ -421,4 +266,113 @@ void frmResize::closeEvent(QCloseEvent* event) {
     }
     mUnloaded = true;
     emit unloaded();
+}
+
+// ---- place, layout and paint ----
+
+void frmResize::Reconcile() {
+    if (!mPlacing) {
+        mPlacement.Reconcile(NativeWindow::DeviceGeometry(this), NativeWindow::Available(),
+                             geometry());
+    }
+}
+
+void frmResize::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!isMinimized()) {
+        Reconcile();
+        LayOut();  // also the first layout when the window first shows
+    }
+}
+
+void frmResize::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    Reconcile();
+}
+
+void frmResize::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Showing places the native window from Qt's logical geometry, during this event and right
+    // after it: the exact rectangle is given again once the show is done.
+    NativeWindow::SetDeviceGeometry(this, DeviceGeometry());
+    QMetaObject::invokeMethod(
+        this, [this] { NativeWindow::SetDeviceGeometry(this, DeviceGeometry()); },
+        Qt::QueuedConnection);
+}
+
+void frmResize::paintEvent(QPaintEvent* /*event*/) {
+    // Painted in device pixels: the band, then the picture 1:1 where its control lies, so no
+    // logical rounding can stretch, drop or double a row.
+    QPainter p(this);
+    p.setWorldTransform(p.deviceTransform().inverted());
+    const QRect view = DevicePlacement::Of(imgView);
+    const QImage& shown = imgView->shownPicture();
+    const QRegion band = QRegion(QRect(QPoint(), DeviceGeometry().size())) -
+                         QRegion(shown.isNull() ? QRect() : QRect(view.topLeft(), shown.size()));
+    for (const QRect& r : band) {
+        p.fillRect(r, palette().window());
+    }
+    if (!shown.isNull()) {
+        p.drawImage(view.topLeft(), shown);
+    }
+}
+
+void frmResize::LayOut() {
+    mTicks.Active();
+    mPlacement.Geometry().LaidOutAt(Ratio());
+    const QRect view = mPlacement.PictureRect();
+    DevicePlacement::Set(imgView, view);
+    imgView->setDeviceSize(view.size());
+    DevicePlacement::Set(shpFocus, view);
+    DevicePlacement::Refresh(lblCrop);
+    DevicePlacement::Refresh(shpCrop);
+    update();
+    cmdGetOrgWidthHeight();
+    if (mHoldTip) {
+        mHoldTip = false;
+    } else {
+        cmdShowSize();
+    }
+    mLooks.ShapeChanged();
+}
+
+// ---- colour key and opacity ----
+
+void frmResize::ApplyColorKey(qint32 key) {
+    // The first cut is of the picture alone: the tip and the frame come back over it at the next.
+    const bool focusShown = shpFocus->isVisible();
+    const bool tipShown = lblTip->isVisible();
+    shpFocus->hide();
+    lblTip->hide();
+    mdlAPI_Form::SetColorKeyShape(this, key);
+    shpFocus->setVisible(focusShown);
+    lblTip->setVisible(tipShown);
+}
+
+cColorKeyRegion::Surface frmResize::Surface() const {
+    cColorKeyRegion::Surface s;
+    s.window = DeviceGeometry().size();
+    s.picture = DevicePlacement::Of(imgView);
+    s.band = WindowArithmetic::ColourRef(palette().color(QPalette::Window).rgb());
+    // Controls over the picture show their own pixels: the tip whole, the outlines and the crop
+    // label's frame as rings one logical pixel wide.
+    if (lblTip->isVisible()) {
+        s.whole.push_back(DevicePlacement::Of(lblTip));
+    }
+    for (const QWidget* control : {static_cast<QWidget*>(shpFocus), static_cast<QWidget*>(shpCrop),
+                                   static_cast<QWidget*>(lblCrop)}) {
+        if (control->isVisible()) {
+            s.rings.push_back(DevicePlacement::Of(control));
+        }
+    }
+    s.ring = static_cast<int>(std::ceil(Ratio()));
+    return s;
+}
+
+QRegion frmResize::KeptRegion(qint32 colour) {
+    return mKeyRegion.Kept(colour, imgView->shownPicture(), Surface());
+}
+
+qint32 frmResize::SampleColor(QPoint p) {
+    return cColorKeyRegion::ColourAt(Surface(), imgView->shownPicture(), p);
 }

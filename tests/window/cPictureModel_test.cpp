@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "image/mdlPhotoShop.h"
 #include "support/TestSupport.h"
 #include "window/cPictureModel.h"
@@ -135,6 +137,72 @@ TEST(PictureModel, GreyRotateAndPasteFollowTheirHistoryRules) {
     EXPECT_EQ(m.History().Count(), 0);
     EXPECT_EQ(m.mPicFile, QString());
     EXPECT_EQ(m.Undo(true).done, false);
+}
+
+// Cuts and blackened rectangles of the picture's own pixels, never recorded: a cut may reach past
+// the picture (black there), a blackened rectangle may not.
+struct RegionCase {
+    const char* what;
+    QRect r;
+    bool kept;
+    bool blackened;
+};
+void PrintTo(const RegionCase& c, std::ostream* os) {
+    *os << c.what;
+}
+class Regions : public testing::TestWithParam<RegionCase> {};
+
+TEST_P(Regions, CutAndBlackenTheirRectangleOrChangeNothing) {
+    const RegionCase& c = GetParam();
+    cPictureModel kept = WithPicture(40, 30);
+    cPictureModel black = WithPicture(40, 30);
+    const QImage before = kept.Picture();
+    ASSERT_EQ(kept.KeepRegion(c.r), c.kept);
+    ASSERT_EQ(black.BlackenRegion(c.r), c.blackened);
+    for (int y = -2; y < 32; ++y) {
+        for (int x = -2; x < 42; ++x) {
+            const QPoint p(x, y);
+            const QPoint inCut = p - c.r.topLeft();
+            const QRgb was = before.rect().contains(p) ? before.pixel(p) : qRgb(0, 0, 0);
+            if (c.kept && kept.Picture().rect().contains(inCut)) {
+                EXPECT_EQ(kept.Picture().pixel(inCut), was) << x << "," << y;
+            }
+            if (before.rect().contains(p)) {
+                const bool blackHere = c.blackened && c.r.contains(p);
+                EXPECT_EQ(black.Picture().pixel(p), blackHere ? qRgb(0, 0, 0) : was)
+                    << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(kept.Picture().size(), c.kept ? c.r.size() : before.size());
+    EXPECT_EQ(kept.History().Count() + black.History().Count(), 0);
+    EXPECT_EQ(kept.mPicFile, QStringLiteral("/p/a.jpg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Regions,
+    testing::Values(RegionCase{"inside", {5, 2, 4, 3}, true, true},
+                    RegionCase{"the whole picture", {0, 0, 40, 30}, true, true},
+                    RegionCase{"past the right edge", {36, 0, 5, 5}, true, false},
+                    RegionCase{"before the left edge", {-1, 0, 5, 5}, true, false},
+                    RegionCase{"no width", {0, 0, 0, 5}, false, true}));
+
+TEST(PictureModel, ACopyOfAnotherTakesItsNamesAndAClearKeepsItsOwn) {
+    cPictureModel source = WithPicture(7, 5);
+    source.mPicFileExt = QStringLiteral("jpg");
+    cPictureModel copy;
+    EXPECT_FALSE(copy.AdoptCopyOf(cPictureModel()));  // nothing to copy
+    ASSERT_TRUE(copy.AdoptCopyOf(source));
+    EXPECT_TRUE(SamePixels(copy.Picture(), source.Picture()));
+    EXPECT_EQ(copy.Picture().format(), QImage::Format_BGR888);
+    EXPECT_EQ(copy.mPicFile, source.mPicFile);
+    EXPECT_EQ(copy.mPicFileExt, source.mPicFileExt);
+
+    ASSERT_TRUE(copy.Gray({7, 5}, {}).done);
+    copy.Clear();
+    EXPECT_EQ(copy.History().Count(), 0);
+    EXPECT_FALSE(copy.Picture().isNull());
+    EXPECT_EQ(copy.mPicFile, source.mPicFile);  // for later quick saves
 }
 
 }  // namespace

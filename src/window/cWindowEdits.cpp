@@ -1,0 +1,126 @@
+#include "window/cWindowEdits.h"
+
+#include "base/TextUtil.h"
+#include "settings/mdlOption.h"
+#include "window/IImageWindowFace.h"
+#include "window/cWindowJobs.h"
+#include "window/cWindowPlacement.h"
+
+bool cWindowEdits::SetPicture(const QImage& picture) {
+    mModel.SetPicture(picture);
+    mFace.PictureChanged();
+    if (mdlOption::Options().ResizeWhenOpen) {
+        mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+    }
+    return true;
+}
+
+bool cWindowEdits::AdoptPictureOf(const cPictureModel& source) {
+    if (!mModel.AdoptCopyOf(source)) {
+        return false;
+    }
+    mFace.PictureChanged();
+    return true;
+}
+
+void cWindowEdits::cmdShowSize() {
+    const QSize shown = mFace.ShownSize();
+    mFace.ShowTip(TextUtil::SizeText(shown.width(), shown.height()));
+}
+
+void cWindowEdits::cmdResize_OrgSize() {
+    mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+    cmdShowSize();
+}
+
+void cWindowEdits::cmdClear() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    mModel.Clear();
+    mFace.PictureChanged();
+    mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+}
+
+bool cWindowEdits::CropRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+    if (!mModel.KeepRegion(QRect(x, y, w, h))) {
+        return false;  // the picture stays as it was
+    }
+    mFace.PictureChanged();
+    return true;
+}
+
+bool cWindowEdits::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
+    if (!mModel.BlackenRegion(QRect(x, y, w, h))) {
+        return false;
+    }
+    mFace.PictureChanged();
+    return true;
+}
+
+bool cWindowEdits::RotateFlip(const QString& iRotate) {
+    if (mJobs.IsBusy()) {
+        return false;
+    }
+    const auto edit =
+        mModel.Rotate(mFace.ShownSize(), iRotate, mdlOption::Options().ResizeWhenRotate);
+    if (!edit.done) {
+        return false;
+    }
+    ApplyEdit(edit);
+    mPlace.AutoPosition();
+    return true;
+}
+
+void cWindowEdits::cmdUndo() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    // The picture is swapped and the window moved in one turn, without hiding it.
+    const auto edit = mModel.Undo(mdlOption::Options().ResizeWhenOpen);
+    if (edit.done) {
+        ApplyEdit(edit);
+    }
+}
+
+void cWindowEdits::cmdCrop() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const auto edit = mModel.Crop(mFace.ShownSize(), mFace.CropRectPx(), mPlace.mFormBorder);
+    if (edit.done) {
+        mFace.HideCropRect();
+        ApplyEdit(edit);
+    }
+}
+
+void cWindowEdits::cmdMask() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const auto edit = mModel.Mask(mFace.ShownSize(), mFace.CropRectPx());
+    if (edit.done) {
+        mFace.HideCropRect();
+        ApplyEdit(edit);
+    }
+}
+
+void cWindowEdits::cmdGrayPicture() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const auto edit = mModel.Gray(mFace.ShownSize(), mFace.CropRectPx().topLeft());
+    if (edit.done) {
+        ApplyEdit(edit);
+    }
+}
+
+void cWindowEdits::ApplyEdit(const cPictureModel::Edit& edit) {
+    mFace.PictureChanged();
+    if (!edit.shiftPx.isNull()) {
+        mPlace.MoveByPixels(edit.shiftPx);
+    }
+    if (edit.viewSize.isValid()) {
+        mPlace.ApplyViewSize(edit.viewSize.width(), edit.viewSize.height());
+    }
+}

@@ -1,0 +1,294 @@
+#include "window/cWindowFiles.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScreen>
+
+#include "base/ScreenUnits.h"
+#include "base/mdlKestrin_File.h"
+#include "dialogs/ModalSeam.h"
+#include "image/MFreeImage.h"
+#include "image/cPngClipboardData.h"
+#include "image/cSaveJob.h"
+#include "settings/mdlOption.h"
+#include "window/IImageWindowFace.h"
+#include "window/SaveNaming.h"
+#include "window/cPictureModel.h"
+#include "window/cScreenCapture.h"
+#include "window/cWindowPlacement.h"
+
+namespace {
+// How long the screen is left to repaint without the window before it is grabbed.
+constexpr int kCaptureDelayMs = 150;
+
+bool NameTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() || info.isFile();
+}
+}  // namespace
+
+cWindowFiles::cWindowFiles(IImageWindowFace& face, cPictureModel& model, cWindowPlacement& place)
+    : mFace(face), mModel(model), mPlace(place), mCapture(new cScreenCapture(this)) {
+    connect(mCapture, &cScreenCapture::ended, this, &cWindowFiles::FinishCapture);
+}
+
+cWindowFiles::~cWindowFiles() = default;
+
+int cWindowFiles::ShowMessage(const QString& text, int style, const QString& title) {
+    mFace.SuspendTopMost();
+    const int result = ModalSeam::ShowMessage(mFace.Owner(), text, style, title);
+    mFace.RestoreTopMost();
+    return result;
+}
+
+// ---- the wait ----
+
+bool cWindowFiles::BeginBusy(const QString& tip, bool quiet) {
+    if (!mJobs.Begin(quiet)) {
+        return false;
+    }
+    mFace.ShowWait(true, true);
+    if (!tip.isEmpty()) {
+        mFace.ShowTip(tip);
+    }
+    return true;
+}
+
+void cWindowFiles::EndBusy() {
+    const cWindowJobs::Ending ending = mJobs.End();
+    mFace.ShowWait(false, true);
+    if (ending.closeNow) {
+        mFace.CloseWindow();
+    }
+}
+
+bool cWindowFiles::Close() {
+    const bool wait = mJobs.Close();
+    if (mDecoder != nullptr) {
+        mDecoder->CancelAll();  // an open still running is of no use to a closed window
+    }
+    if (wait) {
+        mCapture->Abandon();
+    }
+    return wait;
+}
+
+// ---- opening ----
+
+bool cWindowFiles::LoadFromFile(const QString& fileName) {
+    // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
+    if (mFace.IsUnloaded() || mJobs.IsBusy() || !QFileInfo(fileName).isFile()) {
+        return false;  // a save or capture runs: its result must not be overtaken
+    }
+    if (const qint64 overtaken = mJobs.OpenRequest()) {
+        Decoder()->Cancel(overtaken);  // the newest request wins
+    }
+    mJobs.OpenStarted(Decoder()->Submit(fileName, cDecodeFront::Lane::Interactive, 0,
+                                        mdlOption::Options().AutoRotate));
+    mFace.ShowWait(true, false);
+    return true;
+}
+
+cDecodeFront* cWindowFiles::Decoder() {
+    if (mDecoder == nullptr) {
+        mDecoder = new cDecodeFront(this);
+        connect(mDecoder, &cDecodeFront::decoded, this, &cWindowFiles::FinishOpen);
+    }
+    return mDecoder;
+}
+
+void cWindowFiles::FinishOpen(const cDecodeFront::Result& result) {
+    // The process lives on until the receivers have shown or closed the window.
+    const cWindowJobs::Arrival arrival = mJobs.OpenArrived(result.id);
+    if (!arrival.newest) {
+        return;  // an older request that was overtaken
+    }
+    mFace.ShowWait(false, false);
+    if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture)) {
+        emit openEnded(false, result.file);  // the window stays as it was
+        return;
+    }
+    mFace.PictureChanged();
+    if (mdlOption::Options().ResizeWhenOpen) {
+        GrowToOwnSize();
+    }
+    emit openEnded(true, result.file);
+}
+
+void cWindowFiles::GrowToOwnSize() {
+    const QSize before = mPlace.DeviceGeometry().size();
+    mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+    mPlace.KeepGrownInside(before);
+}
+
+void cWindowFiles::cmdOpenPicture() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    // The history goes first, even when the dialog is cancelled.
+    mModel.History().ClearBackup();
+    mFace.SuspendTopMost();
+    const QString fileName = mFace.AskFileName(false);
+    if (!fileName.isEmpty()) {
+        LoadFromFile(fileName);  // a file that cannot be read changes nothing, says nothing
+    }
+    mFace.RestoreTopMost();
+}
+
+// ---- saving ----
+
+void cWindowFiles::cmdQuickSave() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const auto& o = mdlOption::Options();
+    const QString picFile = mModel.mPicFile;  // read and written by the naming: not one string
+    const QString target =
+        SaveNaming::QuickSaveTarget(picFile, o.QuickSavePath, o.SupportFileSave,
+                                    mdlKestrin_File::GetDesktopFolder(), mModel.mPicFile);
+    if (target.isEmpty()) {
+        ShowMessage(QStringLiteral("无法保存！（无效文件名）"), ModalSeam::Critical,
+                    QStringLiteral("ERROR"));
+        return;
+    }
+    if (!SaveToFile(target)) {
+        ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
+    }
+}
+
+void cWindowFiles::cmdSaveAs() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    mFace.SuspendTopMost();
+    QString fileName = mFace.AskFileName(true);
+    if (fileName.isEmpty()) {
+        mFace.RestoreTopMost();
+        return;
+    }
+    fileName.remove(QChar(0));
+    // The library may complete the name ("photo.JPG" is written as "photo.JPG.jpg"): the file
+    // chosen is then not touched, and a completed name that exists is replaced only when the user
+    // says so. The old file is replaced only once the new one is complete.
+    QString target = MFreeImage::CompletedFileName(fileName);
+    if (target.isEmpty()) {
+        target = fileName;  // a format the library cannot write: the save fails and says so
+    }
+    if (target != fileName && NameTaken(target) &&
+        !ModalSeam::AskQuestion(mFace.Owner(), target + QStringLiteral(" 已存在。\n要替换它吗？"),
+                                QStringLiteral("确认另存为"))) {
+        mFace.RestoreTopMost();
+        return;
+    }
+    if (!SaveToFile(target)) {
+        ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
+    }
+}
+
+bool cWindowFiles::SaveToFile(const QString& fileName) {
+    if (mJobs.IsBusy() || mModel.Picture().isNull()) {
+        return false;
+    }
+    const QImage view = mModel.ViewPicture(mFace.ShownSize());
+    if (view.isNull() || !BeginBusy(QStringLiteral("正在保存……"))) {
+        return false;
+    }
+    cSaveJob* job = cSaveJob::Start(view, fileName, this);
+    connect(job, &cSaveJob::finished, this, [this, fileName](bool ok) { EndSave(ok, fileName); });
+    return true;
+}
+
+void cWindowFiles::EndSave(bool ok, const QString& path) {
+    mFace.HideTip();
+    if (ok) {
+        ShowMessage(QStringLiteral("保存成功！请查看：") + path, ModalSeam::Information,
+                    QStringLiteral("Error"));
+    } else {
+        ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
+    }
+    EndBusy();
+    emit saveEnded(ok, path);
+}
+
+// ---- clipboard ----
+
+void cWindowFiles::cmdCopy() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const QImage view = mModel.ViewPicture(mFace.ShownSize());
+    if (view.isNull()) {
+        return;  // nothing to copy: the clipboard keeps what it has
+    }
+    // Offered as PNG, encoded off the interface thread (see cPngClipboardData).
+    QGuiApplication::clipboard()->setMimeData(new cPngClipboardData(view));
+}
+
+void cWindowFiles::cmdPaste() {
+    if (PasteClipboard() && mdlOption::Options().ResizeWhenOpen) {
+        GrowToOwnSize();
+    }
+}
+
+bool cWindowFiles::PasteClipboard() {
+    if (mJobs.IsBusy()) {
+        return false;
+    }
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    QImage picture;
+    if (const auto* own = qobject_cast<const cPngClipboardData*>(data)) {
+        picture = own->Picture();  // this program's copy: the picture itself, no PNG
+    } else if (data != nullptr && data->hasImage()) {
+        picture = qvariant_cast<QImage>(data->imageData());
+    } else {
+        return false;  // text, a file list or nothing: no change
+    }
+    if (!mModel.Paste(picture)) {
+        return false;  // a damaged picture
+    }
+    mFace.PictureChanged();
+    return true;
+}
+
+// ---- screen capture ----
+
+void cWindowFiles::cmdLoadPictureFromScreen() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    // The screen under the window's centre, at that screen's own resolution.
+    QScreen* target = ScreenUnits::ScreenAtDevice(mPlace.DeviceGeometry().center());
+    if (target == nullptr) {
+        target = mFace.Screen();
+    }
+    BeginBusy(QString());
+    mFace.HideWindow();
+    mCapture->Start(target, kCaptureDelayMs);
+}
+
+bool cWindowFiles::CaptureScreenAt(QScreen* target) {
+    if (mFace.IsShown() || !BeginBusy(QString(), true)) {
+        return false;
+    }
+    mCapture->Start(target, 0);
+    return true;
+}
+
+void cWindowFiles::FinishCapture(QScreen* target, const QImage& picture) {
+    const bool ok = mJobs.KeepsCapture() && target != nullptr && mModel.Capture(picture);
+    if (ok) {
+        mFace.PictureChanged();
+        mPlace.CoverScreen(target);
+    }
+    if (mJobs.ShowsCaptureEnd(ok)) {
+        mFace.ShowWindow();
+        mFace.RestoreTopMost();
+        // After showing: the layout of the new size would put the size tip over it.
+        mFace.ShowTip(ok ? QStringLiteral("拷贝屏幕结束，请使用")
+                         : QStringLiteral("拷贝屏幕被拒绝"));
+    }
+    EndBusy();
+    emit captureEnded(ok);
+}

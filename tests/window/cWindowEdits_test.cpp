@@ -1,0 +1,118 @@
+// An image window's edits as its logic does them: nothing while the window is busy, and each
+// edit moving and sizing the window as it says. On a 1024 x 768 screen at 15 twips per pixel.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+
+#include "base/ScreenUnits.h"
+#include "settings/mdlOption.h"
+#include "support/TestSupport.h"
+#include "window/FakeWindowFace.h"
+#include "window/cWindowEdits.h"
+#include "window/cWindowJobs.h"
+
+namespace {
+
+using TestSupport::PatternImage;
+using TestSupport::SamePixels;
+
+class Edits : public testing::Test {
+protected:
+    void SetUp() override {
+        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
+        mdlOption::SetDefaultOptions();
+        face.place = &place;
+        model.SetPicture(PatternImage(40, 30));
+        model.mPicFile = QStringLiteral("/p/a.png");
+        place.SetDeviceGeometry(QRect(200, 100, 40, 30));
+    }
+    void TearDown() override { ScreenUnits::OverrideForTesting(0, 0); }
+
+    FakeWindowFace face;
+    cPictureModel model;
+    cWindowJobs jobs;
+    cWindowPlacement place{face};
+    cWindowEdits edits{face, model, jobs, place};
+};
+
+struct EditCase {
+    const char* what;
+    std::function<void(cWindowEdits&)> edit;
+};
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class EachEdit : public Edits, public testing::WithParamInterface<EditCase> {};
+
+TEST_P(EachEdit, WaitsWhileTheWindowIsBusyAndActsOtherwise) {
+    face.crop = QRect(5, 5, 10, 10);
+    ASSERT_TRUE(model.Gray(face.shown, {}).done);  // something to undo
+    const QImage picture = model.Picture();
+    const QRect window = place.DeviceGeometry();
+    const int changes = face.pictureChanges;
+
+    ASSERT_TRUE(jobs.Begin());  // a save runs
+    GetParam().edit(edits);
+    EXPECT_TRUE(SamePixels(model.Picture(), picture));
+    EXPECT_EQ(model.History().Count(), 1);
+    EXPECT_EQ(place.DeviceGeometry(), window);
+    EXPECT_EQ(face.pictureChanges, changes);
+    EXPECT_EQ(face.crop, QRect(5, 5, 10, 10));
+
+    jobs.End();
+    GetParam().edit(edits);
+    EXPECT_GT(face.pictureChanges, changes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EachEdit,
+    testing::Values(EditCase{"clear", [](cWindowEdits& e) { e.cmdClear(); }},
+                    EditCase{"crop", [](cWindowEdits& e) { e.cmdCrop(); }},
+                    EditCase{"mask", [](cWindowEdits& e) { e.cmdMask(); }},
+                    EditCase{"grey", [](cWindowEdits& e) { e.cmdGrayPicture(); }},
+                    EditCase{"turn", [](cWindowEdits& e) { e.RotateFlip(QStringLiteral("+90")); }},
+                    EditCase{"undo", [](cWindowEdits& e) { e.cmdUndo(); }}));
+
+TEST_F(Edits, ACropWithABandMovesTheKeptPartNowhereAndUndoPutsAllBack) {
+    mdlOption::Options().ResizeWhenOpen = true;
+    place.SetBorder(true);
+    const QRect before = place.DeviceGeometry();
+    ASSERT_EQ(before, QRect(196, 96, 48, 38));
+    face.crop = QRect(10, 8, 12, 9);  // window pixels: 6 and 4 into the picture
+    edits.cmdCrop();
+    EXPECT_TRUE(face.crop.isEmpty());
+    EXPECT_EQ(model.Picture().size(), QSize(12, 9));
+    // The kept pixels stay where they were on the screen.
+    EXPECT_EQ(place.DeviceGeometry(), QRect(202, 100, 20, 17));
+    edits.cmdUndo();
+    EXPECT_EQ(place.DeviceGeometry(), before);
+    EXPECT_EQ(model.Picture().size(), QSize(40, 30));
+}
+
+TEST_F(Edits, ATurnKeepsTheScaleAndBringsTheWindowBackOnTheScreen) {
+    place.SetDeviceGeometry(QRect(980, 700, 80, 60));  // shown at twice its size
+    ASSERT_TRUE(edits.RotateFlip(QStringLiteral("+90")));
+    EXPECT_EQ(place.DeviceGeometry(), QRect(964, 688, 60, 80));
+    mdlOption::Options().ResizeWhenRotate = false;
+    ASSERT_TRUE(edits.RotateFlip(QStringLiteral("-90")));
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(60, 80));
+    EXPECT_FALSE(edits.RotateFlip(QStringLiteral("45")));
+}
+
+TEST_F(Edits, ANewPictureIsShownAtItsOwnSizeOnlyWhenAskedAndTheSizeIsSaid) {
+    edits.SetPicture(PatternImage(70, 50));
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(40, 30));
+    EXPECT_EQ(model.mPicFile, QString());
+    mdlOption::Options().ResizeWhenOpen = true;
+    edits.SetPicture(PatternImage(70, 50));
+    EXPECT_EQ(place.DeviceGeometry(), QRect(200, 100, 70, 50));
+    place.SetDeviceGeometry(QRect(200, 100, 30, 30));
+    edits.cmdResize_OrgSize();
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(70, 50));
+    EXPECT_EQ(face.tips.back(), QStringLiteral("70 * 50"));
+}
+
+}  // namespace

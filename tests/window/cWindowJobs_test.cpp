@@ -1,0 +1,136 @@
+// What an image window has running: saves and captures that make it busy, opens beside them (the
+// newest wins), and a close that waits for the work.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
+
+#include "window/cWindowJobs.h"
+
+namespace {
+
+struct Step {
+    enum Kind { Begin, BeginQuiet, End, Close, Open, Arrive, Captured } kind;
+    qint64 request = 0;     // Open, Arrive
+    bool captured = false;  // Captured: the capture brought a picture
+    bool result = false;    // Begin: started; End: closeNow; Close: wait; Arrive: newest;
+                            // Captured: the window shows
+    bool busy = false;      // afterwards
+    bool opening = false;   // afterwards
+};
+
+Step Do(Step::Kind kind, bool result, bool busy, bool opening = false) {
+    return {kind, 0, false, result, busy, opening};
+}
+Step Open(qint64 request, bool busy = false) {
+    return {Step::Open, request, false, false, busy, true};
+}
+Step Arrive(qint64 request, bool newest, bool opening) {
+    return {Step::Arrive, request, false, newest, false, opening};
+}
+Step Captured(bool picture, bool shows) {
+    return {Step::Captured, 0, picture, shows, true, false};
+}
+
+struct Scenario {
+    const char* what;
+    std::vector<Step> steps;
+};
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.what;
+}
+
+class WindowJobs : public testing::TestWithParam<Scenario> {};
+
+TEST_P(WindowJobs, EachStepGivesItsAnswerAndState) {
+    cWindowJobs jobs;
+    int i = 0;
+    for (const Step& s : GetParam().steps) {
+        bool result = false;
+        switch (s.kind) {
+            case Step::Begin:
+            case Step::BeginQuiet:
+                result = jobs.Begin(s.kind == Step::BeginQuiet);
+                break;
+            case Step::End: {
+                const cWindowJobs::Ending ending = jobs.End();
+                result = ending.closeNow;
+                // Every End here ends a save or capture: the process lives through the close.
+                EXPECT_NE(ending.keepAlive, nullptr) << "step " << i;
+                break;
+            }
+            case Step::Close:
+                result = jobs.Close();
+                break;
+            case Step::Open:
+                jobs.OpenStarted(s.request);
+                break;
+            case Step::Arrive: {
+                const cWindowJobs::Arrival arrival = jobs.OpenArrived(s.request);
+                result = arrival.newest;
+                EXPECT_EQ(arrival.keepAlive != nullptr, arrival.newest) << "step " << i;
+                break;
+            }
+            case Step::Captured:
+                result = jobs.ShowsCaptureEnd(s.captured);
+                break;
+        }
+        EXPECT_EQ(result, s.result) << "step " << i;
+        EXPECT_EQ(jobs.IsBusy(), s.busy) << "step " << i;
+        EXPECT_EQ(jobs.IsOpening(), s.opening) << "step " << i;
+        ++i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowJobs,
+    testing::Values(Scenario{"a save, and a second one refused meanwhile",
+                             {Do(Step::Begin, true, true), Do(Step::Begin, false, true),
+                              Do(Step::End, false, false), Do(Step::Begin, true, true)}},
+                    Scenario{"closed while saving: hidden now, closed once it ends",
+                             {Do(Step::Begin, true, true), Do(Step::Close, true, true),
+                              Do(Step::End, true, false), Do(Step::Close, false, false)}},
+                    Scenario{"closed when idle: closes at once", {Do(Step::Close, false, false)}},
+                    Scenario{"the newest open wins",
+                             {Open(7), Open(9), Arrive(7, false, true), Arrive(9, true, false),
+                              Arrive(9, false, false)}},
+                    Scenario{"a close gives up the open",
+                             {Open(7), Do(Step::Close, false, false), Arrive(7, false, false)}},
+                    Scenario{"an open runs beside a save",
+                             {Open(7), Do(Step::Begin, true, true, true), Open(8, true),
+                              Do(Step::End, false, false, true), Arrive(8, true, false)}},
+                    Scenario{"a capture that brought a picture shows the window",
+                             {Do(Step::BeginQuiet, true, true), Captured(true, true),
+                              Do(Step::End, false, false)}},
+                    Scenario{"a quiet capture that brought nothing stays unshown",
+                             {Do(Step::BeginQuiet, true, true), Captured(false, false),
+                              Do(Step::End, false, false)}},
+                    Scenario{"a capture from a shown window says it was refused",
+                             {Do(Step::Begin, true, true), Captured(false, true),
+                              Do(Step::End, false, false)}},
+                    Scenario{"a capture into a closed window keeps nothing and shows nothing",
+                             {Do(Step::Begin, true, true),
+                              Do(Step::Close, true, true),
+                              {Step::Captured, 0, true, false, true, false},
+                              Do(Step::End, true, false)}},
+                    Scenario{"quiet is for one capture only",
+                             {Do(Step::BeginQuiet, true, true), Do(Step::End, false, false),
+                              Do(Step::Begin, true, true), Captured(false, true)}}));
+
+TEST(JobRequests, TheOpenToCancelIsTheOneRunningAndACloseKeepsNoCapture) {
+    cWindowJobs jobs;
+    EXPECT_EQ(jobs.OpenRequest(), 0);
+    jobs.OpenStarted(4);
+    jobs.OpenStarted(5);
+    EXPECT_EQ(jobs.OpenRequest(), 5);
+    EXPECT_FALSE(jobs.OpenArrived(0).newest);  // no request is 0
+    ASSERT_TRUE(jobs.Begin());
+    EXPECT_TRUE(jobs.KeepsCapture());
+    EXPECT_TRUE(jobs.Close());
+    EXPECT_EQ(jobs.OpenRequest(), 0);
+    EXPECT_TRUE(jobs.ClosingWhenIdle());
+    EXPECT_FALSE(jobs.KeepsCapture());
+}
+
+}  // namespace
