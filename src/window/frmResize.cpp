@@ -1,3 +1,5 @@
+// The image window: its controls, the face its core classes see, its layout and its paint.
+
 #include "window/frmResize.h"
 
 #include "base/GuardedWork.h"
