@@ -7,6 +7,7 @@
 #include <turbojpeg.h>
 
 #include "BenchSupport.h"
+#include "PictureSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,16 +48,6 @@ const QString& BigJpeg() {
         return file;
     }();
     return path;
-}
-
-quint64 TouchPages(const QImage& picture) {
-    quint64 sum = 0;
-    const uchar* bytes = picture.constBits();
-    const qsizetype size = picture.sizeInBytes();
-    for (qsizetype i = 0; i < size; i += 4096) {
-        sum += bytes[i];
-    }
-    return sum;
 }
 
 void BM_Decode24MpJpeg_InProcess(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include <libheif/heif.h>
 
 #include "BenchSupport.h"
+#include "PictureSupport.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -134,16 +135,6 @@ QString JxlPhoto() {
         return QString();
     }
     return file;
-}
-
-quint64 TouchPages(const QImage& picture) {
-    quint64 sum = 0;
-    const uchar* bytes = picture.constBits();
-    const qsizetype size = picture.sizeInBytes();
-    for (qsizetype i = 0; i < size; i += 4096) {
-        sum += bytes[i];
-    }
-    return sum;
 }
 
 // libheif alone, as an application using it would: the file read, the primary image decoded to

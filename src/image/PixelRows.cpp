@@ -8,12 +8,6 @@ namespace PixelRows {
 
 namespace {
 
-inline void Copy3(uchar* d, const uchar* s) {
-    d[0] = s[0];
-    d[1] = s[1];
-    d[2] = s[2];
-}
-
 // Rows of red-green-blue pixels (`stride` bytes each, any fourth byte ignored) as blue-green-red.
 void SwapRedBlueRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uchar* out,
                      qsizetype outBpl, int stride) {
@@ -87,14 +81,14 @@ bool ConvertRows(const QImage& src, qint32 x0, qint32 y0, qint32 w, qint32 n, uc
             if (f == QImage::Format_Indexed8) {
                 s += x0;
                 for (qint32 i = 0; i < w; ++i, d += 3) {
-                    Copy3(d, table[s[i]]);
+                    std::memcpy(d, table[s[i]], 3);
                 }
             } else {
                 const bool msbFirst = f == QImage::Format_Mono;
                 for (qint32 i = 0; i < w; ++i, d += 3) {
                     const qint64 x = qint64(x0) + i;
                     const int bit = msbFirst ? 7 - int(x & 7) : int(x & 7);
-                    Copy3(d, table[(s[x >> 3] >> bit) & 1]);
+                    std::memcpy(d, table[(s[x >> 3] >> bit) & 1], 3);
                 }
             }
         }
