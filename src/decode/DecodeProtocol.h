@@ -12,7 +12,7 @@
 //            by its EXIF orientation, its own size then the upright one
 //   reply    Reply in one message; for a picture it carries one file descriptor (SCM_RIGHTS): a
 //            sealed memfd holding the rows, top row first, Reply::bytesPerLine bytes each, as a
-//            QImage of Reply::format keeps them. A JPEG that needs no turn and no scaling is
+//            QImage of Reply::format keeps them. A full-size JPEG that needs no turn is
 //            decoded straight into the mapped memfd (MFreeImage::LoadJpegInto): no copy at all.
 //            Any other picture is decoded into a bitmap whose rows the worker copies into a
 //            buffer of a few megabytes, still in the cache, and writes into the memfd: two

@@ -199,10 +199,14 @@ int DecodeJpegDirect(const QString& fileName, int maxSide, bool upright, Reply& 
 // when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
 // oReply, or returns -1 for a file that is not a picture.
 int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
-    bool direct = false;
-    const int jpeg = DecodeJpegDirect(fileName, qMax(0, maxSide), upright, oReply, direct);
-    if (direct) {
-        return jpeg;
+    // Only a full-size picture tries the straight road: a thumbnail nearly always needs scaling,
+    // and would read its header twice.
+    if (maxSide <= 0) {
+        bool direct = false;
+        const int jpeg = DecodeJpegDirect(fileName, 0, upright, oReply, direct);
+        if (direct) {
+            return jpeg;
+        }
     }
     QSize own;
     std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
