@@ -35,24 +35,6 @@ QTemporaryDir& Folder() {
     return dir;
 }
 
-// Interleaved R G B rows of a photo-like picture: a sky, hills and sensor grain, so the encoders
-// have real work to do.
-void FillPhoto(uint8_t* iTop, qsizetype iStride) {
-    quint32 noise = 12345;
-    for (int y = 0; y < kHeight; ++y) {
-        uint8_t* px = iTop + iStride * y;
-        const int sky = y * 200 / kHeight;
-        for (int x = 0; x < kWidth; ++x, px += 3) {
-            noise = noise * 1664525u + 1013904223u;
-            const int grain = static_cast<int>(noise >> 26);  // 0..63, kept at default quality
-            const int hills = ((x / 3 + y / 2) % 400 < 200 ? x : kWidth - x) * 120 / kWidth;
-            px[0] = static_cast<uint8_t>(qBound(0, 60 + hills / 2 + grain, 255));
-            px[1] = static_cast<uint8_t>(qBound(0, 30 + hills + sky / 2 + grain, 255));
-            px[2] = static_cast<uint8_t>(qBound(0, 40 + sky + grain, 255));
-        }
-    }
-}
-
 // The photo as HEIC or AVIF at the encoder's default quality; empty, with oError, when libheif
 // has no encoder for the format.
 QString HeifPhoto(heif_compression_format iFormat, const char* iName, std::string* oError) {
@@ -71,7 +53,7 @@ QString HeifPhoto(heif_compression_format iFormat, const char* iName, std::strin
     if (error.code == heif_error_Ok) {
         int stride = 0;
         uint8_t* const top = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-        FillPhoto(top, stride);
+        FillPhoto(top, stride, kWidth, kHeight, false);
         error = heif_context_encode_image(context, image, encoder, nullptr, nullptr);
     }
     if (error.code == heif_error_Ok) {
@@ -94,7 +76,7 @@ QString HeifPhoto(heif_compression_format iFormat, const char* iName, std::strin
 QString JxlPhoto() {
     const QString file = Folder().filePath(QStringLiteral("12mp.jxl"));
     std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
-    FillPhoto(rgb.data(), static_cast<qsizetype>(kWidth) * 3);
+    FillPhoto(rgb.data(), static_cast<qsizetype>(kWidth) * 3, kWidth, kHeight, false);
     JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
     JxlBasicInfo info;
     JxlEncoderInitBasicInfo(&info);

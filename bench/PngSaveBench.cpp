@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "PictureSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,19 +26,8 @@ FIBITMAP* Photo() {
         const int width = 6000;
         const int height = 4000;
         FIBITMAP* b = FreeImage_Allocate(width, height, 24);
-        quint32 noise = 12345;
-        for (int y = 0; y < height; ++y) {
-            BYTE* px = FreeImage_GetScanLine(b, y);
-            for (int x = 0; x < width; ++x, px += 3) {
-                noise = noise * 1664525u + 1013904223u;
-                const int grain = static_cast<int>(noise >> 26);  // sensor noise, 0..63
-                const int sky = y * 200 / height;
-                const int hills = ((x / 3 + y / 2) % 400 < 200 ? x : width - x) * 120 / width;
-                px[FI_RGBA_BLUE] = static_cast<BYTE>(qBound(0, 40 + sky + grain, 255));
-                px[FI_RGBA_GREEN] = static_cast<BYTE>(qBound(0, 30 + hills + sky / 2 + grain, 255));
-                px[FI_RGBA_RED] = static_cast<BYTE>(qBound(0, 60 + hills / 2 + grain, 255));
-            }
-        }
+        FillPhoto(FreeImage_GetScanLine(b, height - 1), -qsizetype(FreeImage_GetPitch(b)), width,
+                  height, true);
         FIMEMORY* jpeg = FreeImage_OpenMemory();
         FreeImage_SaveToMemory(FIF_JPEG, b, jpeg, JPEG_QUALITYGOOD);
         FreeImage_Unload(b);
