@@ -117,10 +117,9 @@ void cWindowEdits::cmdGrayPicture() {
 
 void cWindowEdits::ApplyEdit(const cPictureModel::Edit& edit) {
     mFace.PictureChanged();
-    if (!edit.shiftPx.isNull()) {
-        mPlace.MoveByPixels(edit.shiftPx);
-    }
     if (edit.viewSize.isValid()) {
-        mPlace.ApplyViewSize(edit.viewSize.width(), edit.viewSize.height());
+        mPlace.ApplyViewSize(edit.viewSize.width(), edit.viewSize.height(), edit.shiftPx);
+    } else if (!edit.shiftPx.isNull()) {
+        mPlace.MoveByPixels(edit.shiftPx);
     }
 }

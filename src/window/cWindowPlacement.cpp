@@ -63,14 +63,15 @@ void cWindowPlacement::SetDeviceGeometry(const QRect& r) {
     }
 }
 
-bool cWindowPlacement::ApplyViewSize(qint32 w, qint32 h) {
+bool cWindowPlacement::ApplyViewSize(qint32 w, qint32 h, QPoint shift) {
     const QScreen* s = mFace.Screen();
     const auto fit = WindowArithmetic::FitViewSize(
         w, h, mFormBorder, static_cast<float>(TwipsPerPixelX()),
         static_cast<float>(TwipsPerPixelY()), static_cast<float>(ScreenUnits::ScreenWidthTwips(s)),
         static_cast<float>(ScreenUnits::ScreenHeightTwips(s)));
-    SetGeometryTw(Round32(LeftTw()), Round32(TopTw()), Round32(fit.widthTwips),
-                  Round32(fit.heightTwips));
+    const QPoint corner = mGeometry.Rect().topLeft() + shift;
+    SetGeometryTw(Round32(corner.x() * TwipsPerPixelX()), Round32(corner.y() * TwipsPerPixelY()),
+                  Round32(fit.widthTwips), Round32(fit.heightTwips));
     if (fit.shrunk) {
         mFace.ShowTip(QStringLiteral("图片尺寸过大，已经被自动调整！"));
         // A window not shown yet gets its first layout when it shows: the tip must outlast it.

@@ -48,8 +48,10 @@ public:
     QRect PictureRect() const { return mGeometry.PictureRect(mFormBorder); }
 
     // Sizes the window to show a picture of w x h pixels with its band, shrunk by one factor where
-    // the picture would not fit its screen, and then says so. Keeps the window's corner.
-    bool ApplyViewSize(qint32 w, qint32 h);
+    // the picture would not fit its screen, and then says so. Keeps the window's corner, or moves
+    // it by shift device pixels in the same step (a crop: the window never shows at the new place
+    // with its old size).
+    bool ApplyViewSize(qint32 w, qint32 h, QPoint shift = {});
     // A band of 4 pixels, or none; the picture stays where it is on the screen. A window that
     // has a band of any width keeps it when asked for one.
     void SetBorder(bool on);

@@ -82,11 +82,14 @@ TEST_F(Edits, ACropWithABandMovesTheKeptPartNowhereAndUndoPutsAllBack) {
     const QRect before = place.DeviceGeometry();
     ASSERT_EQ(before, QRect(196, 96, 48, 38));
     face.crop = QRect(10, 8, 12, 9);  // window pixels: 6 and 4 into the picture
+    face.placed.clear();
     edits.cmdCrop();
     EXPECT_TRUE(face.crop.isEmpty());
     EXPECT_EQ(model.Picture().size(), QSize(12, 9));
-    // The kept pixels stay where they were on the screen.
+    // The kept pixels stay where they were on the screen, moved and sized in one step: never the
+    // old size at the new place.
     EXPECT_EQ(place.DeviceGeometry(), QRect(202, 100, 20, 17));
+    EXPECT_EQ(face.placed, std::vector<QRect>{QRect(202, 100, 20, 17)});
     edits.cmdUndo();
     EXPECT_EQ(place.DeviceGeometry(), before);
     EXPECT_EQ(model.Picture().size(), QSize(40, 30));
