@@ -365,6 +365,17 @@ QRect XSession::WaitForGeometryChange(qulonglong window, const QRect& before, in
     return now;
 }
 
+QRect XSession::WaitForGeometry(qulonglong window, const QRect& expected, int limitMs) {
+    QRect now;
+    Poll(
+        [&] {
+            now = Geometry(window);
+            return now == expected;
+        },
+        limitMs);
+    return now;
+}
+
 void XSession::MoveTo(int x, int y) {
     Run("xdotool", {"mousemove", "--sync", QString::number(x), QString::number(y)});
 }

@@ -79,6 +79,9 @@ public:
     QRect Geometry(qulonglong window);
     // Polls until the window's geometry differs from before (or the limit passes).
     QRect WaitForGeometryChange(qulonglong window, const QRect& before, int limitMs = 5000);
+    // Polls until the window's geometry is expected (or the limit passes); the last one seen. After
+    // a drag: the window follows the pointer, so the first change seen may be a step of the drag.
+    QRect WaitForGeometry(qulonglong window, const QRect& expected, int limitMs = 5000);
 
     // Polls until the file exists, is not empty and its size stays the same between polls; false
     // after the limit, or at once when the program has ended without writing it.

@@ -271,7 +271,7 @@ TEST_P(HiDpi, ACropOfARightDragKeepsExactlyThePixelsDraggedOver) {
     x.Key("c");
     ASSERT_TRUE(x.WaitForWindowGone(menu));
 
-    const QRect now = x.WaitForGeometryChange(window, g);
+    const QRect now = x.WaitForGeometry(window, QRect(from, size));
     EXPECT_EQ(now, QRect(from, size));
     // The window has the focus back from the menu: its focus frame would cover the edge pixels.
     x.FocusDesktop();
@@ -293,7 +293,7 @@ TEST_P(HiDpi, ACornerDragGrowsTheWindowByThePixelsDragged) {
     for (const int inset : {1, 2, 3}) {
         const QPoint corner(g.x() + g.width() - inset, g.y() + g.height() - inset);
         x.DragTo(1, corner, corner + QPoint(50, 50));
-        const QRect now = x.WaitForGeometryChange(window, g);
+        const QRect now = x.WaitForGeometry(window, QRect(g.topLeft(), g.size() + QSize(50, 50)));
         EXPECT_EQ(now, QRect(g.topLeft(), g.size() + QSize(50, 50)))
             << "from " << Text(g) << ", gripped " << inset << " pixels in from the corner";
         g = now;
@@ -320,11 +320,12 @@ protected:
         x.SetProgramEnv("QT_SCREEN_SCALE_FACTORS", "A=1;B=" + QString::number(GetParam()));
     }
 
-    // Drags the window at g by its interior with the left button by `by`; its rectangle after.
+    // Drags the window at g by its interior with the left button by `by`; its rectangle after
+    // (waited for where the drag should leave it).
     QRect DragBy(const QRect& g, QPoint by) {
         const QPoint grip = g.topLeft() + QPoint(g.width() / 2, g.height() / 2);
         x.DragTo(1, grip, grip + by);
-        return x.WaitForGeometryChange(window, g);
+        return x.WaitForGeometry(window, g.translated(by));
     }
 };
 

@@ -74,11 +74,14 @@ protected:
         return x.Geometry(window);
     }
 
-    // Makes the window larger by dragging its bottom-right corner to `to`.
+    // Makes the window larger by dragging its bottom-right corner, from its last pixel but one,
+    // to `to`.
     QRect Enlarge(QPoint to) {
         const QRect g = x.Geometry(window);
-        x.DragTo(1, g.bottomRight() - QPoint(1, 1), to);
-        return x.WaitForGeometryChange(window, g);
+        const QPoint from = g.bottomRight() - QPoint(1, 1);
+        x.DragTo(1, from, to);
+        return x.WaitForGeometry(
+            window, QRect(g.topLeft(), g.size() + QSize(to.x() - from.x(), to.y() - from.y())));
     }
 
     // Presses and releases the right button at p without moving. The panel's window once it

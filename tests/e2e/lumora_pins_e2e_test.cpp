@@ -72,7 +72,7 @@ protected:
         EXPECT_NE(window, 0u);
         const QRect g = x.Geometry(window);
         x.DragTo(1, g.bottomRight() - QPoint(1, 1), g.bottomRight() + QPoint(250, 200));
-        return x.WaitForGeometryChange(window, g);
+        return x.WaitForGeometry(window, QRect(g.topLeft(), g.size() + QSize(251, 201)));
     }
 
     // Whether the window's top edge shows the pin's outline from its corner on: four black
