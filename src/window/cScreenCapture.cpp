@@ -11,7 +11,11 @@
 
 cScreenCapture::cScreenCapture(QObject* parent) : QObject(parent) {}
 
-cScreenCapture::~cScreenCapture() = default;
+cScreenCapture::~cScreenCapture() {
+    if (mShotRequest != 0) {
+        DropShotFile();  // its read is given up with the decoder, a child
+    }
+}
 
 void cScreenCapture::Start(QScreen* target, int delayMs) {
     mTarget = target;
@@ -61,10 +65,7 @@ void cScreenCapture::ShotRead(const cDecodeFront::Result& result) {
         return;  // a read given up
     }
     mShotRequest = 0;
-    if (cScreenshotPortal::IsTemporary(mShotFile)) {
-        QFile::remove(mShotFile);
-    }
-    mShotFile.clear();
+    DropShotFile();
     QImage picture;
     if (!result.picture.isNull() && mTarget != nullptr) {
         QRect desktop;
@@ -86,6 +87,7 @@ void cScreenCapture::Abandon() {
     } else if (mShotRequest != 0) {
         mDecoder->Cancel(mShotRequest);
         mShotRequest = 0;
+        DropShotFile();
     } else {
         mAbandoned = true;  // still in its delay, or not running at all
         return;
@@ -93,6 +95,15 @@ void cScreenCapture::Abandon() {
     mTarget = nullptr;
     QMetaObject::invokeMethod(
         this, [this] { End(QImage()); }, Qt::QueuedConnection);
+}
+
+void cScreenCapture::DropShotFile() {
+    // Read or given up, a file the portal left in a temporary place is ours to delete (a worker
+    // still reading it keeps it open).
+    if (cScreenshotPortal::IsTemporary(mShotFile)) {
+        QFile::remove(mShotFile);
+    }
+    mShotFile.clear();
 }
 
 void cScreenCapture::End(const QImage& picture) {

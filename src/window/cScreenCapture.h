@@ -26,7 +26,8 @@ public:
     // before Start returns. Not called again before ended.
     void Start(QScreen* target, int delayMs);
     // The window closed: a capture waiting for the portal or its file ends at once with no
-    // picture (queued), one still in its delay ends with none when the delay is over.
+    // picture (queued), one still in its delay ends with none when the delay is over. The
+    // portal's temporary file goes whether it was read or not, here or when this goes.
     void Abandon();
 
     // The screen's part of a screenshot of the whole desktop (desktop: the screens' device
@@ -43,6 +44,7 @@ private:
     void Grab();
     void ReadShot(const QString& path);
     void ShotRead(const cDecodeFront::Result& result);
+    void DropShotFile();
     void End(const QImage& picture);
 
     QPointer<QScreen> mTarget;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -47,30 +46,17 @@ Said Listen(cScreenshotPortal& client, const std::function<void()>& start) {
 class PortalBus : public testing::Test {
 protected:
     void SetUp() override {
-        daemon.setProgram(QStringLiteral("dbus-daemon"));
-        daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                             QStringLiteral("--print-address=1")});
-        daemon.start();
-        if (!daemon.waitForStarted(10000) || !daemon.waitForReadyRead(10000)) {
+        if (!bus.ok()) {
             GTEST_SKIP() << "no dbus-daemon to run a private session bus";
         }
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
     }
-    void TearDown() override {
-        daemon.kill();
-        daemon.waitForFinished();
-    }
-    // The portal on its own connection (another name on the bus, as the desktop is).
     std::unique_ptr<FakePortal> Portal(FakePortal::Answer answer, const QString& file) {
-        auto bus = QDBusConnection::connectToBus(address, QStringLiteral("desktop"));
-        auto portal = std::make_unique<FakePortal>(bus, answer, file);
-        EXPECT_TRUE(portal->Register());
+        auto portal = bus.Portal(answer, file);
+        EXPECT_NE(portal, nullptr) << "the portal did not get its name";
         return portal;
     }
 
-    QProcess daemon;
-    QString address;
+    PrivateSessionBus bus;
 };
 
 struct AnswerCase {
@@ -121,6 +107,7 @@ TEST_F(PortalBus, NoPortalOnTheBusIsARefusal) {
 
 TEST_F(PortalBus, AnAnswerToARequestGivenUpIsIgnored) {
     const auto portal = Portal(FakePortal::Answer::File, QStringLiteral("/tmp/x.png"));
+    ASSERT_NE(portal, nullptr);
     cScreenshotPortal client;
     // The first request is given up at once; only the second one's answer counts.
     const Said said = Listen(client, [&] {

@@ -84,3 +84,25 @@ void FakePortal::Respond(const QString& handle, uint code, const QString& uri) {
     signal << code << results;
     mBus.send(signal);
 }
+
+PrivateSessionBus::PrivateSessionBus() {
+    mDaemon.start(QStringLiteral("dbus-daemon"),
+                  {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                   QStringLiteral("--print-address=1")});
+    if (mDaemon.waitForStarted(10000) && mDaemon.waitForReadyRead(10000)) {
+        mAddress = QString::fromUtf8(mDaemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", mAddress.toUtf8());
+    }
+}
+
+PrivateSessionBus::~PrivateSessionBus() {
+    mDaemon.kill();
+    mDaemon.waitForFinished();
+}
+
+std::unique_ptr<FakePortal> PrivateSessionBus::Portal(FakePortal::Answer answer,
+                                                      const QString& file) {
+    auto portal = std::make_unique<FakePortal>(
+        QDBusConnection::connectToBus(mAddress, QStringLiteral("desktop")), answer, file);
+    return portal->Register() ? std::move(portal) : nullptr;
+}

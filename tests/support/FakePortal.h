@@ -4,8 +4,10 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QVariantMap>
+#include <memory>
 
 // A stand-in for the desktop's screenshot portal on a private session bus: it answers every
 // Screenshot request the way it is told, as the desktop would (a file, a refusal, nothing, ...).
@@ -40,4 +42,19 @@ private:
     Answer mAnswer;
     QString mFile;
     int mRequests = 0;
+};
+
+// A session bus of this process's own (a dbus-daemon it starts and ends): while it lives, this
+// process's session bus is it. Tests that use one run one per process, as CTest runs them.
+class PrivateSessionBus {
+public:
+    PrivateSessionBus();
+    ~PrivateSessionBus();
+    bool ok() const { return !mAddress.isEmpty(); }
+    // The portal on its own connection (another name on the bus, as the desktop is).
+    std::unique_ptr<FakePortal> Portal(FakePortal::Answer answer, const QString& file);
+
+private:
+    QProcess mDaemon;
+    QString mAddress;
 };
