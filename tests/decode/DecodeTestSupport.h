@@ -38,22 +38,29 @@ inline qint64 WorkerWithTheFile(const cDecodePool& pool, qint64 ticket, const QS
     return -1;
 }
 
-// True once pid has ended (a zombie, or gone). Waits on the process's state; the bound (about
-// 10 s) only keeps a broken test from hanging.
-inline bool Ends(qint64 pid) {
-    for (int i = 0; i < 10000; ++i) {
+enum class Ending { Running, Zombie, Gone };
+
+// How pid has ended, once it has: a zombie (ended, waiting to be reaped) or gone altogether.
+// Waits on the process's state; the bound (about 20 s) only keeps a broken test from hanging.
+inline Ending WaitForEnd(qint64 pid) {
+    for (int i = 0; i < 20000; ++i) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
         if (!stat.open(QIODevice::ReadOnly)) {
-            return true;
+            return Ending::Gone;
         }
         const QByteArray line = stat.readAll();
         const qsizetype close = line.lastIndexOf(')');
         if (close >= 0 && line.mid(close + 2, 1) == "Z") {
-            return true;
+            return Ending::Zombie;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return false;
+    return Ending::Running;
+}
+
+// True once pid has ended (a zombie, or gone).
+inline bool Ends(qint64 pid) {
+    return WaitForEnd(pid) != Ending::Running;
 }
 
 }  // namespace DecodeTestSupport

@@ -16,14 +16,13 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <functional>
-#include <thread>
 #include <vector>
 
 #include "base/NumberedError.h"
 #include "decode/DecodeProtocol.h"
+#include "decode/DecodeTestSupport.h"
 #include "decode/cWorkerProcess.h"
 #include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
@@ -337,21 +336,9 @@ struct KillOnExit {
     }
 };
 
-// True once pid has ended and waits to be reaped. Waits on the process's state, not on a time.
+// True once pid has ended and waits to be reaped.
 bool BecomesZombie(qint64 pid) {
-    for (int i = 0; i < 20000; ++i) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            return false;  // gone altogether
-        }
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        if (close >= 0 && line.mid(close + 2, 1) == "Z") {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
+    return DecodeTestSupport::WaitForEnd(pid) == DecodeTestSupport::Ending::Zombie;
 }
 
 // True when pid is no child of this process any more: reaped.
