@@ -72,30 +72,6 @@ bool WriteAll(int fd, const uchar* data, qsizetype size, qint64 offset) {
     return true;
 }
 
-bool SendReply(int socket, const Reply& reply, int memfd) {
-    iovec iov{const_cast<Reply*>(&reply), sizeof reply};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (memfd >= 0) {
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&msg);
-        c->cmsg_level = SOL_SOCKET;
-        c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(c), &memfd, sizeof(int));
-    }
-    for (;;) {
-        const ssize_t n = ::sendmsg(socket, &msg, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        return n == static_cast<ssize_t>(sizeof reply);
-    }
-}
-
 struct BitmapDeleter {
     void operator()(FIBITMAP* b) const { FreeImage_Unload(b); }
 };
@@ -254,6 +230,30 @@ bool ShouldRetire() {
 
 }  // namespace
 
+bool SendReply(int iSocket, const Reply& iReply, int iMemfd) {
+    iovec iov{const_cast<Reply*>(&iReply), sizeof iReply};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (iMemfd >= 0) {
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(c), &iMemfd, sizeof(int));
+    }
+    for (;;) {
+        const ssize_t n = ::sendmsg(iSocket, &msg, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return n == static_cast<ssize_t>(sizeof iReply);
+    }
+}
+
 void LimitResources() {
     const rlimit space{kAddressSpaceLimit, kAddressSpaceLimit};
     ::setrlimit(RLIMIT_AS, &space);
@@ -333,6 +333,9 @@ bool TieToParent() {
 }
 int Serve(int) {
     return 2;
+}
+bool SendReply(int, const DecodeProtocol::Reply&, int) {
+    return false;
 }
 }  // namespace mdlDecodeWorker
 

@@ -33,4 +33,8 @@ bool TieToParent();
 // Answers requests on iSocket until the parent closes it. Returns the process exit code.
 int Serve(int iSocket);
 
+// Sends one reply on iSocket, in one message; with iMemfd >= 0 it carries that descriptor
+// (SCM_RIGHTS). True when the whole reply went.
+bool SendReply(int iSocket, const DecodeProtocol::Reply& iReply, int iMemfd);
+
 }  // namespace mdlDecodeWorker

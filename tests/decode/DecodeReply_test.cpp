@@ -11,9 +11,9 @@
 
 #include <QDir>
 #include <algorithm>
-#include <cstring>
 #include <functional>
 
+#include "decode/mdlDecodeWorker.h"
 #include "decode/mdlPictureFile.h"
 #include "image/MFreeImage.h"
 #include "support/TestSupport.h"
@@ -118,26 +118,14 @@ int OpenDescriptors() {
         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-// Sends a reply the way a worker does (one message, the descriptor as SCM_RIGHTS) and reads it
-// back through the program's own reading.
+// Sends a reply as a worker does, with the descriptor fd, and reads it back through the program's
+// own reading. Loaded when the test could not set that up (no descriptor, no socket).
 Outcome SendAndRead(const Reply& reply, int fd, QImage& oPicture) {
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+    if (fd < 0 || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         return Outcome::Loaded;
     }
-    iovec iov{const_cast<Reply*>(&reply), sizeof reply};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
-    const bool sent = ::sendmsg(pair[1], &msg, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof reply);
+    const bool sent = mdlDecodeWorker::SendReply(pair[1], reply, fd);
     ::close(fd);
     const Outcome outcome = sent ? DecodeReply::ReadReply(pair[0], oPicture) : Outcome::Loaded;
     ::close(pair[0]);
