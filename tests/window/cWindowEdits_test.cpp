@@ -6,10 +6,9 @@
 #include <functional>
 #include <ostream>
 
-#include "base/ScreenUnits.h"
 #include "settings/mdlOption.h"
 #include "support/TestSupport.h"
-#include "window/FakeWindowFace.h"
+#include "window/WindowCoreTest.h"
 #include "window/cWindowEdits.h"
 #include "window/cWindowJobs.h"
 
@@ -18,22 +17,17 @@ namespace {
 using TestSupport::PatternImage;
 using TestSupport::SamePixels;
 
-class Edits : public testing::Test {
+class Edits : public WindowCoreTest {
 protected:
     void SetUp() override {
-        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
-        mdlOption::SetDefaultOptions();
-        face.place = &place;
+        WindowCoreTest::SetUp();
         model.SetPicture(PatternImage(40, 30));
         model.mPicFile = QStringLiteral("/p/a.png");
         place.SetDeviceGeometry(QRect(200, 100, 40, 30));
     }
-    void TearDown() override { ScreenUnits::OverrideForTesting(0, 0); }
 
-    FakeWindowFace face;
     cPictureModel model;
     cWindowJobs jobs;
-    cWindowPlacement place{face};
     cWindowEdits edits{face, model, jobs, place};
 };
 

@@ -12,11 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "base/ScreenUnits.h"
-#include "settings/mdlOption.h"
 #include "support/ScriptedSeam.h"
 #include "support/TestSupport.h"
-#include "window/FakeWindowFace.h"
+#include "window/WindowCoreTest.h"
 #include "window/cPictureModel.h"
 #include "window/cWindowFiles.h"
 
@@ -55,12 +53,10 @@ private:
     int mWant = 0;
 };
 
-class Files : public testing::Test {
+class Files : public WindowCoreTest {
 protected:
     void SetUp() override {
-        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
-        mdlOption::SetDefaultOptions();
-        face.place = &place;
+        WindowCoreTest::SetUp();
         model.SetPicture(PatternImage(40, 30));
         place.SetDeviceGeometry(QRect(200, 100, 40, 30));
         ASSERT_TRUE(dir.isValid());
@@ -71,14 +67,11 @@ protected:
         QObject::connect(&files, &cWindowFiles::captureEnded,
                          [this](bool ok) { captured.Add(ok); });
     }
-    void TearDown() override { ScreenUnits::OverrideForTesting(0, 0); }
     QString Path(const QString& name) const { return dir.filePath(name); }
 
     ScriptedSeam seam;
     QTemporaryDir dir;
-    FakeWindowFace face;
     cPictureModel model;
-    cWindowPlacement place{face};
     cWindowFiles files{face, model, place};
     Arrivals saved;
     Arrivals opened;

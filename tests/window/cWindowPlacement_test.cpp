@@ -9,25 +9,14 @@
 
 #include "base/ScreenUnits.h"
 #include "support/TestSupport.h"
-#include "window/FakeWindowFace.h"
+#include "window/WindowCoreTest.h"
 #include "window/cWheelGesture.h"
-#include "window/cWindowPlacement.h"
 
 namespace {
 
 const QString kTooLarge = QStringLiteral("图片尺寸过大，已经被自动调整！");
 
-class Placement : public testing::Test {
-protected:
-    void SetUp() override {
-        ScreenUnits::OverrideForTesting(15, 15, 1024, 768);
-        face.place = &place;
-    }
-    void TearDown() override { ScreenUnits::OverrideForTesting(0, 0); }
-
-    FakeWindowFace face;
-    cWindowPlacement place{face};
-};
+class Placement : public WindowCoreTest {};
 
 TEST_F(Placement, TheControlsAreLaidOutAgainOnlyForANewSizeOrRatio) {
     place.SetDeviceGeometry(QRect(10, 20, 100, 80));
