@@ -150,13 +150,12 @@ struct MappedPicture {
 
 // A JPEG that needs neither a turn nor scaling, decoded straight into the memfd: -1 when the
 // file takes the bitmap road (Decode below), else the memfd, oReply filled.
-int DecodeJpegDirect(const QString& fileName, int maxSide, bool upright, Reply& oReply,
-                     bool& oDirect) {
+int DecodeJpegDirect(const QString& fileName, bool upright, Reply& oReply, bool& oDirect) {
     MappedPicture picture;
     MFreeImage::PictureLayout layout;
     QSize own;
     oDirect = MFreeImage::LoadJpegInto(
-        fileName, maxSide, upright, &own, &layout,
+        fileName, upright, &own, &layout,
         [&picture](const MFreeImage::PictureLayout& l) { return picture.Map(l); });
     if (!oDirect) {
         return -1;
@@ -179,7 +178,7 @@ int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
     // and would read its header twice.
     if (maxSide <= 0) {
         bool direct = false;
-        const int jpeg = DecodeJpegDirect(fileName, 0, upright, oReply, direct);
+        const int jpeg = DecodeJpegDirect(fileName, upright, oReply, direct);
         if (direct) {
             return jpeg;
         }

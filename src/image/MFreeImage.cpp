@@ -43,11 +43,16 @@ QString FromLibrary(const char* text) {
     return text != nullptr ? QString::fromLatin1(text) : QString();
 }
 
-// More pixels than a picture may hold (the product of two 32-bit sizes could overflow).
-bool TooManyPixels(FIBITMAP* b) {
-    const quint64 width = FreeImage_GetWidth(b);
-    const quint64 height = FreeImage_GetHeight(b);
+bool TooManyPixels(quint64 width, quint64 height) {
     return width != 0 && height > static_cast<quint64>(kMaxPicturePixels) / width;
+}
+
+bool TooManyPixels(FIBITMAP* b) {
+    return TooManyPixels(FreeImage_GetWidth(b), FreeImage_GetHeight(b));
+}
+
+QSize BitmapSize(FIBITMAP* b) {
+    return QSize(static_cast<int>(FreeImage_GetWidth(b)), static_cast<int>(FreeImage_GetHeight(b)));
 }
 
 bool IsMasks(FIBITMAP* b, unsigned red, unsigned green, unsigned blue) {
@@ -201,8 +206,7 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
                 RaiseInvalidPicture();
             }
             if (header && oHeaderSize != nullptr) {
-                *oHeaderSize = QSize(static_cast<int>(FreeImage_GetWidth(header.get())),
-                                     static_cast<int>(FreeImage_GetHeight(header.get())));
+                *oHeaderSize = BitmapSize(header.get());
             }
         }
         if (format == FIF_JPEG && header) {
@@ -259,8 +263,7 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
     QSize own;
     BitmapPtr bitmap(LoadBitmap(iFileName, qMax(0, iMaxSide), &own, iUpright));
     const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
-    const QSize decoded(static_cast<int>(FreeImage_GetWidth(bitmap.get())),
-                        static_cast<int>(FreeImage_GetHeight(bitmap.get())));
+    const QSize decoded = BitmapSize(bitmap.get());
     if (!own.isValid() || own.width() < decoded.width() || own.height() < decoded.height()) {
         own = decoded;
     }

@@ -73,15 +73,15 @@ FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright = false);
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
                                bool iUpright);
 
-// A JPEG decoded straight into memory of the caller's, with no bitmap between: the decode
-// worker's road for JPEGs that need neither a turn nor a further reduction (pixels exactly as
-// LoadReducedImageFile gives them). iTarget receives the picture's layout and returns memory for
+// A JPEG decoded at full size straight into memory of the caller's, with no bitmap between: the
+// decode worker's road for JPEGs that need no turn (pixels exactly as LoadImageFile gives
+// them). iTarget receives the picture's layout and returns memory for
 // layout.height rows of layout.bytesPerLine bytes, top row first (nullptr: raises 481); it is
 // called at most once. On true oLayout is that layout and oOwnSize (when given) the file's own
 // size. False, nothing decoded and iTarget not called, for a file that takes
-// LoadReducedImageFile's road (not a JPEG, to be turned or scaled further, a colour space the
-// library reads another way, or a header it cannot read). Raises 481 when the decode fails.
-bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* oOwnSize,
+// LoadReducedImageFile's road (not a JPEG, to be turned, a colour space the library reads
+// another way, a header it cannot read, or too many pixels). Raises 481 when the decode fails.
+bool LoadJpegInto(const QString& iFileName, bool iUpright, QSize* oOwnSize,
                   struct PictureLayout* oLayout,
                   const std::function<uchar*(const struct PictureLayout&)>& iTarget);
 

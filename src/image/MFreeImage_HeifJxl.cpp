@@ -27,7 +27,7 @@ namespace {
 
 // Refuses a size in pixels that is empty or above the pixel limit, before any pixel is decoded.
 void CheckSize(quint64 width, quint64 height) {
-    if (width == 0 || height == 0 || height > static_cast<quint64>(kMaxPicturePixels) / width) {
+    if (width == 0 || height == 0 || TooManyPixels(width, height)) {
         Refuse();
     }
 }
@@ -96,10 +96,6 @@ FIBITMAP* ShrunkFromRgbRows(const uint8_t* iRows, qsizetype iStride, int iWidth,
         }
     }
     return FromRgbRows(out.data(), outStride, outWidth, outHeight, iChannels);
-}
-
-QSize BitmapSize(FIBITMAP* b) {
-    return QSize(static_cast<int>(FreeImage_GetWidth(b)), static_cast<int>(FreeImage_GetHeight(b)));
 }
 
 // iSize with its sides ordered as iLike's are (wide or tall); as it is when iLike is square.

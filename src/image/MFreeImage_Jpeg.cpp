@@ -60,16 +60,13 @@ struct JpegFile {
     jpeg_decompress_struct cinfo{};
     ErrorManager error{};
     FILE* file = nullptr;
-    bool created = false;
     Output output = Output::Other;
 
     JpegFile() = default;
     JpegFile(const JpegFile&) = delete;
     JpegFile& operator=(const JpegFile&) = delete;
     ~JpegFile() {
-        if (created) {
-            jpeg_destroy_decompress(&cinfo);
-        }
+        jpeg_destroy_decompress(&cinfo);  // nothing to free when never created
         if (file != nullptr) {
             fclose(file);
         }
@@ -104,7 +101,8 @@ unsigned ScaleDenominator(const jpeg_decompress_struct& cinfo, int maxSide) {
 }
 
 // Opens the file, reads its header and, for a colour space decoded here, starts the decoder.
-// False when the file cannot be read; output Other (not started) for FreeImage to decode.
+// False when the file cannot be read or holds more pixels than a picture may; output Other (not
+// started) for FreeImage to decode.
 bool Start(JpegFile& j, const QByteArray& name, int maxSide) {
     j.file = fopen(name.constData(), "rbe");
     if (j.file == nullptr) {
@@ -117,9 +115,13 @@ bool Start(JpegFile& j, const QByteArray& name, int maxSide) {
         return false;
     }
     jpeg_create_decompress(&j.cinfo);
-    j.created = true;
     jpeg_stdio_src(&j.cinfo, j.file);
     jpeg_read_header(&j.cinfo, TRUE);
+    // The size checked before is FreeImage's reading of the file, from another open of it: the
+    // memory is sized from this one, so the limit holds here too.
+    if (TooManyPixels(j.cinfo.image_width, j.cinfo.image_height)) {
+        return false;
+    }
     j.output = OutputOf(j.cinfo);
     if (j.output == Output::Other) {
         return true;
@@ -234,12 +236,9 @@ FIBITMAP* LoadJpeg(const QString& fileName, FIBITMAP* iHeader, int iMaxSide) {
 
 using namespace Detail;
 
-bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* oOwnSize,
-                  PictureLayout* oLayout,
+bool LoadJpegInto(const QString& iFileName, bool iUpright, QSize* oOwnSize, PictureLayout* oLayout,
                   const std::function<uchar*(const PictureLayout&)>& iTarget) {
-    EnsureInitialised();
-    if (IsHeifJxlName(iFileName) || FormatOfName(iFileName) != FIF_JPEG ||
-        !QFileInfo(iFileName).isFile()) {
+    if (FormatOfName(iFileName) != FIF_JPEG || !QFileInfo(iFileName).isFile()) {
         return false;
     }
     const QByteArray name = QFile::encodeName(iFileName);
@@ -251,13 +250,8 @@ bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* 
         return false;
     }
     JpegFile j;
-    if (!Start(j, name, iMaxSide) || j.output == Output::Other) {
+    if (!Start(j, name, 0) || j.output == Output::Other) {
         return false;
-    }
-    const QSize decoded(static_cast<int>(j.cinfo.output_width),
-                        static_cast<int>(j.cinfo.output_height));
-    if (ReducedSize(decoded, iMaxSide) != decoded) {
-        return false;  // still to be scaled down: through a bitmap
     }
     // The layout of one row of the same kind of bitmap, then the real height: the one rule for
     // formats, row lengths, palettes and resolutions stays LayoutOfBitmap's.
@@ -266,7 +260,7 @@ bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* 
     if (layout.format == QImage::Format_Invalid) {
         return false;
     }
-    layout.height = decoded.height();
+    layout.height = static_cast<int>(j.cinfo.output_height);
     uchar* rows = iTarget(layout);
     if (rows == nullptr) {
         RaiseInvalidPicture();
@@ -276,8 +270,7 @@ bool LoadJpegInto(const QString& iFileName, int iMaxSide, bool iUpright, QSize* 
         RaiseInvalidPicture();
     }
     if (oOwnSize != nullptr) {
-        *oOwnSize = QSize(static_cast<int>(FreeImage_GetWidth(header.get())),
-                          static_cast<int>(FreeImage_GetHeight(header.get())));
+        *oOwnSize = BitmapSize(header.get());
     }
     *oLayout = layout;
     return true;

@@ -36,8 +36,11 @@ QByteArray EncodeBitmap(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags);
 void EnsureInitialised();
 // The library's format for a file name's extension (FIF_UNKNOWN for none), thread-safe.
 FREE_IMAGE_FORMAT FormatOfName(const QString& fileName);
-// More pixels than a picture may hold.
+// More pixels than a picture may hold (the product of two 32-bit sizes could overflow).
+bool TooManyPixels(quint64 width, quint64 height);
 bool TooManyPixels(FIBITMAP* b);
+// The bitmap's size in pixels.
+QSize BitmapSize(FIBITMAP* b);
 // 1, 4, 8 bits with a palette, 5-6-5 or 5-5-5, 24 or 32 bits of 8-bit channels.
 bool IsStandardBitmap(FIBITMAP* b);
 // Another kind of bitmap (16 bits per channel, floating point, ...) as a standard one; null when
