@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "base/GuardedWork.h"
 #include "decode/cWorkerProcess.h"
 #include "image/MFreeImage.h"
 
@@ -300,7 +301,9 @@ void cDecodePool::RunSlot(Slot* slot) {
         {
             std::lock_guard<std::mutex> delivering(job->deliver);
             if (!job->cancelled && job->done) {
-                job->done(job->ticket, answer);
+                // The slot's thread ends nowhere but here: a completion that throws must not
+                // take the program down with it.
+                GuardedWork::Run("decode completion", [&] { job->done(job->ticket, answer); });
             }
         }
         lock.lock();

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <vector>
 
 #include "base/NumberedError.h"
@@ -281,6 +282,19 @@ TEST(DecodePool, NoWorkerIsAskedForWhatIsNoFile) {
     EXPECT_TRUE(pool.Decode(DataFile("no-such-file.png"), &outcome).isNull());
     EXPECT_TRUE(pool.Decode(QDir::tempPath(), &outcome).isNull());
     EXPECT_EQ(pool.counters().refused, 3);
+}
+
+TEST(DecodePool, ACompletionThatThrowsFailsOnlyItself) {
+    cDecodePool pool = OneWorker();
+    std::atomic<int> thrown{0};
+    pool.Submit(cDecodePool::NewTicket(), DataFile("png_rgb.png"), cDecodePool::Lane::Interactive,
+                0, false, [&thrown](qint64, const cDecodePool::Answer&) {
+                    ++thrown;
+                    throw std::bad_alloc();
+                });
+    // The pool's thread lived on: the next request is answered, and the first one came first.
+    EXPECT_EQ(pool.Decode(DataFile("png_rgb.png")).size(), QSize(64, 48));
+    EXPECT_EQ(thrown.load(), 1);
 }
 
 TEST(DecodePool, RelativeNamesAreTheCallersFolder) {
