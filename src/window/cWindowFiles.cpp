@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QScreen>
 
+#include "base/GuardedWork.h"
 #include "base/ScreenUnits.h"
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
@@ -105,16 +106,21 @@ void cWindowFiles::FinishOpen(const cDecodeFront::Result& result) {
     if (!arrival.newest) {
         return;  // an older request that was overtaken
     }
-    mFace.ShowWait(false, false);
-    if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture)) {
-        emit openEnded(false, result.file);  // the window stays as it was
-        return;
-    }
-    mFace.PictureChanged();
-    if (mdlOption::Options().ResizeWhenOpen) {
-        GrowToOwnSize();
-    }
-    emit openEnded(true, result.file);
+    // Whatever fails on the way, the receivers hear how the open ended: the process waits for
+    // them to show or close the window.
+    bool shown = false;
+    GuardedWork::Run("open", [&] {
+        mFace.ShowWait(false, false);
+        if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture)) {
+            return;  // the window stays as it was
+        }
+        mFace.PictureChanged();
+        if (mdlOption::Options().ResizeWhenOpen) {
+            GrowToOwnSize();
+        }
+        shown = true;
+    });
+    emit openEnded(shown, result.file);
 }
 
 void cWindowFiles::GrowToOwnSize() {
@@ -201,13 +207,16 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
 }
 
 void cWindowFiles::EndSave(bool ok, const QString& path) {
-    mFace.HideTip();
-    if (ok) {
-        ShowMessage(QStringLiteral("保存成功！请查看：") + path, ModalSeam::Information,
-                    QStringLiteral("Error"));
-    } else {
-        ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
-    }
+    // Whatever the report does, the window is not left busy.
+    GuardedWork::Run("save report", [&] {
+        mFace.HideTip();
+        if (ok) {
+            ShowMessage(QStringLiteral("保存成功！请查看：") + path, ModalSeam::Information,
+                        QStringLiteral("Error"));
+        } else {
+            ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
+        }
+    });
     EndBusy();
     emit saveEnded(ok, path);
 }
@@ -277,17 +286,23 @@ bool cWindowFiles::CaptureScreenAt(QScreen* target) {
 }
 
 void cWindowFiles::FinishCapture(QScreen* target, const QImage& picture) {
-    const bool ok = mJobs.KeepsCapture() && target != nullptr && mModel.Capture(picture);
-    if (ok) {
-        mFace.PictureChanged();
-        mPlace.CoverScreen(target);
-    }
+    bool ok = false;
+    GuardedWork::Run("capture", [&] {
+        ok = mJobs.KeepsCapture() && target != nullptr && mModel.Capture(picture);
+        if (ok) {
+            mFace.PictureChanged();
+            mPlace.CoverScreen(target);
+        }
+    });
+    // The window hid for the capture: it shows again whatever failed above.
     if (mJobs.ShowsCaptureEnd(ok)) {
-        mFace.ShowWindow();
-        mFace.RestoreTopMost();
-        // After showing: the layout of the new size would put the size tip over it.
-        mFace.ShowTip(ok ? QStringLiteral("拷贝屏幕结束，请使用")
-                         : QStringLiteral("拷贝屏幕被拒绝"));
+        GuardedWork::Run("capture end", [&] {
+            mFace.ShowWindow();
+            mFace.RestoreTopMost();
+            // After showing: the layout of the new size would put the size tip over it.
+            mFace.ShowTip(ok ? QStringLiteral("拷贝屏幕结束，请使用")
+                             : QStringLiteral("拷贝屏幕被拒绝"));
+        });
     }
     EndBusy();
     emit captureEnded(ok);

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QRect>
 #include <QStringList>
+#include <new>
 #include <vector>
 
 #include "window/IImageWindowFace.h"
@@ -22,6 +23,7 @@ public:
     bool unloaded = false;
     qint32 colour = 0x00123456;  // every pixel's colour
     QString fileName;            // what the file dialogs answer
+    bool failRedraw = false;     // PictureChanged throws
 
     // What it was told.
     std::vector<QRect> placed;
@@ -55,7 +57,12 @@ public:
             shown = place->PictureRect().size();
         }
     }
-    void PictureChanged() override { ++pictureChanges; }
+    void PictureChanged() override {
+        ++pictureChanges;
+        if (failRedraw) {
+            throw std::bad_alloc();  // no memory to show the new picture
+        }
+    }
     QSize ShownSize() const override { return shown; }
     QRect CropRectPx() const override { return crop; }
     void HideCropRect() override {

@@ -162,6 +162,14 @@ TEST_F(Files, TheNewestOpenWinsAndAWindowClosedMeanwhileTakesNone) {
     EXPECT_FALSE(files.LoadFromFile(DataFile(QStringLiteral("base.png"))));
 }
 
+TEST_F(Files, AnOpenThatFailsToShowStillEndsAndSaysSo) {
+    face.failRedraw = true;
+    ASSERT_TRUE(files.LoadFromFile(DataFile(QStringLiteral("base.png"))));
+    ASSERT_TRUE(opened.WaitFor(1));
+    EXPECT_EQ(opened.seen[0], std::make_pair(false, DataFile(QStringLiteral("base.png"))));
+    EXPECT_FALSE(face.waiting);
+}
+
 TEST_F(Files, EveryDialogIsOpenedOutOfTheTopmostBandAndTheBandComesBack) {
     face.fileName.clear();  // every dialog cancelled
     model.History().BackupPicture(model.Picture(), QStringLiteral("GRAD"), 0, 0);
