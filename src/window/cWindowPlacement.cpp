@@ -91,7 +91,7 @@ void cWindowPlacement::SetBorder(bool on) {
 }
 
 void cWindowPlacement::MoveByPixels(QPoint shift) {
-    MoveTw(LeftTw() + shift.x() * TwipsPerPixelX(), TopTw() + shift.y() * TwipsPerPixelY());
+    SetDeviceGeometry(mGeometry.Rect().translated(shift));
 }
 
 void cWindowPlacement::KeepGrownInside(QSize before) {
