@@ -8,11 +8,12 @@
 #include <QStandardPaths>
 
 namespace mdlKestrin_File {
-namespace {
 QString WithSlash(const QString& folder) {
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder
+                                                                 : folder + QLatin1Char('/');
 }
 
+namespace {
 // Whatever its permissions, a name that exists as a file is taken; a folder of that name is not
 // looked for. A link counts as taken even when what it points to is gone, so a save never
 // writes through it.

@@ -12,6 +12,9 @@ namespace mdlKestrin_File {
 // An empty path leaves folder and name untouched.
 bool SplitPath(const QString& path, QString& folder, QString& name);
 
+// The folder with a '/' at its end; an empty one stays empty.
+QString WithSlash(const QString& folder);
+
 // The file-name part of a path with a folder; empty for a bare name.
 QString GetFileName(const QString& path);
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "base/mdlKestrin_File.h"
+
 namespace BrowseFolder {
 namespace {
 bool IsAsciiDigit(QChar c) {
@@ -92,7 +94,7 @@ QStringList ListFolderFiles(const QString& folder) {
         }
     }
     std::sort(names.begin(), names.end(), NaturalLess);
-    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    const QString base = mdlKestrin_File::WithSlash(folder);
     QStringList paths;
     paths.reserve(names.size());
     for (const QString& name : names) {

@@ -1,5 +1,6 @@
 #include "settings/OptionControls.h"
 
+#include "base/mdlKestrin_File.h"
 #include "settings/OptionTable.h"
 #include "settings/SizeEntry.h"
 
@@ -85,10 +86,7 @@ bool Save(QWidget* form, mdlOption::OptionStore& o) {
                 }
                 QString folder;
                 if (c.inFolder->isChecked()) {
-                    folder = SizeEntry::CleanText(c.folderBox->text());
-                    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) {
-                        folder += QLatin1Char('/');
-                    }
+                    folder = mdlKestrin_File::WithSlash(SizeEntry::CleanText(c.folderBox->text()));
                     c.folderBox->setText(folder);
                     if (folder.isEmpty()) {
                         return false;

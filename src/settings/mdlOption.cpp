@@ -206,11 +206,7 @@ bool ApplyOption(const QString& key, const QString& value) {
                 o.*d.flag = OptionToBool(value);
                 break;
             case OptionType::Folder: {
-                QString folder = TextUtil::TrimSpaces(value);
-                if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) {
-                    folder += QLatin1Char('/');
-                }
-                o.*d.text = folder;
+                o.*d.text = mdlKestrin_File::WithSlash(TextUtil::TrimSpaces(value));
                 break;
             }
             case OptionType::HandText:
