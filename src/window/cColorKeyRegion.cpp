@@ -38,17 +38,19 @@ qint32 cColorKeyRegion::ColourAt(const Surface& surface, const QImage& shown, QP
 
 QRegion cColorKeyRegion::NotOfColour(const QImage& picture, qint32 key) {
     const QRgb colour = WindowArithmetic::RgbOf(key);
-    const bool whole = picture.depth() == 32;
-    const int width = picture.width();
+    // The shown picture is 32-bit already; anything else is brought once to the colours its
+    // pixel() gives, not asked pixel by pixel.
+    const QImage rows =
+        picture.depth() == 32 ? picture : picture.convertToFormat(QImage::Format_ARGB32);
+    const int width = rows.width();
     QRegion region;
     // Row by row, each run of other pixels added as it ends, left to right: the order Qt builds a
     // region from a bitmap in, so the region is the very one a colour mask gives.
-    for (int y = 0; y < picture.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+    for (int y = 0; y < rows.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
         int start = -1;
         for (int x = 0; x <= width; ++x) {
-            const bool other =
-                x < width && (whole ? row[x] != colour : picture.pixel(x, y) != colour);
+            const bool other = x < width && row[x] != colour;
             if (other && start < 0) {
                 start = x;
             } else if (!other && start >= 0) {
