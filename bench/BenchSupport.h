@@ -79,6 +79,11 @@ inline std::string LoadAverage() {
 }
 
 // The median of the samples (the mean of the middle two for an even count); 0 for none.
+// Milliseconds from a to b.
+inline double Ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
 inline double Median(std::vector<double> samples) {
     if (samples.empty()) {
         return 0;

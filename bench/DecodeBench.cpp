@@ -80,8 +80,8 @@ void BM_Decode24MpJpeg_Paired(benchmark::State& state) {
             benchmark::DoNotOptimize(TouchPages(picture));
         }
         const auto t2 = Clock::now();
-        local.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        worker.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        local.push_back(Ms(t0, t1));
+        worker.push_back(Ms(t1, t2));
         ratio.push_back(worker.back() / local.back());
     }
     state.counters["in_process_ms"] = Median(local);
@@ -107,9 +107,16 @@ void BM_Decode24MpJpeg_WorkerVsTurbo(benchmark::State& state) {
     int height = 0;
     int sampling = 0;
     int colours = 0;
-    tjDecompressHeader3(turbo, reinterpret_cast<const uchar*>(jpeg.constData()),
-                        static_cast<unsigned long>(jpeg.size()), &width, &height, &sampling,
-                        &colours);
+    if (turbo == nullptr ||
+        tjDecompressHeader3(turbo, reinterpret_cast<const uchar*>(jpeg.constData()),
+                            static_cast<unsigned long>(jpeg.size()), &width, &height, &sampling,
+                            &colours) != 0) {
+        state.SkipWithError("libjpeg-turbo cannot read the JPEG");
+        if (turbo != nullptr) {
+            tjDestroy(turbo);
+        }
+        return;
+    }
     const size_t pitch = static_cast<size_t>(width) * 3;
     mdlPictureFile::LoadPictureFile(path);
     std::vector<double> codec;
@@ -120,9 +127,12 @@ void BM_Decode24MpJpeg_WorkerVsTurbo(benchmark::State& state) {
         const auto t0 = Clock::now();
         {
             std::unique_ptr<uchar[]> rows(new uchar[pitch * static_cast<size_t>(height)]);
-            tjDecompress2(turbo, reinterpret_cast<const uchar*>(jpeg.constData()),
-                          static_cast<unsigned long>(jpeg.size()), rows.get(), width,
-                          static_cast<int>(pitch), height, TJPF_BGR, 0);
+            if (tjDecompress2(turbo, reinterpret_cast<const uchar*>(jpeg.constData()),
+                              static_cast<unsigned long>(jpeg.size()), rows.get(), width,
+                              static_cast<int>(pitch), height, TJPF_BGR, 0) != 0) {
+                state.SkipWithError("tjDecompress2 failed");
+                break;
+            }
             benchmark::DoNotOptimize(rows[0]);
         }
         const auto t1 = Clock::now();
@@ -130,11 +140,11 @@ void BM_Decode24MpJpeg_WorkerVsTurbo(benchmark::State& state) {
             const QImage picture = mdlPictureFile::LoadPictureFile(path);
             const auto t2 = Clock::now();
             benchmark::DoNotOptimize(TouchPages(picture));
-            workerOnly.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+            workerOnly.push_back(Ms(t1, t2));
         }
         const auto t3 = Clock::now();
-        codec.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        worker.push_back(std::chrono::duration<double, std::milli>(t3 - t1).count());
+        codec.push_back(Ms(t0, t1));
+        worker.push_back(Ms(t1, t3));
         ratio.push_back(worker.back() / codec.back());
     }
     tjDestroy(turbo);

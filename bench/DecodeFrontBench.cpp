@@ -151,8 +151,8 @@ void BM_Thumbnails50_Paired(benchmark::State& state) {
             state.SkipWithError("a thumbnail failed");
             break;
         }
-        bare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        front.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
+        bare.push_back(Ms(t0, t1));
+        front.push_back(Ms(t1, t2));
         ratio.push_back(front.back() / bare.back());
     }
     state.counters["bare_ms"] = Median(bare);

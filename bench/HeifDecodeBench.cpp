@@ -145,10 +145,6 @@ bool LibheifDecode(const QByteArray& iName) {
     return ok;
 }
 
-double Ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
 // Argument 0: HEIC, 1: AVIF. The program's road, Lumora's decode alone in this process (libheif
 // and the bitmap it makes, no worker) and libheif alone, in turn, the first of each round
 // rotating, each round under the same load of the machine; the medians and the median ratios to

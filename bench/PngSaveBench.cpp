@@ -39,10 +39,6 @@ FIBITMAP* Photo() {
     return photo;
 }
 
-double Ms(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
 // Both writers in turn, each pair under the same load of the machine, to files in a temporary
 // folder; the medians, their ratio (Lumora / library) and both sizes in bytes.
 void BM_SavePng24Mp_Paired(benchmark::State& state) {
