@@ -175,16 +175,14 @@ void cBrowseLoader::Pump() {
            !mFiles.empty()) {
         const QString file = mFiles.front();
         mFiles.pop_front();
-        // A file that cannot be submitted is skipped like one that does not decode.
+        // A file that cannot be submitted (id still 0) is skipped like one that does not decode.
         qint64 id = 0;
         double ratio = 1.0;
-        if (!GuardedWork::Run("asking for a thumbnail", [&] {
-                ratio = mRatioSource ? mRatioSource() : 1.0;
-                ratio = ratio > 0 ? ratio : 1.0;
-                id = mDecoder->Submit(file, BrowseArithmetic::ThumbSide(ratio));
-            })) {
-            id = 0;
-        }
+        GuardedWork::Run("asking for a thumbnail", [&] {
+            ratio = mRatioSource ? mRatioSource() : 1.0;
+            ratio = ratio > 0 ? ratio : 1.0;
+            id = mDecoder->Submit(file, BrowseArithmetic::ThumbSide(ratio));
+        });
         if (id > 0) {
             mWindow.push_back({file, id, ratio, false, {}});
             ++mInFlight;
