@@ -223,6 +223,9 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
     if (!bitmap || TooManyPixels(bitmap.get())) {
         RaiseInvalidPicture();
     }
+    if (format == FIF_PSD) {
+        ApplyPsdPalette(iFileName, bitmap.get());
+    }
     if (!IsStandardBitmap(bitmap.get())) {
         bitmap.reset(ToStandardBitmap(bitmap.get()));
         if (!bitmap || !IsStandardBitmap(bitmap.get())) {

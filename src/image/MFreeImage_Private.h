@@ -62,6 +62,12 @@ bool TurnUpright(BitmapPtr& bitmap, int orientation);
 // Raises error 481 (invalid picture) with the module's source.
 [[noreturn]] void RaiseInvalidPicture();
 
+// ---- PSD (MFreeImage_Psd.cpp) ----
+// Puts the palette of an indexed-colour PSD file (its colour mode data) into the 8-bit bitmap the
+// library read from it, which carries a grey ramp instead; true when done. Any other file, depth
+// or a section that is not one 256-colour palette leaves the bitmap as it is. Never throws.
+bool ApplyPsdPalette(const QString& fileName, FIBITMAP* bitmap);
+
 // ---- HEIF, AVIF, JPEG XL (MFreeImage_HeifJxl.cpp) ----
 
 // True when the name's extension, in any letter case, is heic, heif, avif or jxl: those files go

@@ -110,6 +110,7 @@ TEST_P(LoadEveryFormat, KeepsTheFilesDepthAndPixels) {
 // bmp_4.bmp and ico_16c.ico hold 4 bits per pixel, widened to one byte. The *_24 pictures hold
 // few colours and were written with a palette. The TGA files were written bottom-left with their
 // rows top first, so read as the format says they come out upside down.
+// psd_rgb and psd_layers are indexed: base.png with its palette in the colour mode data.
 INSTANTIATE_TEST_SUITE_P(
     Files, LoadEveryFormat,
     testing::Values(
@@ -139,8 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"png_rgb.png", QImage::Format_Indexed8, 64, 48, Reference::Base},
         LoadCase{"png_rgba16.png", QImage::Format_ARGB32, 64, 48, Reference::Base},
         LoadCase{"psd_gray.psd", QImage::Format_Indexed8, 64, 48, Reference::None},
-        LoadCase{"psd_layers.psd", QImage::Format_Indexed8, 64, 48, Reference::None},
-        LoadCase{"psd_rgb.psd", QImage::Format_Indexed8, 64, 48, Reference::None},
+        LoadCase{"psd_layers.psd", QImage::Format_Indexed8, 64, 48, Reference::Base},
+        LoadCase{"psd_rgb.psd", QImage::Format_Indexed8, 64, 48, Reference::Base},
         LoadCase{"tga_24.tga", QImage::Format_Indexed8, 64, 48, Reference::BaseUpsideDown},
         LoadCase{"tga_32rle.tga", QImage::Format_Indexed8, 64, 48, Reference::BaseUpsideDown},
         LoadCase{"tga_pal.tga", QImage::Format_Indexed8, 64, 48, Reference::None},
