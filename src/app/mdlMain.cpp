@@ -274,7 +274,7 @@ frmResize* CopyPictureWindow(frmResize* source) {
     }
     const QPoint at(Rounding::Round32((p.x() + origin.x()) / source->TwipsPerPixelX()),
                     Rounding::Round32((p.y() + origin.y()) / source->TwipsPerPixelY()));
-    window->SetDeviceGeometry(QRect(at, source->DeviceGeometry().size()));
+    window->SetDeviceGeometry(QRect(at, window->DeviceGeometry().size()));
     window->show();
     return window;
 }

@@ -29,7 +29,8 @@ bool StartPaste();
 // Returns the window shown, or null.
 frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top);
 
-// Duplicates a window's picture into a new window 200 twips down and right (cascade).
+// Duplicates a window's picture into a new window 200 twips down and right (cascade), shown at
+// the size the source shows it, inside the new window's own band.
 frmResize* CopyPictureWindow(frmResize* source);
 
 // Called while an image window unloads: with no other image window left, the command panel and

@@ -15,11 +15,16 @@ bool cWindowEdits::SetPicture(const QImage& picture) {
     return true;
 }
 
-bool cWindowEdits::AdoptPictureOf(const cPictureModel& source) {
+bool cWindowEdits::AdoptPictureOf(const cPictureModel& source, QSize shown) {
     if (!mModel.AdoptCopyOf(source)) {
         return false;
     }
     mFace.PictureChanged();
+    // The source's band may differ from this window's: its outer size would leave the picture
+    // another size here, or none at all in a window smaller than this band.
+    const int band = 2 * mPlace.mFormBorder;
+    const QSize outer(qMax(1, shown.width()) + band, qMax(1, shown.height()) + band);
+    mPlace.SetDeviceGeometry(QRect(mPlace.DeviceGeometry().topLeft(), outer));
     return true;
 }
 

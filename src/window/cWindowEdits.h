@@ -23,8 +23,11 @@ public:
 
     // A picture from elsewhere; shown at its own size with the option ResizeWhenOpen.
     bool SetPicture(const QImage& picture);
-    // A 24-bit copy of another window's picture, with its file names.
-    bool AdoptPictureOf(const cPictureModel& source);
+    // A 24-bit copy of another window's picture, with its file names, shown at the size the
+    // other window shows it (shown, pixels; at least one a side) inside this window's own band:
+    // the window is sized for that, its corner kept. False, nothing changed, when there is no
+    // picture to copy.
+    bool AdoptPictureOf(const cPictureModel& source, QSize shown);
     // The tip says the picture's shown size.
     void cmdShowSize();
     // The picture at its own size (shrunk to fit the screen), and the tip says the size.

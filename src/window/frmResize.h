@@ -147,9 +147,11 @@ public:
     QImage Picture() const { return mModel.Picture(); }
     // Undo history of the window.
     cBackup& Backup() { return mModel.History(); }
-    // Takes a copy of another window's picture (24 bits), with its file names. False when it has
-    // no picture to copy.
-    bool AdoptPictureOf(const frmResize& source) { return mEdits.AdoptPictureOf(source.mModel); }
+    // Takes a copy of another window's picture (24 bits), with its file names, sized to show it
+    // as the source shows it inside this window's own band. False when it has no picture to copy.
+    bool AdoptPictureOf(const frmResize& source) {
+        return mEdits.AdoptPictureOf(source.mModel, source.mPlacement.PictureRect().size());
+    }
     // True while a save or a screen capture runs; the window's commands wait for it.
     bool IsBusy() const { return mFiles.Jobs().IsBusy(); }
     // True while a file asked for by lnkOpenPicture is being read.

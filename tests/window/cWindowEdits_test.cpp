@@ -112,4 +112,49 @@ TEST_F(Edits, ANewPictureIsShownAtItsOwnSizeOnlyWhenAskedAndTheSizeIsSaid) {
     EXPECT_EQ(face.tips.back(), QStringLiteral("70 * 50"));
 }
 
+// A duplicate shows the picture at the size its source shows it, inside its own band, whatever
+// band the source has: the source's outer size in a window with a wider band left a 12 x 4
+// picture 4 x 0.
+struct DuplicateCase {
+    QSize sourceShown;  // the source's picture area, pixels
+    bool band;          // the duplicate has a 4-pixel band
+    QSize outer;        // the duplicate's window
+};
+void PrintTo(const DuplicateCase& c, std::ostream* os) {
+    *os << c.sourceShown.width() << "x" << c.sourceShown.height() << (c.band ? " band" : "");
+}
+
+class Duplicate : public Edits, public testing::WithParamInterface<DuplicateCase> {};
+
+TEST_P(Duplicate, ShowsThePictureAsItsSourceDoesInsideItsOwnBand) {
+    const DuplicateCase& c = GetParam();
+    place.SetBorder(c.band);
+    const QPoint corner = place.DeviceGeometry().topLeft();
+    cPictureModel source;
+    source.SetPicture(PatternImage(12, 4));
+    source.mPicFile = QStringLiteral("/p/b.png");
+    ASSERT_TRUE(edits.AdoptPictureOf(source, c.sourceShown));
+    EXPECT_EQ(place.DeviceGeometry(), QRect(corner, c.outer));
+    const int b = c.band ? 4 : 0;
+    EXPECT_EQ(place.PictureRect(), QRect(QPoint(b, b), c.outer - QSize(2 * b, 2 * b)));
+    EXPECT_EQ(face.shown, place.PictureRect().size());
+    EXPECT_EQ(model.Picture().size(), QSize(12, 4));
+    EXPECT_EQ(model.mPicFile, QStringLiteral("/p/b.png"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, Duplicate,
+    testing::Values(DuplicateCase{{12, 4}, true, {20, 12}},  // a source without a band
+                    DuplicateCase{{12, 4}, false, {12, 4}},
+                    DuplicateCase{{60, 60}, false, {60, 60}},  // a source with a band
+                    DuplicateCase{{60, 60}, true, {68, 68}},
+                    DuplicateCase{{0, 0}, true, {9, 9}}));  // never less than a pixel
+
+TEST_F(Edits, NothingToDuplicateLeavesTheWindowAlone) {
+    const QRect window = place.DeviceGeometry();
+    EXPECT_FALSE(edits.AdoptPictureOf(cPictureModel(), QSize(12, 4)));
+    EXPECT_EQ(place.DeviceGeometry(), window);
+    EXPECT_EQ(model.Picture().size(), QSize(40, 30));
+}
+
 }  // namespace
