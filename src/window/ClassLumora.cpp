@@ -60,16 +60,17 @@ void ClassLumora::setObjectImage(IPointerControl* image) {
 }
 
 DragZone::Handle ClassLumora::ZoneAt(float x, float y) const {
-    const double tx = mForm->TwipsPerPixelX();
-    const double ty = mForm->TwipsPerPixelY();
     const double b = mBorderWidth;
-    // The bounds are twips, compared in single precision like the positions.
+    // The pixel under the pointer decides, so that every band is b whole pixels wide; compared
+    // in pixels, in single precision.
+    const auto px = static_cast<float>(DragZone::PixelCentre(x, mForm->TwipsPerPixelX()));
+    const auto py = static_cast<float>(DragZone::PixelCentre(y, mForm->TwipsPerPixelY()));
     const DragZone::Column column =
-        DragZone::ColumnOf(x, static_cast<float>(b * tx),
-                           static_cast<float>((static_cast<double>(objImage->WidthPx()) - b) * tx));
+        DragZone::ColumnOf(px, static_cast<float>(b),
+                           static_cast<float>(static_cast<double>(objImage->WidthPx()) - b));
     const DragZone::Row row =
-        DragZone::RowOf(y, static_cast<float>(b * ty),
-                        static_cast<float>((static_cast<double>(objImage->HeightPx()) - b) * ty));
+        DragZone::RowOf(py, static_cast<float>(b),
+                        static_cast<float>(static_cast<double>(objImage->HeightPx()) - b));
     return DragZone::HandleAt(column, row);
 }
 

@@ -1,9 +1,17 @@
 #include "window/DragZone.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace DragZone {
+
+double PixelCentre(double twips, double twipsPerPixel) {
+    // Positions arrive as single-precision twips, a pixel times a factor such as 1440 / 168: a
+    // position on a pixel's edge may come back a millionth of a pixel short of it.
+    constexpr double kRounding = 1e-4;
+    return std::floor(twips / twipsPerPixel + kRounding) + 0.5;
+}
 
 Handle HandleAt(Column column, Row row) {
     static const Handle kTable[3][3] = {

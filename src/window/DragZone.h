@@ -24,6 +24,13 @@ inline Row RowOf(float y, float topBound, float bottomBound) {
     return y <= topBound ? Row::Top : (y >= bottomBound ? Row::Bottom : Row::Middle);
 }
 
+// The centre of the pixel a position lies on: position in twips, twipsPerPixel > 0; the result is
+// in pixels. Classified by its pixel's centre, a position puts every pixel wholly in one zone, and
+// the zone rule's mixed strictness then gives each band exactly its width in pixels on all four
+// edges; compared at the pixel's own left or top edge, the left and top bands came out a pixel
+// wider than the right one. A position a rounding short of a pixel's edge counts as on it.
+double PixelCentre(double twips, double twipsPerPixel);
+
 Handle HandleAt(Column column, Row row);
 Qt::CursorShape CursorOf(Handle handle);  // arrow for M and None
 QString CodeOf(Handle handle);            // "" for None

@@ -56,22 +56,22 @@ TEST_P(LumoraZone, PressAndHoverAgreeOnHandleAndCursor) {
     EXPECT_EQ(hover.form.geometryCalls, 0);
 }
 
-// 200 x 100 px at 15 twips per pixel: bands end at 60 twips (left, top), begin after 2940
-// (right) and at 1440 (bottom). The left and top bands include their bound, the right band
-// excludes it, the bottom band includes it.
+// 200 x 100 px at 15 twips per pixel, pixels 0-3 and 196-199 across, 0-3 and 96-99 down in the
+// bands: the left and top bands end before 60 twips, the right one begins at 2940, the bottom
+// one at 1440.
 INSTANTIATE_TEST_SUITE_P(
     Bounds, LumoraZone,
-    testing::Values(ZoneCase{200, 100, 15, 15, 60, 60, "WN", Qt::SizeFDiagCursor},
-                    ZoneCase{200, 100, 15, 15, 61, 60, "N", Qt::SizeVerCursor},
-                    ZoneCase{200, 100, 15, 15, 60, 61, "W", Qt::SizeHorCursor},
-                    ZoneCase{200, 100, 15, 15, 2940, 60, "N", Qt::SizeVerCursor},
-                    ZoneCase{200, 100, 15, 15, 2941, 60, "EN", Qt::SizeBDiagCursor},
-                    ZoneCase{200, 100, 15, 15, 2941, 700, "E", Qt::SizeHorCursor},
-                    ZoneCase{200, 100, 15, 15, 2941, 1440, "ES", Qt::SizeFDiagCursor},
-                    ZoneCase{200, 100, 15, 15, 1000, 1439, "M", Qt::ArrowCursor},
+    testing::Values(ZoneCase{200, 100, 15, 15, 59.9f, 59.9f, "WN", Qt::SizeFDiagCursor},
+                    ZoneCase{200, 100, 15, 15, 60, 59, "N", Qt::SizeVerCursor},
+                    ZoneCase{200, 100, 15, 15, 59, 60, "W", Qt::SizeHorCursor},
+                    ZoneCase{200, 100, 15, 15, 2939.9f, 59, "N", Qt::SizeVerCursor},
+                    ZoneCase{200, 100, 15, 15, 2940, 59, "EN", Qt::SizeBDiagCursor},
+                    ZoneCase{200, 100, 15, 15, 2940, 700, "E", Qt::SizeHorCursor},
+                    ZoneCase{200, 100, 15, 15, 2940, 1440, "ES", Qt::SizeFDiagCursor},
+                    ZoneCase{200, 100, 15, 15, 1000, 1439.9f, "M", Qt::ArrowCursor},
                     ZoneCase{200, 100, 15, 15, 1000, 1440, "S", Qt::SizeVerCursor},
-                    ZoneCase{200, 100, 15, 15, 60, 1440, "WS", Qt::SizeBDiagCursor},
-                    ZoneCase{200, 100, 15, 15, 60.5f, 700, "M", Qt::ArrowCursor},
+                    ZoneCase{200, 100, 15, 15, 59, 1440, "WS", Qt::SizeBDiagCursor},
+                    ZoneCase{200, 100, 15, 15, 60, 700, "M", Qt::ArrowCursor},
                     // Outside the control (the pointer is captured during a drag).
                     ZoneCase{200, 100, 15, 15, -300, -300, "WN", Qt::SizeFDiagCursor},
                     ZoneCase{200, 100, 15, 15, 9000, 9000, "ES", Qt::SizeFDiagCursor}));
@@ -79,20 +79,63 @@ INSTANTIATE_TEST_SUITE_P(
 // Each axis uses its own ratio: 12 twips per pixel across, 18 down.
 INSTANTIATE_TEST_SUITE_P(
     SeparateRatios, LumoraZone,
-    testing::Values(ZoneCase{200, 100, 12, 18, 48, 72, "WN", Qt::SizeFDiagCursor},
-                    ZoneCase{200, 100, 12, 18, 49, 72, "N", Qt::SizeVerCursor},
-                    ZoneCase{200, 100, 12, 18, 48, 73, "W", Qt::SizeHorCursor},
-                    ZoneCase{200, 100, 12, 18, 2352, 700, "M", Qt::ArrowCursor},
-                    ZoneCase{200, 100, 12, 18, 2353, 700, "E", Qt::SizeHorCursor},
+    testing::Values(ZoneCase{200, 100, 12, 18, 47, 71, "WN", Qt::SizeFDiagCursor},
+                    ZoneCase{200, 100, 12, 18, 48, 71, "N", Qt::SizeVerCursor},
+                    ZoneCase{200, 100, 12, 18, 47, 72, "W", Qt::SizeHorCursor},
+                    ZoneCase{200, 100, 12, 18, 2351, 700, "M", Qt::ArrowCursor},
+                    ZoneCase{200, 100, 12, 18, 2352, 700, "E", Qt::SizeHorCursor},
                     ZoneCase{200, 100, 12, 18, 700, 1727, "M", Qt::ArrowCursor},
                     ZoneCase{200, 100, 12, 18, 700, 1728, "S", Qt::SizeVerCursor}));
 
 // A control narrower and lower than two bands: left and top are tested first and win.
 INSTANTIATE_TEST_SUITE_P(NarrowControl, LumoraZone,
                          testing::Values(ZoneCase{6, 6, 15, 15, 45, 45, "WN", Qt::SizeFDiagCursor},
-                                         ZoneCase{6, 6, 15, 15, 60, 60, "WN", Qt::SizeFDiagCursor},
-                                         ZoneCase{6, 6, 15, 15, 61, 61, "ES",
+                                         ZoneCase{6, 6, 15, 15, 59, 59, "WN", Qt::SizeFDiagCursor},
+                                         ZoneCase{6, 6, 15, 15, 60, 60, "ES",
                                                   Qt::SizeFDiagCursor}));
+
+// Every band is 4 pixels wide on each edge at every scale, wherever within a pixel the pointer
+// lies (at 1.5 and 2 an event carries fractions of a device pixel).
+struct BandCase {
+    double twipsPerPixel;  // 15, 10, 7.5: scale 1, 1.5, 2
+};
+void PrintTo(const BandCase& c, std::ostream* os) {
+    *os << c.twipsPerPixel << " twips per px";
+}
+
+class LumoraBand : public testing::TestWithParam<BandCase> {};
+
+TEST_P(LumoraBand, IsFourPixelsOnEveryEdge) {
+    const double t = GetParam().twipsPerPixel;
+    const int width = 40;
+    const int height = 30;
+    Rig r(width, height, t, t);
+    // The pixels of a line across (down) the middle whose every position falls in each zone.
+    const auto count = [&](bool across, const char* code) {
+        int pixels = 0;
+        for (int p = 0; p < (across ? width : height); ++p) {
+            int hits = 0;
+            for (const double within : {0.0, 0.25, 0.5, 0.99}) {
+                const auto at = static_cast<float>((p + within) * t);
+                const auto middle = static_cast<float>((across ? height : width) / 2 * t);
+                r.c.MouseDown(kLeft, 0, across ? at : middle, across ? middle : at);
+                hits += r.c.Handle() == QLatin1String(code) ? 1 : 0;
+            }
+            EXPECT_TRUE(hits == 0 || hits == 4) << code << " splits pixel " << p;
+            pixels += hits == 4 ? 1 : 0;
+        }
+        return pixels;
+    };
+    EXPECT_EQ(count(true, "W"), 4);
+    EXPECT_EQ(count(true, "E"), 4);
+    EXPECT_EQ(count(false, "N"), 4);
+    EXPECT_EQ(count(false, "S"), 4);
+    EXPECT_EQ(count(true, "M"), width - 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, LumoraBand,
+                         testing::Values(BandCase{15}, BandCase{10}, BandCase{7.5},
+                                         BandCase{1440.0 / 168}));
 
 // --- One drag step: press on a handle, move once with the left button. ---
 
@@ -172,7 +215,7 @@ TEST(ClassLumora, AnchorsRoundHalfToEven) {
 // The minimum size follows the screen's ratio and rounds half to even: 2.5 * 13 = 32.5 -> 32.
 TEST(ClassLumora, MinimumSizeUsesEachAxisRatio) {
     Rig r(200, 100, 2.5, 15);
-    r.c.MouseDown(kLeft, 0, 495, 1470);  // "ES" (right band after 490, bottom from 1440)
+    r.c.MouseDown(kLeft, 0, 495, 1470);  // "ES" (right band from 490, bottom from 1440)
     ASSERT_EQ(r.c.Handle(), "ES");
     r.c.MouseMove(kLeft, 0, -5000, -5000);
     EXPECT_EQ(r.form.width, 32);
