@@ -11,16 +11,20 @@
 namespace DevicePlacement {
 namespace {
 constexpr char kProperty[] = "lumoraDeviceRect";
+constexpr char kWholly[] = "lumoraCoversWholly";
 
 qint32 Scaled(double v, double k) {
     return Rounding::Round32(v * k);
 }
 
 // The logical rectangle a device rectangle shows as inside its window: the near edges rounded, the
-// far ones rounded up, so the control still takes the mouse over its last device pixels.
-QRect LogicalOf(const QRect& r, double k) {
-    const qint32 left = Scaled(r.left(), 1.0 / k);
-    const qint32 top = Scaled(r.top(), 1.0 / k);
+// far ones rounded up, so the control still takes the mouse over its last device pixels. wholly:
+// the near edges rounded down too, so that the control can paint on its first device pixels.
+QRect LogicalOf(const QRect& r, double k, bool wholly) {
+    const qint32 left =
+        wholly ? -ScreenUnits::LogicalCovering(-r.left(), k) : Scaled(r.left(), 1.0 / k);
+    const qint32 top =
+        wholly ? -ScreenUnits::LogicalCovering(-r.top(), k) : Scaled(r.top(), 1.0 / k);
     return QRect(left, top,
                  std::max(0, ScreenUnits::LogicalCovering(r.left() + r.width(), k) - left),
                  std::max(0, ScreenUnits::LogicalCovering(r.top() + r.height(), k) - top));
@@ -42,10 +46,19 @@ QRect Of(const QWidget* control) {
     return QRect(Scaled(g.x(), k), Scaled(g.y(), k), Scaled(g.width(), k), Scaled(g.height(), k));
 }
 
+bool IsPlaced(const QWidget* control) {
+    return control->property(kProperty).isValid();
+}
+
 void Set(QWidget* control, const QRect& r) {
     const QRect device(r.topLeft(), QSize(std::max(0, r.width()), std::max(0, r.height())));
     control->setProperty(kProperty, device);
-    control->setGeometry(LogicalOf(device, Ratio(control)));
+    control->setGeometry(LogicalOf(device, Ratio(control), control->property(kWholly).toBool()));
+}
+
+void CoverWholly(QWidget* control) {
+    control->setProperty(kWholly, true);
+    Refresh(control);
 }
 
 void MoveTo(QWidget* control, QPoint topLeft) {

@@ -4,7 +4,9 @@
 #include <QWidget>
 
 // A one-pixel rectangle outline drawn over its area (focus frame, crop outline). It never takes
-// the mouse: clicks pass to what lies beneath.
+// the mouse: clicks pass to what lies beneath. Placed in device pixels (DevicePlacement), the
+// outline is one device pixel on the outermost pixels of that exact rectangle, at every scale;
+// otherwise it is one logical pixel on the widget's edge.
 class OutlineWidget : public QWidget {
 public:
     explicit OutlineWidget(QWidget* parent = nullptr);

@@ -85,6 +85,39 @@ TEST_F(DevicePixels, APictureAtItsOwnSizeCoversItsOwnPixels) {
     EXPECT_TRUE(SamePixels(painted.copy(0, 0, 201, 103), picture));
 }
 
+// The focus frame is one device pixel on the picture's outermost pixels, with or without the
+// band, and the picture shows whole inside it.
+TEST_F(DevicePixels, TheFocusFrameRunsOnThePicturesOutermostPixels) {
+    for (const bool band : {false, true}) {
+        SCOPED_TRACE(band ? "band" : "no band");
+        if (band) {
+            w->cmdSetFormHaveBorder();
+        }
+        w->lblTip->hide();
+        const int b = band ? 4 : 0;
+        w->cmdSetFormFocusON();
+        QImage painted = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        painted.setDevicePixelRatio(1);
+        ASSERT_GE(painted.width(), 201 + 2 * b);
+        ASSERT_GE(painted.height(), 103 + 2 * b);
+        const QRect frame(b, b, 201, 103);
+        int wrong = 0;
+        for (int x = frame.left(); x <= frame.right(); ++x) {
+            for (const int y : {frame.top(), frame.bottom()}) {
+                wrong += painted.pixel(x, y) != qRgb(0, 0, 0) ? 1 : 0;
+            }
+        }
+        for (int y = frame.top(); y <= frame.bottom(); ++y) {
+            for (const int x : {frame.left(), frame.right()}) {
+                wrong += painted.pixel(x, y) != qRgb(0, 0, 0) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "frame pixels not black";
+        EXPECT_TRUE(SamePixels(painted.copy(frame.adjusted(1, 1, -1, -1)),
+                               picture.copy(1, 1, 199, 101).convertToFormat(QImage::Format_RGB32)));
+    }
+}
+
 TEST_F(DevicePixels, ARightDragCropsExactlyTheDevicePixelsDrawn) {
     Drag(Qt::RightButton, QPointF(21, 13), QPointF(81, 53));
     EXPECT_EQ(w->ShownSize(), QSize(201, 103));
