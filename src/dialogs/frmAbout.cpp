@@ -36,14 +36,14 @@ frmAbout* frmAbout::Shared() {
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("关于我的应用程序"));
+    setWindowTitle(QStringLiteral("关于 Lumora"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     ShowIcon();
 
-    lblTitle = new QLabel(QStringLiteral("kestrinLumora"), this);
+    lblTitle = new QLabel(QStringLiteral("Lumora"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     QFont titleFont = lblTitle->font();
     titleFont.setBold(true);

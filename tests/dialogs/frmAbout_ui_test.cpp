@@ -20,6 +20,8 @@ TEST_F(AboutBox, SharedOnTopWithVersionIconAndBothAddresses) {
     a->ShowAbout();
     EXPECT_EQ(frmAbout::Shared(), a.data());
     EXPECT_TRUE(a->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(a->windowTitle(), QStringLiteral("关于 Lumora"));
+    EXPECT_EQ(a->lblTitle->text(), QStringLiteral("Lumora"));
     EXPECT_EQ(a->lblVersion->text(), QStringLiteral("版本：3.0(00057)"));
     EXPECT_TRUE(
         a->Label2->text().endsWith(QStringLiteral("详情请查阅 ") + ProgramInfo::kFreeImageSite));

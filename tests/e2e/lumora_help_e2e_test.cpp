@@ -12,7 +12,7 @@
 namespace {
 
 const QString kPanelTitle = QStringLiteral("功能菜单");
-const QString kAboutTitle = QStringLiteral("关于我的应用程序");
+const QString kAboutTitle = QStringLiteral("关于 Lumora");
 const QString kHelpTitle = QStringLiteral("帮助");
 
 // Measured once on a screenshot of the test display, as the panel tests measure theirs: the
