@@ -94,6 +94,9 @@ private:
     void AttachNumberBoxes();
 
     void OnToumingChanged();
+    // The typing in the opacity box ended (Return, or the focus left): it shows the opacity the
+    // owner has.
+    void OnToumingFinished();
     // The owner changed its opacity by itself (the wheel): the boxes show it.
     void OnOwnerOpacityChanged();
     void OnShapeToggled(bool checked);

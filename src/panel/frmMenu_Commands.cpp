@@ -198,7 +198,9 @@ void frmMenu::FillFromOwner() {
     txtCCTZ_NewHeight->setText(QString::number(shown.height()));
     lstCCTZ_Size->clear();
     lstCCTZ_Size->addItem(SizeEntry::OriginalSizeEntry(o->mOrgWidth, o->mOrgHeight));
-    lstCCTZ_Size->addItems(mdlOption::Options().CYSizeList);
+    for (const QString& stored : mdlOption::Options().CYSizeList) {
+        lstCCTZ_Size->addItem(SizeEntry::ListEntry(stored));
+    }
 
     Quietly(txtTBCL_Touming, [&] { txtTBCL_Touming->setText(QString::number(o->mTouming)); });
     Quietly(chkTBCL_Shape, [&] { chkTBCL_Shape->setChecked(o->mFormShape); });
@@ -209,16 +211,31 @@ void frmMenu::OnToumingChanged() {
     if (Setting(txtTBCL_Touming) || mOwner.isNull() || mOwner->IsUnloaded()) {
         return;
     }
-    const auto typed = SizeEntry::ParseOpacity(txtTBCL_Touming->text());
-    if (!typed) {
-        return;  // not a number (or beyond 16 bits): nothing
+    const QString text = txtTBCL_Touming->text();
+    const auto opacity = SizeEntry::OpacityOfText(text);
+    if (!opacity) {
+        return;  // not a number: nothing
     }
-    // Never below 10 %: a window made invisible could no longer be right-clicked. The text
-    // stays as typed.
-    mOwner->mTouming = SizeEntry::WindowOpacity(*typed);
+    // 10 to 100 %: a window made invisible could no longer be right-clicked, and none shows more
+    // than all of itself. A number above 100 says so at once, since no further digit brings it
+    // back; one below 10 may be the start of a longer one, and is put right when the typing ends.
+    mOwner->mTouming = *opacity;
     mOwner->cmdSetTouming();
+    if (*opacity == 100 && SizeEntry::ParseOpacity(text) != std::optional<qint16>(100)) {
+        Quietly(txtTBCL_Touming, [&] { txtTBCL_Touming->setText(QStringLiteral("100")); });
+    }
     mOwner->mFormShape = false;
     chkTBCL_Shape->setChecked(false);  // unguarded: a shape that was on is reset by its handler
+}
+
+void frmMenu::OnToumingFinished() {
+    if (mOwner.isNull() || mOwner->IsUnloaded()) {
+        return;
+    }
+    const QString shown = QString::number(mOwner->mTouming);
+    if (txtTBCL_Touming->text() != shown) {
+        Quietly(txtTBCL_Touming, [&] { txtTBCL_Touming->setText(shown); });
+    }
 }
 
 void frmMenu::OnOwnerOpacityChanged() {

@@ -122,6 +122,7 @@ QWidget* frmMenu::BuildSpecialPage() {
     grid->addWidget(chkTBCL_Border, 2, 0, 1, 3);
     layout->addWidget(display);
     connect(txtTBCL_Touming, &QLineEdit::textChanged, this, [this] { OnToumingChanged(); });
+    connect(txtTBCL_Touming, &QLineEdit::editingFinished, this, [this] { OnToumingFinished(); });
     connect(chkTBCL_Shape, &QCheckBox::toggled, this, [this](bool on) { OnShapeToggled(on); });
     connect(chkTBCL_Border, &QCheckBox::toggled, this, [this](bool on) { OnBorderToggled(on); });
     return page;

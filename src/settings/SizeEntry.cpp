@@ -106,6 +106,16 @@ QString OriginalSizeEntry(qint32 w, qint32 h) {
     return TextUtil::SizeText(w, h) + QStringLiteral("(原始图片大小)");
 }
 
+QString ListEntry(const QString& stored) {
+    const std::optional<QSize> size = ParseSizeItem(stored);
+    if (!size) {
+        return stored;
+    }
+    const qsizetype paren = stored.indexOf(QLatin1Char('('));
+    const QString name = paren >= 0 ? TextUtil::TrimSpaces(stored.mid(paren)) : QString();
+    return TextUtil::SizeText(size->width(), size->height()) + name;
+}
+
 Parts SplitForEdit(const QString& row) {
     Parts p;
     QString s = row;
@@ -172,7 +182,16 @@ std::optional<qint16> ParseOpacity(const QString& text) {
 }
 
 qint16 WindowOpacity(qint16 typed) {
-    return std::max<qint16>(typed, 10);
+    return std::clamp<qint16>(typed, 10, 100);
+}
+
+std::optional<qint16> OpacityOfText(const QString& text) {
+    if (const auto typed = ParseOpacity(text)) {
+        return WindowOpacity(*typed);
+    }
+    const QString t = TextUtil::TrimSpaces(text);
+    const bool digits = !t.isEmpty() && std::all_of(t.begin(), t.end(), IsAsciiDigit);
+    return digits ? std::optional<qint16>(100) : std::nullopt;
 }
 
 }  // namespace SizeEntry

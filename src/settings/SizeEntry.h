@@ -23,6 +23,10 @@ std::optional<QSize> ParseSizeItem(const QString& entry);
 // The entry that stands for the picture's own size (pixels): "800 * 600(原始图片大小)".
 QString OriginalSizeEntry(qint32 w, qint32 h);
 
+// A common size as the size list shows it, in the form of the entry above: "640*480(VGA)" reads
+// "640 * 480(VGA)", "1024 768" reads "1024 * 768". Text that is no size stays as it is.
+QString ListEntry(const QString& stored);
+
 // One size-list row as the options dialog edits it.
 struct Parts {
     QString width;
@@ -48,8 +52,12 @@ QString CleanText(const QString& text);
 // otherwise nullopt.
 std::optional<qint16> ParseOpacity(const QString& text);
 
-// The opacity a window gets for a typed value: at least 10, since 0 or below would leave an
-// invisible window nobody can click. The upper side is left to the caller.
+// The opacity a window gets for a typed value: 10 to 100 percent. At least 10, since 0 or below
+// would leave an invisible window nobody can click; at most 100, all a window can show.
 qint16 WindowOpacity(qint16 typed);
+
+// The opacity a window gets for the opacity box's text: its value within 10 to 100, digits too
+// many for 16 bits counting as above 100; nullopt for text that is no number.
+std::optional<qint16> OpacityOfText(const QString& text);
 
 }  // namespace SizeEntry

@@ -152,6 +152,7 @@ TEST_F(Panel, OpensForEachWindowWithItsInformationAndNoOldHighlight) {
     EXPECT_FALSE(P()->findChild<QLabel*>(QStringLiteral("lblCommand_16"))->isEnabled());
     ASSERT_EQ(P()->lstCCTZ_Size->count(), 3);
     EXPECT_EQ(P()->lstCCTZ_Size->item(0)->text(), QStringLiteral("40 * 30(原始图片大小)"));
+    EXPECT_EQ(P()->lstCCTZ_Size->item(1)->text(), QStringLiteral("640 * 480(VGA)"));
 
     QTest::mouseMove(P()->lblCommand[8]);
     EXPECT_EQ(P()->HoverIndex(), 8);
@@ -211,13 +212,25 @@ TEST_F(Panel, SizeListAppliesOnClickAndClosesOnDoubleClick) {
     EXPECT_FALSE(P()->isVisible());
 }
 
-TEST_F(Panel, OpacityNeverFallsBelowTenAndResetsTheShape) {
+TEST_F(Panel, OpacityStaysWithinTenToAHundredAsTheBoxSaysAndResetsTheShape) {
     frmResize* w = OpenFor();
-    P()->txtTBCL_Touming->setText(QStringLiteral("0"));
+    QLineEdit* box = P()->txtTBCL_Touming;
+    box->setFocus();
+    box->clear();
+    QTest::keyClicks(box, QStringLiteral("200"));
+    EXPECT_EQ(w->mTouming, 100);
+    EXPECT_EQ(w->windowOpacity(), 1.0);
+    EXPECT_EQ(box->text(), QStringLiteral("100"));  // no further digit could bring it back
+    box->clear();
+    QTest::keyClick(box, Qt::Key_5);  // may begin 55: kept while typing
     EXPECT_EQ(w->mTouming, 10);
-    EXPECT_EQ(P()->txtTBCL_Touming->text(), QStringLiteral("0"));  // the text stays as typed
-    P()->txtTBCL_Touming->setText(QStringLiteral("99999"));        // beyond 16 bits: ignored
+    EXPECT_EQ(box->text(), QStringLiteral("5"));
+    QTest::keyClick(box, Qt::Key_Return);  // the typing ends: the box says what the window has
+    EXPECT_EQ(box->text(), QStringLiteral("10"));
     EXPECT_EQ(w->mTouming, 10);
+    box->setText(QStringLiteral("99999"));
+    EXPECT_EQ(w->mTouming, 100);
+    EXPECT_EQ(box->text(), QStringLiteral("100"));
 
     P()->chkTBCL_Shape->setChecked(true);
     EXPECT_TRUE(w->mFormShape);
@@ -262,8 +275,8 @@ TEST_F(Panel, NumberBoxesTakeDigitsAndStepWithArrows) {
     QTest::keyClick(box, Qt::Key_Down);
     EXPECT_EQ(box->text(), QStringLiteral("99"));
     box->clear();
-    QTest::keyClicks(box, QStringLiteral("1a2-3"));
-    EXPECT_EQ(box->text(), QStringLiteral("123"));
+    QTest::keyClicks(box, QStringLiteral("4a-2"));
+    EXPECT_EQ(box->text(), QStringLiteral("42"));
     P()->Unload();  // detached: an ordinary box again
     box->clear();
     QTest::keyClicks(box, QStringLiteral("x"));

@@ -74,6 +74,23 @@ TEST(OriginalSizeEntry, IsReadBackAsItsSize) {
     EXPECT_EQ(SizeEntry::ParseSizeItem(e), QSize(800, 600));
 }
 
+// Every row of the size list in the first row's form, and read back as the size stored.
+TEST(ListEntry, WritesEveryRowAsTheFirst) {
+    const std::pair<const char*, const char*> cases[] = {{"200*150", "200 * 150"},
+                                                         {"640*480(VGA)", "640 * 480(VGA)"},
+                                                         {" 640 * 480 (VGA) ", "640 * 480(VGA)"},
+                                                         {"1024 768", "1024 * 768"},
+                                                         {"abc", "abc"},
+                                                         {"0*480", "0*480"}};
+    for (const auto& [stored, shown] : cases) {
+        const QString entry = SizeEntry::ListEntry(QString::fromUtf8(stored));
+        EXPECT_EQ(entry, QString::fromUtf8(shown)) << stored;
+        EXPECT_EQ(SizeEntry::ParseSizeItem(entry),
+                  SizeEntry::ParseSizeItem(QString::fromUtf8(stored)))
+            << stored;
+    }
+}
+
 struct EditCase {
     const char* row;
     const char* width;
@@ -178,12 +195,27 @@ INSTANTIATE_TEST_SUITE_P(
                     OpacityCase{"", std::nullopt}, OpacityCase{"1e2", std::nullopt},
                     OpacityCase{"1.5", std::nullopt}));
 
-TEST(WindowOpacity, KeepsTheWindowVisibleAndLeavesTheTopAlone) {
-    const std::pair<qint16, qint16> cases[] = {
-        {-32768, 10}, {0, 10}, {9, 10}, {11, 11}, {300, 300}};
+TEST(WindowOpacity, KeepsTheWindowVisibleAndAtMostWhole) {
+    const std::pair<qint16, qint16> cases[] = {{-32768, 10}, {0, 10},    {9, 10},
+                                               {11, 11},     {100, 100}, {101, 100}};
     for (const auto& [typed, shown] : cases) {
         EXPECT_EQ(SizeEntry::WindowOpacity(typed), shown) << typed;
     }
 }
+
+class OpacityOfText : public testing::TestWithParam<OpacityCase> {};
+
+TEST_P(OpacityOfText, IsWithinTenToAHundredOrNothing) {
+    const OpacityCase& c = GetParam();
+    EXPECT_EQ(SizeEntry::OpacityOfText(QString::fromUtf8(c.text)), c.expected) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, OpacityOfText,
+    testing::Values(OpacityCase{"55", 55}, OpacityCase{"200", 100}, OpacityCase{"100", 100},
+                    OpacityCase{"0", 10}, OpacityCase{"-5", 10},
+                    OpacityCase{" 99999999999999999999 ", 100},  // past 16 bits: still above
+                    OpacityCase{"-99999", std::nullopt}, OpacityCase{"", std::nullopt},
+                    OpacityCase{"1e2", std::nullopt}));
 
 }  // namespace
