@@ -91,6 +91,9 @@ QWidget* frmMenu::BuildSizePage() {
     }
     lstCCTZ_Size = new QListWidget(page);
     lstCCTZ_Size->setObjectName(QStringLiteral("lstCCTZ_Size"));
+    // A plain one-pixel frame in the style's grey: the style's own frame lost its right line at
+    // 1.5, where the list's right edge falls between device pixels.
+    lstCCTZ_Size->setStyleSheet(QStringLiteral("QListWidget { border: 1px solid #b8b8b8; }"));
     layout->addWidget(lstCCTZ_Size, 3, 0, 1, 5);
     connect(lstCCTZ_Size, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ApplySizeItem(item); });

@@ -287,10 +287,9 @@ TEST_P(HiDpi, ACornerDragGrowsTheWindowByThePixelsDragged) {
     QRect g = OpenAtOwnSize(Noise(kPicture, 5));
     ASSERT_EQ(g.size(), kPicture) << "the picture did not open at its own size";
 
-    // Every pixel of the bottom-right corner's band grips it: the window's last pixel, where a
-    // hand grabs it, and the two inside it (the right band is three pixels wide, the bottom one
-    // four).
-    for (const int inset : {1, 2, 3}) {
+    // Every pixel of the bottom-right corner's band grips it, 4 pixels wide on both edges: the
+    // window's last pixel, where a hand grabs it, and the three inside it.
+    for (const int inset : {1, 2, 3, 4}) {
         const QPoint corner(g.x() + g.width() - inset, g.y() + g.height() - inset);
         x.DragTo(1, corner, corner + QPoint(50, 50));
         const QRect now = x.WaitForGeometry(window, QRect(g.topLeft(), g.size() + QSize(50, 50)));
@@ -298,6 +297,55 @@ TEST_P(HiDpi, ACornerDragGrowsTheWindowByThePixelsDragged) {
             << "from " << Text(g) << ", gripped " << inset << " pixels in from the corner";
         g = now;
     }
+}
+
+// The panel's size list shows its frame on both sides at every scale (at 1.5 its right line
+// fell outside what was drawn): along a row through the list's middle, the white of the list
+// ends on each side within 3 pixels in a line darker than the panel's background.
+TEST_P(HiDpi, TheSizeListIsFramedOnBothSides) {
+    const QRect g = OpenAtOwnSize(Noise(kPicture, 6));
+    ASSERT_EQ(g.size(), kPicture) << "the picture did not open at its own size";
+    const QList<qulonglong> known = x.Windows();
+    x.MoveTo(g.center().x(), g.center().y());
+    x.Press(3);
+    x.Release(3);
+    const qulonglong panel = x.WaitForNewWindow(known);
+    ASSERT_NE(panel, 0u) << "no panel after the right click";
+    const QRect r = x.Geometry(panel);
+    // The header "尺寸调整" lies 90 x 14 logical pixels into the panel; hovering it shows the page.
+    x.MoveTo(r.x() + qRound(90 * GetParam()), r.y() + qRound(14 * GetParam()));
+
+    const QRgb white = qRgb(255, 255, 255);
+    const int y = r.y() + r.height() * 6 / 10;
+    // The first pixel that is not white from the panel's middle towards step, and the panel's
+    // background colour just inside its edge on that side.
+    const auto edge = [&](const QImage& s, int step) {
+        int at = r.center().x();
+        while (r.contains(at, y) && s.pixel(at, y) == white) {
+            at += step;
+        }
+        return at;
+    };
+    const auto framed = [&](const QImage& s) {
+        const QRgb background = s.pixel(r.right() - 2, y);
+        for (const int step : {-1, 1}) {
+            // The line may lie behind a lighter one of the frame's shading.
+            bool line = false;
+            for (int at = edge(s, step), n = 0; n < 3 && r.contains(at, y); at += step, ++n) {
+                line = line || qGray(s.pixel(at, y)) < qGray(background) - 16;
+            }
+            if (!line) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const QImage shot = x.WaitForScreen(framed);
+    EXPECT_TRUE(framed(shot)) << "panel " << Text(r) << ": the list's white ends at "
+                              << edge(shot, -1) << " and " << edge(shot, 1)
+                              << " without a line; seen: "
+                              << Describe(Mismatch{1, QRect(r.x(), y, r.width(), 1)}, shot,
+                                          "panel");
 }
 
 INSTANTIATE_TEST_SUITE_P(hidpi, HiDpi, testing::Values(1.0, 1.25, 1.5, 1.75, 2.0),
