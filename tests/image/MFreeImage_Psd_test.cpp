@@ -1,4 +1,4 @@
-// Indexed-colour PSD files show their own palette, through the decode worker as a window asks.
+// An indexed-colour PSD file shows its own palette, through the decode worker as a window asks.
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,12 @@
 
 namespace {
 
-constexpr int kWidth = 5;
-constexpr int kHeight = 3;
-
-// The colour of palette entry i in the files written here: none of them grey.
+// Palette entry i, never grey; and the index of pixel (x, y), every row and column different.
 QRgb PaletteColour(int i) {
     return qRgb(i, 255 - i, (i * 7) % 256);
 }
-
-// The index of pixel (x, y): every row and column differs.
-uchar IndexAt(int x, int y) {
-    return static_cast<uchar>(40 * y + 9 * x + 3);
+int IndexAt(int x, int y) {
+    return 40 * y + 9 * x + 3;
 }
 
 void Append(QByteArray& bytes, quint32 value, int size) {
@@ -28,69 +23,43 @@ void Append(QByteArray& bytes, quint32 value, int size) {
     }
 }
 
-// A one-channel, 8-bit, uncompressed PSD file of colour mode `mode` (1 greyscale, 2 indexed),
-// with the palette above as its colour mode data when it has one.
-QByteArray PsdFile(int mode, bool palette) {
+TEST(PsdFile, IndexedColoursComeFromItsPalette) {
+    const int width = 5;
+    const int height = 3;
+    // Version 1, one channel of 8 bits, colour mode 2 (indexed), uncompressed.
     QByteArray bytes("8BPS");
-    Append(bytes, 1, 2);  // version
+    Append(bytes, 1, 2);
     bytes.append(6, '\0');
-    Append(bytes, 1, 2);  // channels
-    Append(bytes, kHeight, 4);
-    Append(bytes, kWidth, 4);
-    Append(bytes, 8, 2);  // bits per channel
-    Append(bytes, static_cast<quint32>(mode), 2);
-    Append(bytes, palette ? 768 : 0, 4);
-    if (palette) {
-        for (const int shift : {16, 8, 0}) {  // all reds, then greens, then blues
-            for (int i = 0; i < 256; ++i) {
-                bytes.append(static_cast<char>((PaletteColour(i) >> shift) & 0xFF));
-            }
+    for (const auto& [value, size] : {std::pair{1, 2}, {height, 4}, {width, 4}, {8, 2}, {2, 2}}) {
+        Append(bytes, static_cast<quint32>(value), size);
+    }
+    Append(bytes, 768, 4);  // the colour mode data: all reds, then greens, then blues
+    for (const int shift : {16, 8, 0}) {
+        for (int i = 0; i < 256; ++i) {
+            bytes.append(static_cast<char>((PaletteColour(i) >> shift) & 0xFF));
         }
     }
-    Append(bytes, 0, 4);  // image resources
-    Append(bytes, 0, 4);  // layers and masks
-    Append(bytes, 0, 2);  // raw pixels, row by row
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    Append(bytes, 0, 4);  // no image resources
+    Append(bytes, 0, 4);  // no layers
+    Append(bytes, 0, 2);  // raw rows
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             bytes.append(static_cast<char>(IndexAt(x, y)));
         }
     }
-    return bytes;
-}
-
-struct PsdCase {
-    const char* what;
-    int mode;
-    bool palette;
-    QRgb (*colour)(int index);
-};
-void PrintTo(const PsdCase& c, std::ostream* os) {
-    *os << c.what;
-}
-
-class PsdColours : public testing::TestWithParam<PsdCase> {};
-
-TEST_P(PsdColours, AreTheFilesOwn) {
-    const PsdCase& c = GetParam();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("made.psd"));
-    QFile file(path);
+    QFile file(dir.filePath(QStringLiteral("made.psd")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(PsdFile(c.mode, c.palette));
+    file.write(bytes);
     file.close();
 
-    const QImage picture = mdlPictureFile::LoadPictureFile(path);
-    ASSERT_EQ(picture.size(), QSize(kWidth, kHeight));
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            EXPECT_EQ(picture.pixel(x, y), c.colour(IndexAt(x, y))) << x << "," << y;
+    const QImage picture = mdlPictureFile::LoadPictureFile(file.fileName());
+    ASSERT_EQ(picture.size(), QSize(width, height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            EXPECT_EQ(picture.pixel(x, y), PaletteColour(IndexAt(x, y))) << x << "," << y;
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Modes, PsdColours,
-                         testing::Values(PsdCase{"indexed", 2, true, PaletteColour},
-                                         PsdCase{"greyscale", 1, false,
-                                                 [](int i) { return qRgb(i, i, i); }}));
 
 }  // namespace

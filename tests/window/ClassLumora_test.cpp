@@ -94,23 +94,17 @@ INSTANTIATE_TEST_SUITE_P(NarrowControl, LumoraZone,
                                          ZoneCase{6, 6, 15, 15, 60, 60, "ES",
                                                   Qt::SizeFDiagCursor}));
 
-// Every band is 4 pixels wide on each edge at every scale, wherever within a pixel the pointer
-// lies (at 1.5 and 2 an event carries fractions of a device pixel).
-struct BandCase {
-    double twipsPerPixel;  // 15, 10, 7.5: scale 1, 1.5, 2
-};
-void PrintTo(const BandCase& c, std::ostream* os) {
-    *os << c.twipsPerPixel << " twips per px";
-}
-
-class LumoraBand : public testing::TestWithParam<BandCase> {};
+// Every band is 4 pixels wide on each edge at every scale (twips per pixel 15, 10, 7.5 and 8.57:
+// scale 1, 1.5, 2, 1.75), wherever within a pixel the pointer lies (at a fractional scale an
+// event carries fractions of a device pixel).
+class LumoraBand : public testing::TestWithParam<double> {};
 
 TEST_P(LumoraBand, IsFourPixelsOnEveryEdge) {
-    const double t = GetParam().twipsPerPixel;
+    const double t = GetParam();
     const int width = 40;
     const int height = 30;
     Rig r(width, height, t, t);
-    // The pixels of a line across (down) the middle whose every position falls in each zone.
+    // The pixels of a line across (down) the middle whose every position falls in the zone.
     const auto count = [&](bool across, const char* code) {
         int pixels = 0;
         for (int p = 0; p < (across ? width : height); ++p) {
@@ -130,12 +124,9 @@ TEST_P(LumoraBand, IsFourPixelsOnEveryEdge) {
     EXPECT_EQ(count(true, "E"), 4);
     EXPECT_EQ(count(false, "N"), 4);
     EXPECT_EQ(count(false, "S"), 4);
-    EXPECT_EQ(count(true, "M"), width - 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scales, LumoraBand,
-                         testing::Values(BandCase{15}, BandCase{10}, BandCase{7.5},
-                                         BandCase{1440.0 / 168}));
+INSTANTIATE_TEST_SUITE_P(Scales, LumoraBand, testing::Values(15.0, 10.0, 7.5, 1440.0 / 168));
 
 // --- One drag step: press on a handle, move once with the left button. ---
 

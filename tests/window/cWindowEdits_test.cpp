@@ -150,11 +150,4 @@ INSTANTIATE_TEST_SUITE_P(
                     DuplicateCase{{60, 60}, true, {68, 68}},
                     DuplicateCase{{0, 0}, true, {9, 9}}));  // never less than a pixel
 
-TEST_F(Edits, NothingToDuplicateLeavesTheWindowAlone) {
-    const QRect window = place.DeviceGeometry();
-    EXPECT_FALSE(edits.AdoptPictureOf(cPictureModel(), QSize(12, 4)));
-    EXPECT_EQ(place.DeviceGeometry(), window);
-    EXPECT_EQ(model.Picture().size(), QSize(40, 30));
-}
-
 }  // namespace
