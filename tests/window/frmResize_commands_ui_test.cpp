@@ -76,14 +76,23 @@ TEST_F(WindowCommands, QuickSaveWritesTheShownPictureUnderNewNamesAndNeverOverwr
     EXPECT_EQ(w->mPicFile, Path("a.bmp"));  // saving never changes the file name
 }
 
-TEST_F(WindowCommands, QuickSaveIntoAMissingFolderFailsAndSaysSo) {
+TEST_F(WindowCommands, AFailedSaveNamesTheFileAndWhy) {
     frmResize* w = PictureWindow();
     mdlOption::Options().QuickSavePath = Path("gone/");
     w->cmdQuickSave();
     ASSERT_TRUE(WaitForSave(w));
-    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！"));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("gone/new a.bmp") +
+                                 QStringLiteral("\n原因：文件夹不存在"));
     EXPECT_EQ(seam.messages.back().style, ModalSeam::Critical);
     EXPECT_FALSE(QDir(Path("gone")).exists());
+
+    // Save as to a name whose extension is no format that is written.
+    seam.saveAnswers.push_back(ScriptedSeam::Chosen(Path("a.heic")));
+    w->cmdSaveAs();
+    ASSERT_TRUE(WaitForSave(w));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("a.heic") +
+                                 QStringLiteral("\n原因：不是 Lumora 能保存的图片格式"));
+    EXPECT_FALSE(QFile::exists(Path("a.heic")));
 }
 
 TEST_F(WindowCommands, SaveAsAsksBeforeReplacingACompletedNameAndLeavesTheChosenFileAlone) {
@@ -135,7 +144,8 @@ TEST_F(WindowCommands, AFolderRemovedWhileThePictureIsEncodedFailsTheSaveAndStay
     QSignalSpy ended(w, &frmResize::saveEnded);
     ASSERT_TRUE(ended.wait(60000));
     EXPECT_FALSE(ended.first().first().toBool());
-    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！"));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("doomed/a.png") +
+                                 QStringLiteral("\n原因：文件夹不存在"));
     EXPECT_EQ(seam.messages.back().style, ModalSeam::Critical);
     // Nothing was made again: neither the folder nor a file beside it.
     EXPECT_TRUE(QDir(dir.path())
