@@ -166,7 +166,31 @@ bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailu
     if (bitmap == nullptr) {
         RaiseInvalidPicture();
     }
-    return SaveImageFile(bitmap, iFileName, -1, 0);
+    return SaveImageFile(bitmap, iFileName, -1, 0, oWhy);
+}
+
+QStringList ReadableExtensions() {
+    EnsureInitialised();
+    QStringList extensions;
+    for (int i = 0; i < FreeImage_GetFIFCount(); ++i) {
+        const auto format = static_cast<FREE_IMAGE_FORMAT>(i);
+        if (FreeImage_IsPluginEnabled(format) != TRUE || !FreeImage_FIFSupportsReading(format)) {
+            continue;
+        }
+        for (const QString& e : FromLibrary(FreeImage_GetFIFExtensionList(format))
+                                    .toLower()
+                                    .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!extensions.contains(e.trimmed())) {
+                extensions << e.trimmed();
+            }
+        }
+    }
+    for (const QString& e : HeifJxlExtensions()) {
+        if (!extensions.contains(e)) {
+            extensions << e;
+        }
+    }
+    return extensions;
 }
 
 QString CompletedFileName(const QString& iFileName) {

@@ -46,6 +46,10 @@ bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailu
 // write bitmaps.
 QString CompletedFileName(const QString& iFileName);
 
+// Every extension a picture file can be opened by, lower case, without dot, each once: those of
+// every format the library reads, then heic, heif, avif and jxl. The one list the dialogs offer.
+QStringList ReadableExtensions();
+
 // ---- The FreeImage layer under the functions above and mdlPictureFile. Used by this module,
 // ---- mdlPictureFile, the decode worker and their tests only. A "format" is a FreeImage
 // ---- format identifier, -1 for unknown.

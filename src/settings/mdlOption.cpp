@@ -2,6 +2,7 @@
 
 #include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
+#include "dialogs/FileFilter.h"
 #include "settings/OptionTable.h"
 
 #include <QDir>
@@ -69,16 +70,11 @@ OptionStore& Options() {
 }
 
 QString DefaultFileFilter() {
-    return QStringLiteral(
-        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "所有文件(*.*)|*.*");
+    return ::DefaultFileFilter();
 }
 
 QString DefaultOpenFilter() {
-    return QStringLiteral(
-        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|JPEG XL图片(*.jxl)|*.jxl|"
-        "所有文件(*.*)|*.*");
+    return ::DefaultOpenFileFilter();
 }
 
 void SetDefaultOptions() {

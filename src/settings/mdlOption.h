@@ -34,11 +34,11 @@ struct OptionStore {
 // The one store of the process.
 OptionStore& Options();
 
-// The filter both file dialogs start with: description and pattern alternate, split by '|'.
+// The save dialog's default filter (see ::DefaultFileFilter): description and pattern alternate,
+// split by '|'.
 QString DefaultFileFilter();
 
-// The open dialog's: DefaultFileFilter with the formats that are read but never written (HEIF,
-// AVIF, JPEG XL) before its last entry.
+// The open dialog's default filter (see ::DefaultOpenFileFilter): all pictures first.
 QString DefaultOpenFilter();
 
 // Puts the eight scalar options to their defaults; the size list is left as it is.
