@@ -77,6 +77,21 @@ QString DefaultOpenFilter() {
     return ::DefaultOpenFileFilter();
 }
 
+QString QuickSaveFolderRefusal(const QString& folder) {
+    if (folder.isEmpty()) {
+        return QStringLiteral("请填写快速保存的文件夹！");
+    }
+    // Writing a file into a folder takes both its write and its search permission.
+    const QFileInfo info(folder);
+    if (!info.isDir()) {
+        return QStringLiteral("快速保存的文件夹不存在：\n") + folder;
+    }
+    if (!info.isWritable() || !info.isExecutable()) {
+        return QStringLiteral("快速保存的文件夹无法写入：\n") + folder;
+    }
+    return QString();
+}
+
 void SetDefaultOptions() {
     for (const OptionDef& d : kOptionTable) {
         if (d.type != OptionType::SizeList) {

@@ -41,6 +41,10 @@ QString DefaultFileFilter();
 // The open dialog's default filter (see ::DefaultOpenFileFilter): all pictures first.
 QString DefaultOpenFilter();
 
+// Why folder cannot be the quick-save folder, as the options dialog says it: empty, not an
+// existing folder, or one this user may not write into. "" when it can.
+QString QuickSaveFolderRefusal(const QString& folder);
+
 // Puts the eight scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();
 
