@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "decode/cDecodePool.h"
@@ -56,6 +57,23 @@ inline Ending WaitForEnd(qint64 pid) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return Ending::Running;
+}
+
+// True once condition holds, looked at every millisecond; false after about 20 s without it, which
+// only keeps a broken test from hanging.
+inline bool Poll(const std::function<bool()>& condition) {
+    for (int i = 0; i < 20000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
+
+// True once pid is gone altogether, reaped by its parent; never reaps it itself.
+inline bool BecomesGone(qint64 pid) {
+    return Poll([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
 }
 
 // True once pid has ended (a zombie, or gone).
