@@ -59,21 +59,13 @@ inline Ending WaitForEnd(qint64 pid) {
     return Ending::Running;
 }
 
-// True once condition holds, looked at every millisecond; false after about 20 s without it, which
-// only keeps a broken test from hanging.
-inline bool Poll(const std::function<bool()>& condition) {
-    for (int i = 0; i < 20000; ++i) {
-        if (condition()) {
-            return true;
-        }
+// True once pid is gone altogether, reaped by its parent; never reaps it itself (false after about
+// 20 s, which only keeps a broken test from hanging).
+inline bool BecomesGone(qint64 pid) {
+    for (int i = 0; i < 20000 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return condition();
-}
-
-// True once pid is gone altogether, reaped by its parent; never reaps it itself.
-inline bool BecomesGone(qint64 pid) {
-    return Poll([pid] { return !QFile::exists(QStringLiteral("/proc/%1").arg(pid)); });
+    return !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 
 // True once pid has ended (a zombie, or gone).
