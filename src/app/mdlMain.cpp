@@ -135,7 +135,7 @@ int Main(int argc, char** argv) {
         Start();
     }
     if (QApplication::topLevelWidgets().isEmpty() || ImageWindowCount() == 0) {
-        return 0;  // the one file named could not be opened: end quietly
+        return gExitStatus;  // the one file named could not be opened: 1, said on standard error
     }
     gRunning = true;
     const int status = QApplication::exec();
@@ -200,9 +200,11 @@ void Start() {
         return;
     }
     // A picture that cannot be opened says why on standard error, whenever it turns out.
+    // The process then ends with status 1 when no window is left, so a script can tell.
     frmResize* window = OpenPictureWindow(first, 0, 0);
     if (window == nullptr) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(CommandLineOptions::CannotOpenLine(first)));
+        gExitStatus = 1;
         return;
     }
     QObject::connect(
@@ -211,6 +213,9 @@ void Start() {
             if (!ok) {
                 std::fprintf(stderr, "%s\n",
                              qUtf8Printable(CommandLineOptions::CannotOpenLine(first)));
+                if (ImageWindowCount() == 0) {
+                    gExitStatus = 1;
+                }
             }
         },
         Qt::SingleShotConnection);

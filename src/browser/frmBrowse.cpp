@@ -8,6 +8,7 @@
 #include "base/mdlKestrin_File.h"
 #include "browser/BrowseArithmetic.h"
 #include "browser/cBrowseLoader.h"
+#include "browser/cOpenTally.h"
 #include "browser/mdlMouseScroll.h"
 #include "dialogs/ModalSeam.h"
 #include "window/WindowServices.h"
@@ -120,6 +121,7 @@ bool frmBrowse::ShowBrowse(const QStringList& iFiles, frmResize* iOwnForm) {
         mShownLock = std::make_unique<QEventLoopLocker>();
     }
     mdlMouseScroll::HookMouseScroll(this);
+    mGiven = iFiles;
     mLoader->Add(iFiles);
     mRefreshTimer->start();
     return true;
@@ -129,6 +131,7 @@ void frmBrowse::AddDropped(const QStringList& paths) {
     if (paths.isEmpty()) {
         return;
     }
+    mGiven += paths;
     mLoader->Add(paths);
     mRefreshTimer->start();
 }
@@ -149,7 +152,14 @@ void frmBrowse::LoadFinished() {
     mRefreshTimer->stop();
     Refresh();
     if (mList.Count() == 0) {
-        Unload();  // nothing at all could be loaded
+        // Nothing at all could be loaded: said before the browser goes, so the empty browser does
+        // not just vanish.
+        const quint64 session = mSession;
+        ModalSeam::ShowMessage(this, NothingReadableText(mGiven), ModalSeam::Information,
+                               QStringLiteral("图像浏览"));
+        if (session == mSession) {
+            Unload();
+        }
     }
 }
 
@@ -268,10 +278,24 @@ void frmBrowse::OpenSelected() {
         }
     }
     mLoader->Cancel();  // the decoders are wanted for the windows now
+    // The files that cannot be opened are told together, once every other has opened.
+    auto* tally = new cOpenTally(this);
+    connect(tally, &cOpenTally::allEnded, this, [tally](const QStringList& failed) {
+        tally->deleteLater();
+        if (!failed.isEmpty()) {
+            ModalSeam::ShowMessage(nullptr, OpenFailedText(failed), ModalSeam::Critical,
+                                   QStringLiteral("图像浏览"));
+        }
+    });
     frmResize* owner = OwnForm();
     qsizetype next = 0;
     if (owner && !files.isEmpty()) {
-        OpenInOwner(owner, files.first());
+        const int number = tally->Started(files.first());
+        if (OpenInOwner(owner, files.first())) {
+            FollowOpen(tally, number, owner);
+        } else {
+            tally->Ended(number, false);
+        }
         next = 1;
     }
     const QList<QPoint> places = BrowseArithmetic::CascadePositions(
@@ -280,18 +304,34 @@ void frmBrowse::OpenSelected() {
     const auto open = WindowServices::ShellServices().openPictureWindow;
     for (const QPoint& place : places) {
         if (session != mSession) {
-            return;
+            break;
         }
         // One window that cannot open does not stop the others.
         if (open) {
+            const int number = tally->Started(files.at(next));
+            frmResize* window = nullptr;
             GuardedWork::Run("opening a picture window",
-                             [&] { open(files.at(next), place.x(), place.y()); });
+                             [&] { window = open(files.at(next), place.x(), place.y()); });
+            if (window != nullptr) {
+                FollowOpen(tally, number, window);
+            } else {
+                tally->Ended(number, false);
+            }
         }
         ++next;
     }
+    tally->Close();
     if (session == mSession) {
         Unload();
     }
+}
+
+void frmBrowse::FollowOpen(cOpenTally* tally, int number, frmResize* window) {
+    connect(
+        window, &frmResize::openEnded, tally,
+        [tally, number](bool ok) { tally->Ended(number, ok); }, Qt::SingleShotConnection);
+    // A window closed before its picture came is no failure of the file.
+    connect(window, &QObject::destroyed, tally, [tally, number] { tally->Ended(number, true); });
 }
 
 // ---- closing ----
@@ -304,6 +344,7 @@ void frmBrowse::Forget() {
         mdlMouseScroll::UnhookMouseScroll();
     }
     mList.Clear();
+    mGiven.clear();
     mOwnForm = nullptr;
     mClickOpened.clear();
     vscBrowse->setRange(1, 1);

@@ -17,6 +17,7 @@ class QPushButton;
 class QScrollBar;
 class QTimer;
 class cBrowseLoader;
+class cOpenTally;
 class frmResize;
 
 // The thumbnail browser "图像浏览": thumbnails of many pictures, 2 rows of 4 cells a page, each
@@ -100,12 +101,15 @@ private:
     void SelectAll(bool selected);
     void OpenSelected();
     bool OpenInOwner(frmResize* owner, const QString& path);
+    // Ends the tally's open number when window's open ends (or the window goes).
+    static void FollowOpen(cOpenTally* tally, int number, frmResize* window);
 
     cBrowseList mList;
     cBrowseLoader* mLoader = nullptr;
     QTimer* mRefreshTimer = nullptr;
     bool mRefreshDue = false;
     QPointer<frmResize> mOwnForm;
+    QStringList mGiven;  // the paths given (and dropped) since the browser was shown
     std::unique_ptr<QEventLoopLocker> mShownLock;  // held while the browser is on the screen
     std::array<int, 8> mCellItem{};
     QString mClickOpened;  // what the last single click opened: its double click opens it no more

@@ -34,8 +34,8 @@
 // them (see mdlDecodeWorker::TieToParent), and these threads live as long as the pool.
 //
 // Stopping a worker never waits for it (see cWorkerProcess). A killed worker that has not gone yet
-// is reaped, without waiting, whenever a pool starts a worker or hands one out; so is an idle
-// worker that died on its own.
+// is reaped the moment it goes; an idle worker that died on its own is reaped whenever a pool
+// starts a worker or hands one out.
 //
 // Where there are no worker processes (other than Linux), the same lanes and threads decode in
 // this process; a cancelled request is then only forgotten, not stopped.

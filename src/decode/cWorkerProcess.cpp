@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -32,6 +33,9 @@ namespace {
 struct UnreapedList {
     std::mutex lock;
     std::vector<pid_t> pids;
+    // Those a thread of their own waits for and reaps: nobody else reaps them, so a number
+    // reaped and given to a new worker is never waited for by mistake.
+    std::vector<pid_t> waited;
 };
 
 UnreapedList& UnreapedPids() {
@@ -61,12 +65,39 @@ void WarnCannotStart(const QString& program, int error) {
     }
 }
 
+// Reaps a killed worker the moment it has gone, on a thread that does nothing else: a worker that
+// crashed may not have become a zombie yet when it is stopped, and must not stay one until the
+// next worker happens to start. A worker stuck in an uninterruptible read keeps only this thread
+// waiting. False when no thread could be had (ReapUnreaped then reaps it later).
+bool ReapWhenGone(pid_t pid) {
+    try {
+        std::thread([pid] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            UnreapedList& list = UnreapedPids();
+            std::lock_guard<std::mutex> lock(list.lock);
+            list.pids.erase(std::remove(list.pids.begin(), list.pids.end(), pid), list.pids.end());
+            list.waited.erase(std::remove(list.waited.begin(), list.waited.end(), pid),
+                              list.waited.end());
+        }).detach();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 void cWorkerProcess::ReapUnreaped() {
     UnreapedList& list = UnreapedPids();
     std::lock_guard<std::mutex> lock(list.lock);
-    list.pids.erase(std::remove_if(list.pids.begin(), list.pids.end(), Reaped), list.pids.end());
+    list.pids.erase(std::remove_if(list.pids.begin(), list.pids.end(),
+                                   [&list](pid_t pid) {
+                                       return std::find(list.waited.begin(), list.waited.end(),
+                                                        pid) == list.waited.end() &&
+                                              Reaped(pid);
+                                   }),
+                    list.pids.end());
 }
 
 QList<qint64> cWorkerProcess::Unreaped() {
@@ -175,11 +206,14 @@ void cWorkerProcess::Stop(int iSignal) {
     if (mPid > 0) {
         const auto pid = static_cast<pid_t>(mPid);
         ::kill(pid, iSignal);
-        // Never waits: a worker that has not gone yet is reaped later.
+        // Never waits: a worker that has not gone yet is reaped as it goes.
         if (!Reaped(pid)) {
             UnreapedList& list = UnreapedPids();
             std::lock_guard<std::mutex> lock(list.lock);
             list.pids.push_back(pid);
+            if (ReapWhenGone(pid)) {
+                list.waited.push_back(pid);
+            }
         }
     }
     if (mSocket >= 0) {

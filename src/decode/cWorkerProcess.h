@@ -19,8 +19,9 @@
 //
 // Stopping never waits: a worker stuck in an uninterruptible read (a network file system whose
 // server is gone) cannot die at once, and the caller may be the GUI thread. A killed worker that
-// has not gone yet is kept on a process-wide list and reaped, without waiting, at the next Start
-// or ReapUnreaped.
+// has not gone yet is kept on a process-wide list and reaped the moment it goes, by a thread that
+// waits for it alone (where no thread can be had, without waiting at the next Start or
+// ReapUnreaped): no crashed worker stays a zombie while the program runs.
 //
 // Threading: a handle is used by one thread at a time (its owner guards it); the process-wide list
 // guards itself. Where there are no worker processes (other than Linux), none ever starts.
@@ -60,7 +61,7 @@ public:
 
     // Sends the worker iSignal (SIGKILL, or what a test gives), closes its socket and leaves the
     // handle without a process. Reaps the worker when it has gone, else keeps it on the
-    // process-wide list.
+    // process-wide list until it is reaped as it goes.
     void Stop(int iSignal);
 
     // Asks the worker for the file named iName (QFile::encodeName bytes) and waits for its reply:
@@ -70,7 +71,8 @@ public:
     Result Exchange(const QByteArray& iName, int iMaxSide, bool iUpright, int iInterrupt,
                     int iTimeLimitMs, const std::function<bool()>& iCancelled);
 
-    // Reaps every killed worker on the process-wide list that has gone, without waiting.
+    // Reaps every killed worker on the process-wide list that has gone and that no thread waits
+    // for, without waiting.
     static void ReapUnreaped();
     // Killed workers, of every pool, that have not been reaped yet.
     static QList<qint64> Unreaped();

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include "image/MFreeImage.h"
+
 namespace {
 // The characters Qt accepts inside the parenthesised pattern group of a name filter (it splits the
 // group at spaces; ';' and the rest would stay inside a pattern).
@@ -19,7 +21,25 @@ bool IsQtPatternChar(QChar c) {
 QString DefaultFileFilter() {
     return QStringLiteral(
         "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "所有文件(*.*)|*.*");
+        "PNG图片(*.png)|*.png|所有文件(*.*)|*.*");
+}
+
+QString AllPicturesFilter() {
+    QStringList patterns;
+    for (const QString& extension : MFreeImage::ReadableExtensions()) {
+        patterns << QStringLiteral("*.") + extension;
+    }
+    return QStringLiteral("所有图片|") + patterns.join(QLatin1Char(';'));
+}
+
+QString DefaultOpenFileFilter() {
+    return AllPicturesFilter() +
+           QStringLiteral(
+               "|JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|"
+               "TIFF文档(*.tif)|*.tif|HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*."
+               "avif|"
+               "JPEG XL图片(*.jxl)|*.jxl|PNG图片(*.png)|*.png|PSD图片(*.psd)|*.psd|"
+               "TGA图片(*.tga)|*.tga|PCX图片(*.pcx)|*.pcx|ICO图标(*.ico)|*.ico|所有文件(*.*)|*.*");
 }
 
 QList<FileFilter> ParseFileFilter(const QString& iFilter) {

@@ -16,8 +16,18 @@ struct FileFilter {
 // The longest filter text read, in UTF-16 units; anything after it is ignored.
 inline constexpr int kMaxFileFilterLength = 32767;
 
-// The file types offered when the caller names none: JPEG, BMP, GIF, TIFF, all files.
+// The save dialog's file types when the option file names none: JPEG, BMP, GIF, TIFF, PNG, all
+// files. Quick save keeps a picture's extension only when it appears here, so it lists only
+// formats that are written.
 QString DefaultFileFilter();
+
+// "所有图片" and every pattern a picture can be opened by (MFreeImage::ReadableExtensions), as one
+// description|pattern pair.
+QString AllPicturesFilter();
+
+// The open dialog's file types when the option file names none: all pictures first, then JPEG,
+// BMP, GIF, TIFF, HEIF, AVIF, JPEG XL, PNG, PSD, TGA, PCX, ICO, all files.
+QString DefaultOpenFileFilter();
 
 // Reads "description|pattern|description|pattern…". Both '|' and ':' separate pieces (so a ':'
 // in a description splits it and shifts every later pair by one); pieces pair up in order as

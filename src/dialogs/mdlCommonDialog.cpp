@@ -29,8 +29,8 @@ ModalSeam::FileDialogRequest MakeRequest(const QString& fileName, const QList<Fi
     return request;
 }
 
-QList<FileFilter> FiltersOf(const QString& filterText) {
-    return ParseFileFilter(filterText.isEmpty() ? DefaultFileFilter() : filterText);
+QList<FileFilter> FiltersOf(const QString& filterText, const QString& whenEmpty) {
+    return ParseFileFilter(filterText.isEmpty() ? whenEmpty : filterText);
 }
 
 // Writes the outputs of a finished dialog; flagsOnChoice is what ioFlags becomes on a choice.
@@ -64,7 +64,7 @@ bool ShowOpenFileDialog(QString& ioFileName, QString& ioFileTitle, bool iMustExi
                         qint32& ioFilterIndex, const QString& iInitialFolder, const QString& iTitle,
                         const QString& iDefaultExt, QWidget* iOwner, qint32& ioFlags) {
     Q_UNUSED(iHideReadOnly);
-    const QList<FileFilter> filters = FiltersOf(ioFilter);
+    const QList<FileFilter> filters = FiltersOf(ioFilter, DefaultOpenFileFilter());
     ModalSeam::FileDialogRequest request =
         MakeRequest(ioFileName, filters, ioFilterIndex, iInitialFolder, iTitle, iDefaultExt);
     request.mustExist = iMustExist;
@@ -78,7 +78,7 @@ bool ShowSaveFileDialog(QString& ioFileName, QString& ioFileTitle, bool iOverwri
                         QString& ioFilter, qint32& ioFilterIndex, const QString& iInitialFolder,
                         const QString& iTitle, const QString& iDefaultExt, QWidget* iOwner,
                         qint32& ioFlags) {
-    const QList<FileFilter> filters = FiltersOf(ioFilter);
+    const QList<FileFilter> filters = FiltersOf(ioFilter, DefaultFileFilter());
     ModalSeam::FileDialogRequest request =
         MakeRequest(ioFileName, filters, ioFilterIndex, iInitialFolder, iTitle, iDefaultExt);
     request.overwritePrompt = iOverwritePrompt;

@@ -12,8 +12,9 @@ class QWidget;
 //   there instead of iInitialFolder); out, the full path of the chosen file.
 // - ioFileTitle: out, the chosen file's name without its folder.
 // - ioFilter: in, the file types as "description|pattern|…" (see ParseFileFilter; "" means
-//   DefaultFileFilter()); out, the chosen type as "description|pattern" with the pattern as written
-//   — itself a filter text of one type, so it can be handed back in.
+//   DefaultOpenFileFilter() for open, DefaultFileFilter() for save); out, the chosen type as
+//   "description|pattern" with the pattern as written — itself a filter text of one type, so it can
+//   be handed back in.
 // - ioFilterIndex: 1-based, in the type selected at the start (outside 1..count: the first), out
 //   the type in force when the file was chosen (0 when the text named no type).
 // - iDefaultExt: without dot, added to a chosen name that has no '.' ("jpg": "a" -> "a.jpg").

@@ -14,6 +14,7 @@
 #include "base/NumberedError.h"
 #include "base/Rounding.h"
 #include "image/MFreeImage_Private.h"
+#include "image/SaveFailure.h"
 
 namespace MFreeImage {
 
@@ -154,7 +155,10 @@ FREE_IMAGE_FORMAT FormatOfName(const QString& fileName) {
 
 using namespace Detail;
 
-bool SavePictureFile(const QImage& iPicture, const QString& iFileName) {
+bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailure* oWhy) {
+    if (oWhy != nullptr) {
+        *oWhy = SaveFailure::NotEncoded;  // until the writer says otherwise
+    }
     if (iPicture.isNull()) {
         throw NumberedError(91, kSource, ErrorText::ObjectNotSet);
     }
@@ -162,7 +166,31 @@ bool SavePictureFile(const QImage& iPicture, const QString& iFileName) {
     if (bitmap == nullptr) {
         RaiseInvalidPicture();
     }
-    return SaveImageFile(bitmap, iFileName, -1, 0);
+    return SaveImageFile(bitmap, iFileName, -1, 0, oWhy);
+}
+
+QStringList ReadableExtensions() {
+    EnsureInitialised();
+    QStringList extensions;
+    for (int i = 0; i < FreeImage_GetFIFCount(); ++i) {
+        const auto format = static_cast<FREE_IMAGE_FORMAT>(i);
+        if (FreeImage_IsPluginEnabled(format) != TRUE || !FreeImage_FIFSupportsReading(format)) {
+            continue;
+        }
+        for (const QString& e : FromLibrary(FreeImage_GetFIFExtensionList(format))
+                                    .toLower()
+                                    .split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!extensions.contains(e.trimmed())) {
+                extensions << e.trimmed();
+            }
+        }
+    }
+    for (const QString& e : HeifJxlExtensions()) {
+        if (!extensions.contains(e)) {
+            extensions << e;
+        }
+    }
+    return extensions;
 }
 
 QString CompletedFileName(const QString& iFileName) {
@@ -291,7 +319,34 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
     return bitmap.release();
 }
 
-bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags) {
+namespace {
+
+// Why no file could be made beside target. The folder is looked at first: the errno a failed
+// create leaves may have been overwritten by the clean-up after it, and a missing folder is the
+// likeliest cause.
+SaveFailure WhyNotCreated(const QString& target, int error) {
+    const QFileInfo file(target);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir()) {
+        return SaveFailure::NoFolder;
+    }
+    const SaveFailure fromError = SaveFailureOfErrno(error);
+    if (fromError != SaveFailure::NotWritten) {
+        return fromError;
+    }
+    if (!folder.isWritable() || !folder.isExecutable() || (file.isFile() && !file.isWritable())) {
+        return SaveFailure::NoPermission;
+    }
+    return SaveFailure::NotWritten;
+}
+
+}  // namespace
+
+bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int iFlags,
+                   SaveFailure* oWhy) {
+    SaveFailure unused = SaveFailure::None;
+    SaveFailure& why = oWhy != nullptr ? *oWhy : unused;
+    why = SaveFailure::NoFormat;
     EnsureInitialised();
     BitmapPtr bitmap(iBitmap);
     auto format = static_cast<FREE_IMAGE_FORMAT>(iFormat);
@@ -310,6 +365,7 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
                                         "requested."));
     }
     const QString target = CompletedFor(format, iFileName);
+    why = SaveFailure::NotEncoded;
     if (!bitmap) {
         return false;
     }
@@ -352,16 +408,27 @@ bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat, int
     // folder without write permission) the save fails: writing in place would risk the old file.
     // QSaveFile writes through a symbolic link to the file it points to, and refuses a folder.
     QSaveFile file(target);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        why = WhyNotCreated(target, errno);
         return false;
     }
     // The flush is checked here: a write error left in the buffer must not reach commit, which
     // would rename an incomplete file over the old one.
     if (file.write(encoded) != encoded.size() || !file.flush()) {
+        why = SaveFailureOfErrno(errno);  // read before the clean-up sets another
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    errno = 0;
+    if (!file.commit()) {
+        // The data reach the disk only here on some file systems (a full disk shows now); the
+        // folder may also have gone since the file was made.
+        why = errno != 0 ? SaveFailureOfErrno(errno) : WhyNotCreated(target, 0);
+        return false;
+    }
+    why = SaveFailure::None;
+    return true;
 }
 
 FIBITMAP* ConvertImageDepth(FIBITMAP* iBitmap, int iDepth, bool iFreeSource) {

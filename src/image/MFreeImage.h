@@ -8,6 +8,7 @@
 // FreeImage's bitmap handle. Only this module (and the decode worker built from it) ever holds one;
 // everything else in the program sees pictures as QImage.
 struct FIBITMAP;
+enum class SaveFailure;
 
 // Picture files in and out. The only code that reads or writes picture files; FreeImage does the
 // decoding and encoding, this module chooses the format (always from the file name's extension),
@@ -35,14 +36,19 @@ namespace MFreeImage {
 // left exactly as it was, and no temporary file stays behind. A symbolic link is written through
 // (the file it points to is replaced, the link stays); a folder of that name is never touched.
 // Raises 91 for a null picture, 481 when the picture's pixels cannot be copied, 5 for a format
-// that is unknown or cannot write bitmaps.
-bool SavePictureFile(const QImage& iPicture, const QString& iFileName);
+// that is unknown or cannot write bitmaps. oWhy, when given, receives why the file was not
+// written (None on true; NoFormat with error 5, NotEncoded with 91 and 481).
+bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailure* oWhy = nullptr);
 
 // The name SavePictureFile writes for iFileName: the format follows the extension; when the
 // extension is not one of the format's own (compared case-sensitively) the format's primary
 // extension is appended: photo.JPG -> photo.JPG.jpg. Empty when the format is unknown or cannot
 // write bitmaps.
 QString CompletedFileName(const QString& iFileName);
+
+// Every extension a picture file can be opened by, lower case, without dot, each once: those of
+// every format the library reads, then heic, heif, avif and jxl. The one list the dialogs offer.
+QStringList ReadableExtensions();
 
 // ---- The FreeImage layer under the functions above and mdlPictureFile. Used by this module,
 // ---- mdlPictureFile, the decode worker and their tests only. A "format" is a FreeImage
@@ -94,8 +100,9 @@ QSize ReducedSize(QSize iSize, int iMaxSide);
 // name; the name is completed for the format as CompletedFileName says. The depth walks down
 // (PreviousColorDepth) from the bitmap's own until the format accepts it, and on down while the
 // writer refuses a depth it claimed to accept. Frees iBitmap and every bitmap it makes, on every
-// path. Raises 5 as SavePictureFile says.
-bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat = -1, int iFlags = 0);
+// path. Raises 5 as SavePictureFile says; oWhy as SavePictureFile says.
+bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat = -1, int iFlags = 0,
+                   SaveFailure* oWhy = nullptr);
 
 // Converts iBitmap to iDepth bits per pixel (24, 16 = 565, 15 = 555, 8 = 256 colours by Wu
 // quantisation, 4, 1 = threshold at 128). Returns the new bitmap, freeing iBitmap when

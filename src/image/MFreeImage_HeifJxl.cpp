@@ -327,10 +327,14 @@ QString LowerSuffix(const QString& fileName) {
 
 }  // namespace
 
+const QStringList& HeifJxlExtensions() {
+    static const QStringList kExtensions{QStringLiteral("heic"), QStringLiteral("heif"),
+                                         QStringLiteral("avif"), QStringLiteral("jxl")};
+    return kExtensions;
+}
+
 bool IsHeifJxlName(const QString& fileName) {
-    const QString suffix = LowerSuffix(fileName);
-    return suffix == QLatin1String("heic") || suffix == QLatin1String("heif") ||
-           suffix == QLatin1String("avif") || suffix == QLatin1String("jxl");
+    return HeifJxlExtensions().contains(LowerSuffix(fileName));
 }
 
 FIBITMAP* LoadHeifJxl(const QString& fileName, bool upright, int maxSide, QSize* oOwnSize) {

@@ -70,7 +70,10 @@ bool ApplyPsdPalette(const QString& fileName, FIBITMAP* bitmap);
 
 // ---- HEIF, AVIF, JPEG XL (MFreeImage_HeifJxl.cpp) ----
 
-// True when the name's extension, in any letter case, is heic, heif, avif or jxl: those files go
+// The extensions libheif and libjxl read, lower case: heic, heif, avif, jxl.
+const QStringList& HeifJxlExtensions();
+
+// True when the name's extension, in any letter case, is one of HeifJxlExtensions: those files go
 // to libheif or libjxl, never to FreeImage.
 bool IsHeifJxlName(const QString& fileName);
 

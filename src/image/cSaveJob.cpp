@@ -31,32 +31,32 @@ RunningSaves& Saves() {
 // the save thread always posts to a live object, whatever became of the job meanwhile.
 class ResultRelay : public QObject {
 public:
-    explicit ResultRelay(std::function<void(bool)> deliver) : mDeliver(std::move(deliver)) {}
+    explicit ResultRelay(std::function<void(SaveFailure)> deliver) : mDeliver(std::move(deliver)) {}
 
     // From any thread, once: runs the delivery on the relay's thread, then deletes the relay.
-    void Post(bool ok) {
+    void Post(SaveFailure why) {
         QMetaObject::invokeMethod(
             this,
-            [this, ok] {
-                mDeliver(ok);
+            [this, why] {
+                mDeliver(why);
                 deleteLater();
             },
             Qt::QueuedConnection);
     }
 
 private:
-    std::function<void(bool)> mDeliver;
+    std::function<void(SaveFailure)> mDeliver;
 };
 
 // The last thing a save does. Posted and counted down under the lock: whoever sees the result
 // arrive sees a count without this save, and WaitForAll returns only once no save thread has
 // anything left to post.
-void Report(ResultRelay* relay, bool ok, const QString& target) noexcept {
+void Report(ResultRelay* relay, SaveFailure why, const QString& target) noexcept {
     RunningSaves& saves = Saves();
     std::lock_guard<std::mutex> lock(saves.lock);
     saves.targets.removeOne(target);
     try {
-        relay->Post(ok);
+        relay->Post(why);
     } catch (...) {
         // No memory for the event: the job stays silent rather than end the process.
     }
@@ -72,9 +72,9 @@ cSaveJob::cSaveJob(QObject* iParent) : QObject(iParent) {}
 cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObject* iParent) {
     auto* job = new cSaveJob(iParent);
     // The job is reached only through a guarded pointer, read on this thread.
-    auto* relay = new ResultRelay([guard = QPointer<cSaveJob>(job)](bool ok) {
+    auto* relay = new ResultRelay([guard = QPointer<cSaveJob>(job)](SaveFailure why) {
         if (guard) {
-            guard->Finish(ok);
+            guard->Finish(why);
         }
     });
     {
@@ -85,28 +85,34 @@ cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObj
     }
     try {
         std::thread([relay, picture = iPicture, name = iFileName]() mutable {
-            bool ok = false;
+            SaveFailure why = SaveFailure::NotEncoded;
             try {
-                ok = MFreeImage::SavePictureFile(picture, name);
+                if (MFreeImage::SavePictureFile(picture, name, &why)) {
+                    why = SaveFailure::None;
+                } else if (why == SaveFailure::None) {
+                    why = SaveFailure::NotWritten;
+                }
             } catch (...) {
-                // NumberedError (unknown format, no picture), memory refused, anything else.
-                ok = false;
+                // NumberedError (unknown format, no picture: why says which), memory refused.
+                if (why == SaveFailure::None) {
+                    why = SaveFailure::NotEncoded;
+                }
             }
             // The pixels are let go before the save counts as ended, so nothing of it is left
             // running once WaitForAll returns.
             picture = QImage();
-            Report(relay, ok, name);
+            Report(relay, why, name);
         }).detach();
     } catch (...) {
         // No thread to be had: the save fails, reported the same queued way.
-        Report(relay, false, iFileName);
+        Report(relay, SaveFailure::NotWritten, iFileName);
     }
     return job;
 }
 
-void cSaveJob::Finish(bool ok) {
+void cSaveJob::Finish(SaveFailure why) {
     const QPointer<cSaveJob> self(this);
-    emit finished(ok);
+    emit finished(why == SaveFailure::None, why);
     // A receiver may have deleted the job already.
     if (self) {
         deleteLater();

@@ -4,13 +4,15 @@
 #include <QObject>
 #include <QString>
 
+#include "image/SaveFailure.h"
+
 // Writes a picture file off the user-interface thread (MFreeImage::SavePictureFile on a worker
 // thread), so that encoding a large picture never freezes a window.
 //
 // The save thread never touches the job: its result travels through a small object of its own
 // that outlives the save. So the job's parent may be deleted while a save runs (the job goes with
 // it and nothing is emitted); the save still ends with the file complete, or untouched when it
-// fails. Every error, exceptions included, is a failed save (finished(false)). The picture is
+// fails. Every error, exceptions included, is a failed save (finished(false, why)). The picture is
 // shared, not copied: QImage's copy-on-write keeps the thread's pixels as they were when the
 // caller changes its picture.
 class cSaveJob : public QObject {
@@ -31,10 +33,11 @@ public:
     static void WaitForAll();
 
 signals:
-    void finished(bool ok);
+    // why: None when ok; otherwise what stopped the save (an unknown format is NoFormat).
+    void finished(bool ok, SaveFailure why);
 
 private:
     explicit cSaveJob(QObject* iParent);
     // On the job's own thread: emits finished and schedules the job's deletion.
-    void Finish(bool ok);
+    void Finish(SaveFailure why);
 };

@@ -68,7 +68,7 @@ void Load(QWidget* form, const mdlOption::OptionStore& o) {
     }
 }
 
-bool Save(QWidget* form, mdlOption::OptionStore& o) {
+QString Save(QWidget* form, mdlOption::OptionStore& o) {
     for (const OptionDef& d : mdlOption::kOptionTable) {
         switch (d.binding.kind) {
             case BindingKind::None:
@@ -88,8 +88,9 @@ bool Save(QWidget* form, mdlOption::OptionStore& o) {
                 if (c.inFolder->isChecked()) {
                     folder = mdlKestrin_File::WithSlash(SizeEntry::CleanText(c.folderBox->text()));
                     c.folderBox->setText(folder);
-                    if (folder.isEmpty()) {
-                        return false;
+                    const QString refusal = mdlOption::QuickSaveFolderRefusal(folder);
+                    if (!refusal.isEmpty()) {
+                        return refusal;
                     }
                 }
                 o.*d.text = folder;
@@ -97,7 +98,7 @@ bool Save(QWidget* form, mdlOption::OptionStore& o) {
             }
         }
     }
-    return true;
+    return QString();
 }
 
 }  // namespace OptionControls

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "settings/mdlOption.h"
 
 class QWidget;
@@ -13,8 +15,9 @@ namespace OptionControls {
 void Load(QWidget* form, const mdlOption::OptionStore& o);
 
 // Takes every bound option from its controls into o; a folder box gets its cleaned text back.
-// False when a control's content is refused ("in this folder" without a folder); o is then
-// partly changed, so callers pass a copy.
-bool Save(QWidget* form, mdlOption::OptionStore& o);
+// Returns "" when everything is taken, else why a control's content is refused, in the
+// interface's words (see mdlOption::QuickSaveFolderRefusal); o is then partly changed, so callers
+// pass a copy.
+QString Save(QWidget* form, mdlOption::OptionStore& o);
 
 }  // namespace OptionControls

@@ -317,8 +317,12 @@ void frmOption::cmdSizeDelete_Click() {
 void frmOption::cmdSave_Click() {
     mdlOption::OptionStore& o = mdlOption::Options();
     mdlOption::OptionStore edited = o;
-    if (!OptionControls::Save(this, edited)) {
-        return;  // refused: nothing reaches the store
+    const QString refusal = OptionControls::Save(this, edited);
+    if (!refusal.isEmpty()) {
+        // Refused: nothing reaches the store and the dialog stays for the folder to be mended.
+        ModalSeam::ShowMessage(this, refusal, ModalSeam::Critical, QStringLiteral("输入错误"));
+        txtQuickSave->setFocus();
+        return;
     }
     // The switches and the folder reach the store together, and only with a written file.
     const mdlOption::OptionStore before = o;

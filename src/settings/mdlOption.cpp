@@ -2,6 +2,7 @@
 
 #include "base/TextUtil.h"
 #include "base/mdlKestrin_File.h"
+#include "dialogs/FileFilter.h"
 #include "settings/OptionTable.h"
 
 #include <QDir>
@@ -69,16 +70,26 @@ OptionStore& Options() {
 }
 
 QString DefaultFileFilter() {
-    return QStringLiteral(
-        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "所有文件(*.*)|*.*");
+    return ::DefaultFileFilter();
 }
 
 QString DefaultOpenFilter() {
-    return QStringLiteral(
-        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|JPEG XL图片(*.jxl)|*.jxl|"
-        "所有文件(*.*)|*.*");
+    return ::DefaultOpenFileFilter();
+}
+
+QString QuickSaveFolderRefusal(const QString& folder) {
+    if (folder.isEmpty()) {
+        return QStringLiteral("请填写快速保存的文件夹！");
+    }
+    // Writing a file into a folder takes both its write and its search permission.
+    const QFileInfo info(folder);
+    if (!info.isDir()) {
+        return QStringLiteral("快速保存的文件夹不存在：\n") + folder;
+    }
+    if (!info.isWritable() || !info.isExecutable()) {
+        return QStringLiteral("快速保存的文件夹无法写入：\n") + folder;
+    }
+    return QString();
 }
 
 void SetDefaultOptions() {

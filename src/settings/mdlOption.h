@@ -34,12 +34,16 @@ struct OptionStore {
 // The one store of the process.
 OptionStore& Options();
 
-// The filter both file dialogs start with: description and pattern alternate, split by '|'.
+// The save dialog's default filter (see ::DefaultFileFilter): description and pattern alternate,
+// split by '|'.
 QString DefaultFileFilter();
 
-// The open dialog's: DefaultFileFilter with the formats that are read but never written (HEIF,
-// AVIF, JPEG XL) before its last entry.
+// The open dialog's default filter (see ::DefaultOpenFileFilter): all pictures first.
 QString DefaultOpenFilter();
+
+// Why folder cannot be the quick-save folder, as the options dialog says it: empty, not an
+// existing folder, or one this user may not write into. "" when it can.
+QString QuickSaveFolderRefusal(const QString& folder);
 
 // Puts the eight scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();

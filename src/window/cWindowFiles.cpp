@@ -202,11 +202,12 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
         return false;
     }
     cSaveJob* job = cSaveJob::Start(view, fileName, this);
-    connect(job, &cSaveJob::finished, this, [this, fileName](bool ok) { EndSave(ok, fileName); });
+    connect(job, &cSaveJob::finished, this,
+            [this, fileName](bool ok, SaveFailure why) { EndSave(ok, why, fileName); });
     return true;
 }
 
-void cWindowFiles::EndSave(bool ok, const QString& path) {
+void cWindowFiles::EndSave(bool ok, SaveFailure why, const QString& path) {
     // Whatever the report does, the window is not left busy.
     GuardedWork::Run("save report", [&] {
         mFace.HideTip();
@@ -214,7 +215,7 @@ void cWindowFiles::EndSave(bool ok, const QString& path) {
             ShowMessage(QStringLiteral("保存成功！请查看：") + path, ModalSeam::Information,
                         QStringLiteral("Error"));
         } else {
-            ShowMessage(QStringLiteral("保存失败！"), ModalSeam::Critical, QStringLiteral("Error"));
+            ShowMessage(SaveFailedMessage(path, why), ModalSeam::Critical, QStringLiteral("Error"));
         }
     });
     EndBusy();

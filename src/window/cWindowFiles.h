@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "decode/cDecodeFront.h"
+#include "image/SaveFailure.h"
 #include "window/cWindowJobs.h"
 
 class IImageWindowFace;
@@ -57,7 +58,7 @@ signals:
 private:
     bool BeginBusy(const QString& tip, bool quiet = false);
     void EndBusy();
-    void EndSave(bool ok, const QString& path);
+    void EndSave(bool ok, SaveFailure why, const QString& path);
     void FinishOpen(const cDecodeFront::Result& result);
     void FinishCapture(QScreen* target, const QImage& picture);
     // After a load: the window shows the picture at its own size and, when that made it grow,

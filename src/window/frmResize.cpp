@@ -18,6 +18,7 @@
 #include "window/WindowServices.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -199,12 +200,14 @@ QString frmResize::AskFileName(bool save) {
     qint32 filterIndex = 1;
     qint32 flags = 0;
     bool readOnly = false;
+    // Both dialogs start beside the window's picture, where its neighbours and its copies are.
+    const QString folder = mPicFile.isEmpty() ? QString() : QFileInfo(mPicFile).absolutePath();
     const bool chosen = save ? mdlCommonDialog::ShowSaveFileDialog(
-                                   fileName, fileTitle, true, filter, filterIndex, QString(),
+                                   fileName, fileTitle, true, filter, filterIndex, folder,
                                    QString(), QStringLiteral("jpg"), this, flags)
                              : mdlCommonDialog::ShowOpenFileDialog(
                                    fileName, fileTitle, true, false, readOnly, false, filter,
-                                   filterIndex, QString(), QString(), QString(), this, flags);
+                                   filterIndex, folder, QString(), QString(), this, flags);
     return chosen ? fileName : QString();
 }
 

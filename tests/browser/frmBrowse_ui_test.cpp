@@ -1,5 +1,6 @@
 #include "browser/BrowseUiSupport.h"
 
+#include <QFile>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
@@ -8,6 +9,7 @@
 #include <QStyle>
 #include <cstdio>
 
+#include "app/mdlMain.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -310,6 +312,34 @@ TEST_F(Browser, AnOwnerThatClosesLeavesABrowserWithoutOwner) {
     ASSERT_EQ(windows.size(), 3u) << "every ticked picture in a window of its own";
     EXPECT_EQ(windows[0].path, folder + "/1.png");
     EXPECT_EQ(windows[0].place, QPoint(3840, 1920));
+}
+
+// Files that cannot be opened any more (gone, or damaged since their thumbnails were made) are
+// named in one message once the others have opened; a browser with nothing readable says so.
+TEST_F(Browser, WhatCannotBeOpenedIsNamedInOneMessage) {
+    frmBrowse::setOwnerOpenForTesting(nullptr);
+    WindowServices::ShellServices().openPictureWindow = mdlMain::OpenPictureWindow;
+    const QString folder = Folder("four", 4);
+    frmResize* owner = Owner();
+    frmBrowse* b = frmBrowse::Shared();
+    ASSERT_TRUE(b->ShowBrowse({folder}, owner));
+    ASSERT_TRUE(WaitLoaded(b));
+    ASSERT_TRUE(QFile::remove(folder + "/2.png"));
+    QFile damaged(folder + "/3.png");
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.close();
+    b->cmdOpen->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !seam.messages.empty(); }, 60000));
+    EXPECT_EQ(seam.messages.back().text,
+              QStringLiteral("以下图片无法打开：\n") + folder + "/2.png\n" + folder + "/3.png");
+    EXPECT_EQ(owner->mPicFile, folder + "/1.png");
+    EXPECT_EQ(mdlMain::ImageWindowCount(), 2);  // the owner and 4.png's window
+
+    ASSERT_TRUE(b->ShowBrowse({folder + "/3.png", root + "missing.png"}, owner));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !b->isVisible(); }, 60000));
+    ASSERT_EQ(seam.messages.size(), 2u);
+    EXPECT_EQ(seam.messages.back().text, QStringLiteral("这里没有 Lumora 能读取的图片：\n") +
+                                             folder + "/3.png\n" + root + "missing.png");
 }
 
 // A name wider than its cell keeps its start and its end around "…" and fits the caption; the

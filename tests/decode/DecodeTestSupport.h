@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "decode/cDecodePool.h"
@@ -56,6 +57,15 @@ inline Ending WaitForEnd(qint64 pid) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return Ending::Running;
+}
+
+// True once pid is gone altogether, reaped by its parent; never reaps it itself (false after about
+// 20 s, which only keeps a broken test from hanging).
+inline bool BecomesGone(qint64 pid) {
+    for (int i = 0; i < 20000 && QFile::exists(QStringLiteral("/proc/%1").arg(pid)); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return !QFile::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 
 // True once pid has ended (a zombie, or gone).

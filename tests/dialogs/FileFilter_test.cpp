@@ -42,6 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Bmp图片(*.bmp)", "*.bmp", {"*.bmp"}},
                    {"Gif图片(*.gif)", "*.gif", {"*.gif"}},
                    {"TIFF文档(*.tif)", "*.tif", {"*.tif"}},
+                   {"PNG图片(*.png)", "*.png", {"*.png"}},
                    {"所有文件(*.*)", "*.*", {"*"}}}},
         ParseCase{"ColonSplitsADescriptionAndShiftsThePairs",
                   "图片:JPEG|*.jpg|B|*.bmp",

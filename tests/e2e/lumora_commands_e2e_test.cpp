@@ -327,7 +327,7 @@ TEST_F(Commands, CCapturesTheScreenUnderTheWindowAndCoversIt) {
 }
 
 TEST_F(Commands, CtrlCDoesNotCapture) {
-    // PNG is not among the save filter's types: quick save adds ".jpg"
+    // PNG is among the save filter's types: quick save keeps the extension
     const QString original = Save(TwoTone(), "two tone.png");
     const QRect g = OpenLarge(original);
     ASSERT_GT(g.width(), 200);
@@ -336,7 +336,7 @@ TEST_F(Commands, CtrlCDoesNotCapture) {
     // A capture would hide the window and keep it busy: the quick save after it would not run,
     // or would save the grab. This one saves the picture at the window's size.
     x.Key("s");
-    const QString written = dir.path() + "/new two tone.png.jpg";
+    const QString written = dir.path() + "/new two tone.png";
     ASSERT_TRUE(x.WaitForFile(written)) << "the window did not take the key after Ctrl+C";
     DismissSaveBox();
     const QImage saved(written);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <cmath>
@@ -118,9 +119,17 @@ TEST_F(RealProgram, EscEndsTheProgramWithItsLastWindow) {
     EXPECT_EQ(x.WaitForExit(), 0);
 }
 
-TEST_F(RealProgram, AFileThatCannotBeOpenedEndsQuietly) {
+// A file named alone that opens no window ends the program with status 1, whether it is missing
+// (known at once) or turns out not to be a picture (known once the decoder has tried it).
+TEST_F(RealProgram, AFileThatCannotBeOpenedEndsWithStatusOne) {
     ASSERT_TRUE(x.StartLumora({dir.path() + "/missing.png"}));
-    EXPECT_EQ(x.WaitForExit(), 0);
+    EXPECT_EQ(x.WaitForExit(), 1);
+    QFile damaged(dir.path() + "/damaged.png");
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("\x89PNG\r\n\x1a\n no picture");
+    damaged.close();
+    ASSERT_TRUE(x.StartLumora({damaged.fileName()}));
+    EXPECT_EQ(x.WaitForExit(), 1);
 }
 
 TEST_F(RealProgram, WheelScalesThePictureAboutThePointer) {

@@ -6,7 +6,9 @@
 #include "settings/mdlOption.h"
 #include "support/WindowFixture.h"
 
+#include <unistd.h>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -226,15 +228,15 @@ TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
     f->chkAutoResizeOnLoad->setChecked(true);
     f->chkAutoRotate->setChecked(false);
     f->txtQuickSave->setText("  ");
-    f->cmdSave->click();  // "other folder" without a folder: refused silently
+    f->cmdSave->click();  // "other folder" without a folder: refused
     EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
-    EXPECT_TRUE(seam.messages.empty());
+    ExpectMessage("请填写快速保存的文件夹！", "输入错误");
 
     frmOption::setOptionFileForTesting(dir.path());  // a folder cannot be written as a file
-    f->txtQuickSave->setText(" /new ");
+    f->txtQuickSave->setText(" " + dir.path() + " ");
     f->cmdSave->click();
     ExpectMessage("保存设置失败！", "错误");
-    EXPECT_EQ(f->txtQuickSave->text(), "/new/");
+    EXPECT_EQ(f->txtQuickSave->text(), dir.path() + "/");
     EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
     EXPECT_TRUE(mdlOption::Options().AutoRotate);
     EXPECT_EQ(mdlOption::Options().QuickSavePath, "/old/");
@@ -269,11 +271,12 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     f->chkDisplayBorder->setChecked(true);
     f->chkAutoRotate->setChecked(false);
     f->optQuickSaveOther->setChecked(true);
-    f->txtQuickSave->setText(QStringLiteral(" /图片/快\n存\u2028 "));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("图片/快存")));
+    f->txtQuickSave->setText(" " + dir.path() + QStringLiteral("/图片/快\n存\u2028 "));
     f->cmdSave->click();
     EXPECT_TRUE(Unloaded(f));
     const mdlOption::OptionStore saved = mdlOption::Options();
-    EXPECT_EQ(saved.QuickSavePath, QStringLiteral("/图片/快存/"));
+    EXPECT_EQ(saved.QuickSavePath, dir.path() + QStringLiteral("/图片/快存/"));
     EXPECT_TRUE(saved.ResizeWhenOpen);
     EXPECT_FALSE(saved.AutoRotate);
 
@@ -293,6 +296,31 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
                                  saved.DisplayBorder, saved.AutoRotate}));
     EXPECT_EQ(read.QuickSavePath, saved.QuickSavePath);
     EXPECT_EQ(read.CYSizeList, saved.CYSizeList);
+}
+
+// A quick-save folder that is not there, or cannot be written, is refused with the reason; the
+// dialog stays open and the store keeps its folder.
+TEST_F(OptionsDialog, RefusesAQuickSaveFolderItCannotWriteInto) {
+    mdlOption::Options().QuickSavePath = "/old/";
+    QPointer<frmOption> f = Open();
+    f->optQuickSaveOther->setChecked(true);
+    f->txtQuickSave->setText(dir.filePath("gone"));
+    f->cmdSave->click();
+    ExpectMessage(qUtf8Printable("快速保存的文件夹不存在：\n" + dir.filePath("gone/")), "输入错误");
+    if (::geteuid() != 0) {  // root writes into a folder without its write bit
+        ASSERT_TRUE(QDir(dir.path()).mkdir("ro"));
+        QFile(dir.filePath("ro")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        f->txtQuickSave->setText(dir.filePath("ro"));
+        f->cmdSave->click();
+        ExpectMessage(qUtf8Printable("快速保存的文件夹无法写入：\n" + dir.filePath("ro/")),
+                      "输入错误");
+    }
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_EQ(mdlOption::Options().QuickSavePath, "/old/");
+    f->txtQuickSave->setText(dir.path());
+    f->cmdSave->click();
+    EXPECT_TRUE(Unloaded(f));
+    EXPECT_EQ(mdlOption::Options().QuickSavePath, dir.path() + "/");
 }
 
 // The table finds its controls by object name: a name that misses, or a control of the wrong

@@ -37,11 +37,13 @@ TEST_F(OptionFile, MissingFileKeepsDefaults) {
     EXPECT_FALSE(o.DisplayBorder);
     EXPECT_TRUE(o.AutoRotate);
     EXPECT_EQ(o.QuickSavePath, "");
-    EXPECT_EQ(
-        o.SupportFileOpen,
-        "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
+    EXPECT_TRUE(o.SupportFileOpen.startsWith("所有图片|*."));
+    EXPECT_TRUE(o.SupportFileOpen.endsWith(
+        "|JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
         "HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|"
-        "JPEG XL图片(*.jxl)|*.jxl|所有文件(*.*)|*.*");
+        "JPEG XL图片(*.jxl)|*.jxl|PNG图片(*.png)|*.png|PSD图片(*.psd)|*.psd|TGA图片(*.tga)|*.tga|"
+        "PCX图片(*.pcx)|*.pcx|ICO图标(*.ico)|*.ico|所有文件(*.*)|*.*"))
+        << o.SupportFileOpen.toStdString();
     EXPECT_EQ(o.SupportFileSave, DefaultFileFilter());
     EXPECT_EQ(o.CYSizeCount(), 0);
 }

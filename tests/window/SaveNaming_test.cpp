@@ -55,8 +55,9 @@ const char* const kDefault = nullptr;
 INSTANTIATE_TEST_SUITE_P(
     Names, QuickSaveTarget,
     testing::Values(
-        QuickSaveCase{"png is not in the filter", "@/p/a.png", "", "", "@/p/new a.png.jpg",
-                      "@/p/a.png", kDefault},
+        QuickSaveCase{"tga is not in the filter", "@/p/a.tga", "", "", "@/p/new a.tga.jpg",
+                      "@/p/a.tga", kDefault},
+        QuickSaveCase{"png is", "@/p/a.png", "", "", "@/p/new a.png", "@/p/a.png", kDefault},
         QuickSaveCase{"past taken names", "@/p/a.jpg", "", "f:@/p/new a.jpg;f:@/p/new(1) a.jpg",
                       "@/p/new(2) a.jpg", "@/p/a.jpg", kDefault},
         QuickSaveCase{"a dangling link takes a name, a folder does not", "@/p/a.jpg", "",

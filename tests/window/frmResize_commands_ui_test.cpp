@@ -76,14 +76,52 @@ TEST_F(WindowCommands, QuickSaveWritesTheShownPictureUnderNewNamesAndNeverOverwr
     EXPECT_EQ(w->mPicFile, Path("a.bmp"));  // saving never changes the file name
 }
 
-TEST_F(WindowCommands, QuickSaveIntoAMissingFolderFailsAndSaysSo) {
+TEST_F(WindowCommands, AFailedSaveNamesTheFileAndWhy) {
     frmResize* w = PictureWindow();
     mdlOption::Options().QuickSavePath = Path("gone/");
     w->cmdQuickSave();
     ASSERT_TRUE(WaitForSave(w));
-    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！"));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("gone/new a.bmp") +
+                                 QStringLiteral("\n原因：文件夹不存在"));
     EXPECT_EQ(seam.messages.back().style, ModalSeam::Critical);
     EXPECT_FALSE(QDir(Path("gone")).exists());
+
+    // Save as to a name whose extension is no format that is written.
+    seam.saveAnswers.push_back(ScriptedSeam::Chosen(Path("a.heic")));
+    w->cmdSaveAs();
+    ASSERT_TRUE(WaitForSave(w));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("a.heic") +
+                                 QStringLiteral("\n原因：不是 Lumora 能保存的图片格式"));
+    EXPECT_FALSE(QFile::exists(Path("a.heic")));
+}
+
+// The dialogs start beside the picture and offer every picture the program reads first; a filter
+// the option file names is offered as it stands.
+TEST_F(WindowCommands, FileDialogsStartInThePicturesFolderWithAllPicturesFirst) {
+    mdlOption::Options().SupportFileOpen = mdlOption::DefaultOpenFilter();
+    frmResize* w = PictureWindow();
+    w->cmdOpenPicture();
+    w->cmdSaveAs();
+    EXPECT_EQ(seam.openRequests.at(0).initialFolder, dir.path());
+    EXPECT_EQ(seam.saveRequests.at(0).initialFolder, dir.path());
+    QStringList open;
+    for (const FileFilter& f : seam.openRequests[0].filters) {
+        open << f.description;
+    }
+    EXPECT_EQ(open.mid(8), (QStringList{"PNG图片(*.png)", "PSD图片(*.psd)", "TGA图片(*.tga)",
+                                        "PCX图片(*.pcx)", "ICO图标(*.ico)", "所有文件(*.*)"}));
+    EXPECT_EQ(open.value(0), QStringLiteral("所有图片"));
+    for (const char* pattern :
+         {"*.jpg", "*.png", "*.psd", "*.tga", "*.pcx", "*.ico", "*.heic", "*.avif", "*.jxl"}) {
+        EXPECT_TRUE(seam.openRequests[0].filters[0].patterns.contains(pattern)) << pattern;
+    }
+    EXPECT_EQ(seam.saveRequests[0].filters.at(4).patterns, QStringList{"*.png"});
+
+    mdlOption::Options().SupportFileOpen = QStringLiteral("只看PNG|*.png");
+    w->mPicFile.clear();
+    w->cmdOpenPicture();
+    EXPECT_EQ(seam.openRequests.at(1).initialFolder, QString());
+    EXPECT_EQ(seam.openRequests[1].filters.size(), 1);
 }
 
 TEST_F(WindowCommands, SaveAsAsksBeforeReplacingACompletedNameAndLeavesTheChosenFileAlone) {
@@ -135,7 +173,8 @@ TEST_F(WindowCommands, AFolderRemovedWhileThePictureIsEncodedFailsTheSaveAndStay
     QSignalSpy ended(w, &frmResize::saveEnded);
     ASSERT_TRUE(ended.wait(60000));
     EXPECT_FALSE(ended.first().first().toBool());
-    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！"));
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("doomed/a.png") +
+                                 QStringLiteral("\n原因：文件夹不存在"));
     EXPECT_EQ(seam.messages.back().style, ModalSeam::Critical);
     // Nothing was made again: neither the folder nor a file beside it.
     EXPECT_TRUE(QDir(dir.path())
