@@ -8,8 +8,8 @@
 //   c. opening a 6000 x 4000 JPEG the way the command line does (mdlMain::OpenPictureWindow, up to
 //      the window's first paint) beside mdlPictureFile::LoadPictureFile of the same file alone, as
 //      separate benchmarks and as back-to-back pairs; the goal is at most 1.2 times the decode.
-//      Measured with the option ResizeWhenOpen off (the default: the window keeps its 61 x 61
-//      design size) and on (the window fitted to the screen, so the first paint stretches the
+//      Measured with the option ResizeWhenOpen off (the window keeps its 61 x 61 design size)
+//      and on (the default: the window fitted to the screen, so the first paint stretches the
 //      picture to about 1620 x 1080);
 //   d. a wheel notch at about 1920 x 1080: the wheel event, the one resize it queues for the next
 //      turn of the event loop and the paint, alternating away and towards the user; the goal is

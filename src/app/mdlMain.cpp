@@ -5,6 +5,7 @@
 #include "app/mdlKestrin_Command.h"
 #include "base/Rounding.h"
 #include "base/ScreenUnits.h"
+#include "browser/BrowseArithmetic.h"
 #include "browser/frmBrowse.h"
 #include "dialogs/ModalSeam.h"
 #include "dialogs/ProgramInfo.h"
@@ -15,6 +16,7 @@
 #include "settings/mdlOption.h"
 #include "window/NativeWindow.h"
 #include "window/WindowArithmetic.h"
+#include "window/WorkAreaPlacement.h"
 #include "window/frmResize.h"
 
 #include <QApplication>
@@ -59,6 +61,37 @@ bool AnyWindowShown() {
 
 float SecondsSinceMidnight() {
     return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
+}
+
+// The work area of the screen a window of r (desktop device pixels) lies on, or nearest to.
+QRect WorkAreaAt(const QRect& r) {
+    return ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtDevice(r.center()));
+}
+
+// Moves the window, as it is, inside the work area of its screen.
+void PlaceInside(frmResize* window) {
+    const QRect r = window->DeviceGeometry();
+    const QRect area = WorkAreaAt(r);
+    if (!area.isEmpty()) {
+        window->SetDeviceGeometry(QRect(WorkAreaPlacement::Inside(r, area), r.size()));
+    }
+}
+
+// A window of the browser's cascade, at its step left/top (twips): there when it lies inside the
+// work area, otherwise wrapped to the area's top-left corner with the step's offset from the
+// cascade's first place.
+void PlaceInCascade(frmResize* window, qint32 left, qint32 top) {
+    window->MoveTw(left, top);
+    const QRect r = window->DeviceGeometry();
+    const QRect area = WorkAreaAt(r);
+    if (area.isEmpty()) {
+        return;
+    }
+    const QList<QPoint> first = BrowseArithmetic::CascadePositions(
+        1, ScreenUnits::ScreenWidthTwips(), ScreenUnits::ScreenHeightTwips());
+    const QPoint fromStart(Rounding::Round32((left - first.first().x()) / window->TwipsPerPixelX()),
+                           Rounding::Round32((top - first.first().y()) / window->TwipsPerPixelY()));
+    window->SetDeviceGeometry(QRect(WorkAreaPlacement::Cascaded(r, fromStart, area), r.size()));
 }
 
 // Image windows find the shell through the window services; filled in once the program (or a
@@ -177,6 +210,7 @@ bool StartPaste() {
     device.moveCenter(
         ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtLogical(QCursor::pos())).center());
     window->SetDeviceGeometry(device);
+    PlaceInside(window);  // a picture as large as the screen is taller than its work area
     window->show();
     return true;
 }
@@ -226,7 +260,9 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
     const bool placed = left > 0 && top > 0;
     if (path.isEmpty()) {
         if (placed) {
+            // A new window beside the one it came from (N, 新建): on the screen even at its edge.
             window->MoveTw(left, top);
+            PlaceInside(window);
         }
         window->show();
         return window;
@@ -248,12 +284,13 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
                 return;
             }
             if (placed) {
-                window->MoveTw(left, top);
+                PlaceInCascade(window, left, top);  // the browser's windows
             } else {
                 // Sized to its picture now: put it on the screen, centred.
                 QRect device = window->DeviceGeometry();
                 device.moveCenter(ScreenUnits::DeviceWorkArea(window->screen()).center());
                 window->SetDeviceGeometry(device);
+                PlaceInside(window);
             }
             window->show();
         },

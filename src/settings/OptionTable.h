@@ -82,7 +82,7 @@ constexpr OptionDef SizeListOption(const char* name, QStringList OptionStore::*m
 
 // In the order Option.ini holds them. AutoRotate comes after the lines older files hold.
 inline constexpr OptionDef kOptionTable[] = {
-    SwitchOption("ResizeWhenOpen", &OptionStore::ResizeWhenOpen, false,
+    SwitchOption("ResizeWhenOpen", &OptionStore::ResizeWhenOpen, true,
                  CheckBox("chkAutoResizeOnLoad")),
     SwitchOption("ResizeWhenRotate", &OptionStore::ResizeWhenRotate, true,
                  CheckBox("chkAutoResizeOnRotate")),

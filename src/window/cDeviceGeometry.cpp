@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "base/Rounding.h"
 
@@ -19,6 +20,7 @@ bool cDeviceGeometry::Request(const QRect& r) {
 
 cDeviceGeometry::Verdict cDeviceGeometry::Reconcile(const QRect& native, double ratio) {
     if (native == mRect) {
+        mShowing = false;
         return Verdict::Same;
     }
     const int slack = static_cast<int>(std::ceil(ratio));
@@ -28,8 +30,12 @@ cDeviceGeometry::Verdict cDeviceGeometry::Reconcile(const QRect& native, double 
                std::abs(native.right() - r.right()) <= slack &&
                std::abs(native.bottom() - r.bottom()) <= slack;
     };
+    const bool showing = std::exchange(mShowing, false);
     if (std::any_of(mRequested.begin(), mRequested.end(), near)) {
         return Verdict::PutBack;
+    }
+    if (showing) {
+        return Verdict::Replace;
     }
     mRect = native;
     return Verdict::Adopted;
@@ -64,20 +70,4 @@ QRect cDeviceGeometry::Rebordered(int oldBorder, int newBorder, QPointF twips) c
     return FromTwips(Round32(mRect.x() * tx - d * tx), Round32(mRect.y() * ty - d * ty),
                      Round32(mRect.width() * tx + 2 * d * tx),
                      Round32(mRect.height() * ty + 2 * d * ty), twips, 1 + 2 * newBorder);
-}
-
-QPoint cDeviceGeometry::IntoArea(const QRect& rect, const QRect& area) {
-    return {std::max(area.left(), std::min(rect.left(), area.right() + 1 - rect.width())),
-            std::max(area.top(), std::min(rect.top(), area.bottom() + 1 - rect.height()))};
-}
-
-QPoint cDeviceGeometry::InsideWhereItFits(const QRect& rect, const QRect& area) {
-    QPoint at = rect.topLeft();
-    if (rect.width() <= area.width()) {
-        at.setX(std::clamp(at.x(), area.left(), area.right() + 1 - rect.width()));
-    }
-    if (rect.height() <= area.height()) {
-        at.setY(std::clamp(at.y(), area.top(), area.bottom() + 1 - rect.height()));
-    }
-    return at;
 }

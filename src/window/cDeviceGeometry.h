@@ -30,10 +30,16 @@ public:
         Same,     // the window system has the window where it is meant to be
         PutBack,  // a rounding or a late rectangle of the window's own: Rect() goes back
         Adopted,  // someone else moved or sized it: Rect() is now native
+        Replace,  // a window manager placed the window it was just shown: ask for Rect() again
     };
     // What the window system reports (native, desktop device pixels) at ratio device pixels per
     // logical pixel; an edge within ceil(ratio) pixels of a remembered rectangle's is a rounding.
     Verdict Reconcile(const QRect& native, double ratio);
+    // The window is being shown. A window manager may then place it where it likes instead of
+    // where it was asked to be: the first rectangle of someone else's that the window system
+    // reports is answered once with Replace; whatever the manager answers to that stands. A
+    // report of the window where it is meant to be, or a drag, ends the wait.
+    void Showing() { mShowing = true; }
     // Takes r as the window's rectangle without asking for it (where no window system answers,
     // Qt's geometry is all there is).
     void Adopt(const QRect& r) { mRect = r; }
@@ -44,7 +50,10 @@ public:
     void LaidOutAt(double ratio) { mLaidOutRatio = ratio; }
 
     // A drag starts, measuring in twips (twips per device pixel, x and y) until EndDrag.
-    void BeginDrag(QPointF twips) { mDragTwips = twips; }
+    void BeginDrag(QPointF twips) {
+        mDragTwips = twips;
+        mShowing = false;
+    }
     void EndDrag() { mDragTwips = QPointF(); }
     // Twips per device pixel: the drag's while one runs, otherwise screen (the screen's own).
     QPointF Twips(QPointF screen) const { return mDragTwips.isNull() ? screen : mDragTwips; }
@@ -62,17 +71,11 @@ public:
     // where it is on the screen; measured in twips as the drags measure.
     QRect Rebordered(int oldBorder, int newBorder, QPointF twips) const;
 
-    // Where a window of rect goes to lie inside area (device pixels): whole where it fits, at the
-    // area's left or top edge where it does not.
-    static QPoint IntoArea(const QRect& rect, const QRect& area);
-    // Where a window of rect goes to lie inside area, moving it only on the axes along which it
-    // fits; it stays where it is on the others.
-    static QPoint InsideWhereItFits(const QRect& rect, const QRect& area);
-
 private:
     QRect mRect;
     std::array<QRect, kRemembered> mRequested;
     std::size_t mNextRequested = 0;
     QPointF mDragTwips;  // null: no drag runs
     double mLaidOutRatio = 1.0;
+    bool mShowing = false;  // shown, and the window system has not reported it placed yet
 };

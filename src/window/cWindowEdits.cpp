@@ -33,8 +33,14 @@ void cWindowEdits::cmdShowSize() {
     mFace.ShowTip(TextUtil::SizeText(shown.width(), shown.height()));
 }
 
+bool cWindowEdits::ViewResize(qint32 w, qint32 h) {
+    mPlace.ApplyViewSize(w, h);
+    mPlace.KeepInside();
+    return true;
+}
+
 void cWindowEdits::cmdResize_OrgSize() {
-    mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+    ViewResize(mModel.Picture().width(), mModel.Picture().height());
     cmdShowSize();
 }
 
@@ -74,6 +80,7 @@ bool cWindowEdits::RotateFlip(const QString& iRotate) {
     }
     ApplyEdit(edit);
     mPlace.AutoPosition();
+    mPlace.KeepInside();
     return true;
 }
 

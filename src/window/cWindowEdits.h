@@ -30,7 +30,10 @@ public:
     bool AdoptPictureOf(const cPictureModel& source, QSize shown);
     // The tip says the picture's shown size.
     void cmdShowSize();
-    // The picture at its own size (shrunk to fit the screen), and the tip says the size.
+    // The picture shown at w x h pixels (shrunk to fit the screen), the window then moved back
+    // inside its screen's work area.
+    bool ViewResize(qint32 w, qint32 h);
+    // The picture at its own size, as ViewResize, and the tip says the size.
     void cmdResize_OrgSize();
     // The placeholder, at its own size; the file name stays for later quick saves.
     void cmdClear();
@@ -38,7 +41,8 @@ public:
     bool CropRect(qint32 x, qint32 y, qint32 w, qint32 h);
     bool MaskRect(qint32 x, qint32 y, qint32 w, qint32 h);
     // "+90", "-90", "X" or "Y"; the shown size turns with the picture with the option
-    // ResizeWhenRotate. The window then puts its right and bottom edges back on its screen.
+    // ResizeWhenRotate. The window then puts its right and bottom edges back on its screen, and
+    // stays inside its work area.
     bool RotateFlip(const QString& iRotate);
     // Undo shows the picture put back at its own size with the option ResizeWhenOpen.
     void cmdUndo();

@@ -7,6 +7,7 @@
 #include "base/ScreenUnits.h"
 #include "base/TextUtil.h"
 #include "window/IImageWindowFace.h"
+#include "window/WorkAreaPlacement.h"
 #include "window/cWheelGesture.h"
 
 using Rounding::Round32;
@@ -99,8 +100,16 @@ void cWindowPlacement::KeepGrownInside(QSize before) {
     if (r.width() <= before.width() && r.height() <= before.height()) {
         return;  // it did not grow: it stays where it is
     }
+    KeepInside();
+}
+
+void cWindowPlacement::KeepInside() {
+    const QRect r = mGeometry.Rect();
     const QRect area = ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtDevice(r.center()));
-    const QPoint at = cDeviceGeometry::InsideWhereItFits(r, area);
+    if (area.isEmpty()) {
+        return;  // no screen to keep to
+    }
+    const QPoint at = WorkAreaPlacement::Inside(r, area);
     if (at != r.topLeft()) {
         SetDeviceGeometry(QRect(at, r.size()));
     }
@@ -114,6 +123,9 @@ void cWindowPlacement::Reconcile(const std::optional<QRect>& native, bool native
         const auto verdict = mGeometry.Reconcile(*native, mFace.Ratio());
         if (verdict == cDeviceGeometry::Verdict::PutBack) {
             mFace.PutBack(mGeometry.Rect());
+        } else if (verdict == cDeviceGeometry::Verdict::Replace) {
+            // Asked through Qt as well: Qt now holds the manager's place for the window.
+            SetDeviceGeometry(mGeometry.Rect());
         }
         layOut = layOut || verdict == cDeviceGeometry::Verdict::Adopted;
     } else if (!nativeAvailable &&
@@ -139,7 +151,7 @@ void cWindowPlacement::KeepOnAScreen() {
     // Onto the nearest screen left, same device size.
     const QRect area = ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtDevice(r.center()));
     if (!area.isEmpty()) {
-        SetDeviceGeometry(QRect(cDeviceGeometry::IntoArea(r, area), r.size()));
+        SetDeviceGeometry(QRect(WorkAreaPlacement::Inside(r, area), r.size()));
     }
 }
 

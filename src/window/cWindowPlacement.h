@@ -57,14 +57,18 @@ public:
     void SetBorder(bool on);
     // Moves the window by shift device pixels.
     void MoveByPixels(QPoint shift);
-    // The window grew from before: moves it just enough to lie inside the work area of its
-    // screen, on each axis along which it fits.
+    // The window grew from before: keeps it inside its screen's work area (KeepInside).
     void KeepGrownInside(QSize before);
+    // Moves the window just enough to lie inside the work area of the screen under its centre;
+    // where it is larger than the area, to the area's left or top edge (WorkAreaPlacement).
+    void KeepInside();
     // Qt moved or sized the window (a window manager, a screen change, its own rounding). native:
     // the window's rectangle as the window system has it, when it can be asked; otherwise
     // (nativeAvailable false) Qt's logical geometry is all there is. Keeps the device rectangle,
     // or takes the new one when the change was not a rounding of it or a late one of its own.
     void Reconcile(const std::optional<QRect>& native, bool nativeAvailable, const QRect& logical);
+    // The window is being shown: see cDeviceGeometry::Showing.
+    void Showing() { mGeometry.Showing(); }
     // The screen the window was on has gone: onto the nearest one left, whole where it fits.
     void KeepOnAScreen();
     // Puts the window's right and bottom edges back on its screen.

@@ -297,6 +297,7 @@ void frmResize::moveEvent(QMoveEvent* event) {
 
 void frmResize::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    mPlacement.Showing();  // a window manager may place it elsewhere once it is mapped
     // Showing places the native window from Qt's logical geometry, during this event and right
     // after it: the exact rectangle is given again once the show is done.
     NativeWindow::SetDeviceGeometry(this, DeviceGeometry());

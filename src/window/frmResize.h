@@ -107,7 +107,8 @@ public:
     bool lnkOpenPicture(const QString& iFileName) { return LoadFromFile(iFileName); }
     // "+90", "-90", "X" or "Y"; false when nothing was turned.
     bool lnkRotate(const QString& iRotate) { return RotateFlip(iRotate); }
-    bool lnkViewResize(qint32 iWidth, qint32 iHeight) { return ApplyViewSize(iWidth, iHeight); }
+    // The size commands: the picture shown at that size, the window kept inside its work area.
+    bool lnkViewResize(qint32 iWidth, qint32 iHeight) { return mEdits.ViewResize(iWidth, iHeight); }
     QImage lnkGetCopyPicture() { return GetViewPicture(); }
     bool valHaveBackup() const { return mModel.History().Count() > 0; }
 

@@ -3,6 +3,7 @@
 #include "window/frmResize.h"
 
 #include "base/GuardedWork.h"
+#include "base/Rounding.h"
 #include "base/ScreenUnits.h"
 #include "base/TextUtil.h"
 #include "dialogs/ProgramInfo.h"
@@ -185,9 +186,11 @@ void frmResize::RunKeyAction(cWindowKeys::Action action) {
              }
          }},
         {Action::NewWindow,
-         [] {
+         [this] {
+             // A little below and right of this window, as the panel's 新建 places it.
              if (const auto& open = WindowServices::ShellServices().openPictureWindow) {
-                 open(QString(), 0, 0);
+                 open(QString(), Rounding::Round32(LeftTw() + 100),
+                      Rounding::Round32(TopTw() + 100));
              }
          }},
         {Action::Open, [this] { cmdOpenPicture(); }},

@@ -292,15 +292,16 @@ TEST_F(Commands, OpenLoadsTheTypedPictureIntoTheWindowAtItsSize) {
     x.Key("Return");
     ASSERT_TRUE(x.WaitForWindowGone(dialog));
 
-    // stretched into the window as it was: top half one colour, bottom half the other
-    const QPoint top(g.center().x(), g.top() + g.height() / 4);
-    const QPoint bottom(g.center().x(), g.bottom() - g.height() / 4);
+    // at its own size, from the window's corner: top half one colour, bottom half the other
+    const QRect own(g.topLeft(), QSize(100, 60));
+    ASSERT_EQ(x.WaitForGeometry(window, own), own);
+    const QPoint top(own.center().x(), own.top() + 10);
+    const QPoint bottom(own.center().x(), own.bottom() - 10);
     const QImage shot = x.WaitForScreen(
         [&](const QImage& s) { return s.pixel(top) == kTop && s.pixel(bottom) == kBottom; });
     EXPECT_EQ(shot.pixel(top), kTop);
     EXPECT_EQ(shot.pixel(bottom), kBottom);
-    EXPECT_EQ(shot.pixel(g.right() - 5, g.bottom() - 5), kBottom);
-    EXPECT_EQ(x.Geometry(window), g);
+    EXPECT_EQ(shot.pixel(own.right() - 5, own.bottom() - 5), kBottom);
 }
 
 TEST_F(Commands, CCapturesTheScreenUnderTheWindowAndCoversIt) {

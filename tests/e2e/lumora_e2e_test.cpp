@@ -77,7 +77,7 @@ TEST_F(RealProgram, DraggingTheRightEdgeWidensTheWindow) {
     window = x.FindWindow();
     ASSERT_NE(window, 0u);
     const QRect g = x.Geometry(window);
-    ASSERT_EQ(g.size(), QSize(61, 61));
+    ASSERT_EQ(g.size(), QSize(240, 180));  // the picture's own size
     x.DragTo(1, QPoint(g.right() - 1, g.center().y()), QPoint(g.right() + 150, g.center().y()));
     const QRect wider(g.topLeft(), g.size() + QSize(151, 0));
     EXPECT_EQ(x.WaitForGeometry(window, wider), wider);
@@ -172,6 +172,27 @@ TEST_F(RealProgram, CtrlWheelStepsTheOpacityByTenPercent) {
     EXPECT_EQ(x.Geometry(window), g);                            // the size is the plain wheel's
 }
 
+TEST_F(RealProgram, NOpensTheNewWindowALittleBelowRightOfItsOwnOnTheScreen) {
+    ASSERT_TRUE(x.StartLumora({GreyPicture(dir)}));
+    window = x.FindWindow();
+    ASSERT_NE(window, 0u);
+    const QRect g = x.Geometry(window);
+    x.MoveTo(g.center().x(), g.center().y());
+    x.Press(1);
+    x.Release(1);
+    ASSERT_TRUE(x.WaitForFocus(window));
+    const QList<qulonglong> known = x.Windows();
+    x.Key("n");
+    const qulonglong second = x.WaitForNewWindow(known);
+    ASSERT_NE(second, 0u);
+    const QRect s = x.Geometry(second);
+    EXPECT_GT(s.left(), g.left());
+    EXPECT_GT(s.top(), g.top());
+    EXPECT_LE(s.left() - g.left(), 20);
+    EXPECT_LE(s.top() - g.top(), 20);
+    EXPECT_TRUE(QRect(QPoint(), x.ScreenSize()).contains(s));
+}
+
 TEST_F(RealProgram, CtrlCThenCtrlVInAnotherWindowCopiesThePicture) {
     const QRect g = OpenLargeGreyWindow(TwoTonePicture(dir));
     ASSERT_GT(g.height(), 150);
@@ -181,7 +202,7 @@ TEST_F(RealProgram, CtrlCThenCtrlVInAnotherWindowCopiesThePicture) {
     x.Key("n");  // an empty window, on top of the first
     const qulonglong second = x.WaitForNewWindow(known);
     ASSERT_NE(second, 0u);
-    const QRect s = x.Geometry(second);
+    QRect s = x.Geometry(second);
     x.MoveTo(s.center().x(), s.center().y());
     x.Press(1);
     x.Release(1);
@@ -190,10 +211,15 @@ TEST_F(RealProgram, CtrlCThenCtrlVInAnotherWindowCopiesThePicture) {
     const QPoint bottom(s.center().x(), s.bottom() - s.height() / 4);
     EXPECT_FALSE(Near(x.Screenshot().pixel(top), kTop));  // the placeholder before
     x.Key("ctrl+v");
+    // The picture comes at its own size, the first window's: the second grows to it.
+    s = x.WaitForGeometryChange(second, s);
+    ASSERT_EQ(s.size(), g.size());
+    const QPoint pastedTop(s.center().x(), s.top() + s.height() / 4);
+    const QPoint pastedBottom(s.center().x(), s.bottom() - s.height() / 4);
     const QImage shot =
-        x.WaitForScreen([&](const QImage& img) { return Near(img.pixel(top), kTop); });
-    EXPECT_TRUE(Near(shot.pixel(top), kTop));
-    EXPECT_TRUE(Near(shot.pixel(bottom), kBottom));
+        x.WaitForScreen([&](const QImage& img) { return Near(img.pixel(pastedTop), kTop); });
+    EXPECT_TRUE(Near(shot.pixel(pastedTop), kTop));
+    EXPECT_TRUE(Near(shot.pixel(pastedBottom), kBottom));
 }
 
 }  // namespace

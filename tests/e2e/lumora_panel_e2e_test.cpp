@@ -143,7 +143,7 @@ protected:
 
 TEST_F(Panel, RightClickOpensItWithItsTopLeftAtThePointer) {
     const QRect g = Open({GreyPicture("grey.bmp")});
-    ASSERT_EQ(g.size(), QSize(61, 61));
+    ASSERT_EQ(g.size(), QSize(240, 180));  // the picture's own size
     const QPoint at = g.center();
 
     const qulonglong panel = RightClick(at);
@@ -250,6 +250,26 @@ TEST_F(Panel, ASizeFromTheListResizesTheWindowAndKeepsThePanelOpen) {
     EXPECT_EQ(sized.topLeft(), g.topLeft());
     EXPECT_TRUE(x.Windows().contains(panel)) << "a single click closed the panel";
     EXPECT_EQ(x.Geometry(panel), r);
+}
+
+// A size larger than the screen: fitted to it, and the window moved back inside the screen.
+TEST_F(Panel, ASizeLargerThanTheScreenLeavesTheWindowWhollyOnIt) {
+    {
+        QFile ini(x.ProgramFolder() + "/Option.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("CYSize=5000*4000\r\n");
+    }
+    const QRect g = Open({GreyPicture("grey.bmp")});
+    const qulonglong panel = RightClick(g.center());
+    ASSERT_NE(panel, 0u) << "no panel after the right click";
+    const QRect r = PanelRect(panel);
+    ASSERT_TRUE(HoverTab(r, kTabSizes)) << "the second tab did not show";
+    LeftClick(r.topLeft() + kSizeRow0);  // the own size, as it is: nothing moves
+    x.Key("Down");
+    x.Key("Return");  // 5000 * 4000
+    const QRect sized = x.WaitForGeometryChange(window, g);
+    EXPECT_EQ(sized.size(), QSize(1000, 800));  // 5000 x 4000 by 0.2, the screen's height
+    EXPECT_TRUE(QRect(QPoint(), kScreen).contains(sized)) << sized.x() << "," << sized.y();
 }
 
 TEST_F(Panel, SettingsSavesDisplayBorderAndTheNextStartShowsTheBorder) {

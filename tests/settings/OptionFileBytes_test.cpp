@@ -43,7 +43,7 @@ QStringList TwentyOneSizes() {
 }
 
 void EveryOptionChanged(OptionStore& o) {
-    o.ResizeWhenOpen = true;
+    o.ResizeWhenOpen = false;
     o.ResizeWhenRotate = false;
     o.AlwaysTop = false;
     o.DisplayBorder = true;
@@ -103,12 +103,12 @@ TEST_P(OptionBytes, WrittenExactlyAndReadBack) {
 INSTANTIATE_TEST_SUITE_P(
     Stores, OptionBytes,
     testing::Values(StoreCase{"defaults", Unchanged,
-                              "ResizeWhenOpen=False\r\nResizeWhenRotate=True\r\nAlwaysTop=True\r\n"
+                              "ResizeWhenOpen=True\r\nResizeWhenRotate=True\r\nAlwaysTop=True\r\n"
                               "DisplayBorder=False\r\nQuickSavePath=\r\nAutoRotate=True\r\n",
                               Unchanged},
                     StoreCase{
                         "every option changed", EveryOptionChanged,
-                        "ResizeWhenOpen=True\r\nResizeWhenRotate=False\r\n"
+                        "ResizeWhenOpen=False\r\nResizeWhenRotate=False\r\n"
                         "CYSize=800 * 600(\xE6\xA1\x8C \xE9\x9D\xA2)\r\n"
                         "CYSize=2*2\r\nCYSize=3*3\r\nCYSize=4*4\r\nCYSize=5*5\r\nCYSize=6*6\r\n"
                         "CYSize=7*7\r\nCYSize=8*8\r\nCYSize=9*9\r\nCYSize=10*10\r\nCYSize=11*11\r\n"
@@ -133,7 +133,7 @@ TEST(OptionBytesRead, EveryKeyTakesItsOwnReading) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     // Keys are matched upper-cased, so a dotless 'ı' stands for 'I'.
     f.write(
-        "res\xC4\xB1zewhenopen=yes\r\nRESIZEWHENROTATE=0\nalwaysTop = false\rdisplayborder=\r\n"
+        "res\xC4\xB1zewhenopen=0\r\nRESIZEWHENROTATE=0\nalwaysTop = false\rdisplayborder=\r\n"
         "AutoRotate=FALSE\r\nquicksavepath = /a b\r\nSupportFileOpen = o|*.o \r\n"
         "supportfilesave= s | *.s\r\ncysize = 1 * 2 ( x y )\r\nCYSIZE=\r\n");
     f.close();
@@ -142,7 +142,7 @@ TEST(OptionBytesRead, EveryKeyTakesItsOwnReading) {
 
     ToDefaults();
     OptionStore expected = Options();
-    expected.ResizeWhenOpen = true;
+    expected.ResizeWhenOpen = false;
     expected.ResizeWhenRotate = false;
     expected.AlwaysTop = false;
     expected.DisplayBorder = true;

@@ -73,7 +73,7 @@ protected:
 
 TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
     mdlOption::OptionStore& o = mdlOption::Options();
-    o.ResizeWhenOpen = true;
+    o.ResizeWhenOpen = false;
     o.ResizeWhenRotate = false;
     o.DisplayBorder = true;  // AlwaysTop is false in window tests
     o.AutoRotate = false;
@@ -109,7 +109,7 @@ TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
         (std::vector<bool>{f->chkAutoResizeOnLoad->isChecked(),
                            f->chkAutoResizeOnRotate->isChecked(), f->chkDisplayBorder->isChecked(),
                            f->chkDisplayTopMost->isChecked(), f->chkAutoRotate->isChecked()}),
-        (std::vector<bool>{true, false, true, false, false}));
+        (std::vector<bool>{false, false, true, false, false}));
     EXPECT_EQ(f->chkAutoRotate->parentWidget(), f->frameDisplay);
     EXPECT_EQ(f->chkAutoRotate->text(), QStringLiteral("按拍摄方向自动摆正照片"));
     EXPECT_EQ(f->chkAutoRotate->toolTip(), QStringLiteral("JPEG 和 HEIF 照片按拍摄方向自动摆正"));
@@ -125,18 +125,18 @@ TEST_F(OptionsDialog, LoadsTheStoreIntoNamedControlsOnTop) {
 
 TEST_F(OptionsDialog, OneSharedInstanceUntilCloseOrEscDropsTheChanges) {
     QPointer<frmOption> f = Open();
-    f->chkAutoResizeOnLoad->setChecked(true);
+    f->chkAutoResizeOnLoad->setChecked(false);
     EXPECT_EQ(frmOption::Shared(), f.data());
     f->ShowOptions();  // brought forward, not reloaded
-    EXPECT_TRUE(f->chkAutoResizeOnLoad->isChecked());
+    EXPECT_FALSE(f->chkAutoResizeOnLoad->isChecked());
     f->cmdClose->click();
     EXPECT_TRUE(Unloaded(f));
 
     QPointer<frmOption> g = Open();
-    EXPECT_FALSE(g->chkAutoResizeOnLoad->isChecked());
+    EXPECT_TRUE(g->chkAutoResizeOnLoad->isChecked());
     QTest::keyClick(g, Qt::Key_Escape);
     EXPECT_TRUE(Unloaded(g));
-    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_TRUE(mdlOption::Options().ResizeWhenOpen);
     EXPECT_FALSE(QFile::exists(file));
 }
 
@@ -225,11 +225,11 @@ TEST_F(OptionsDialog, TwentySizesHoldAtAddAndAtTheCommit) {
 TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
     mdlOption::Options().QuickSavePath = "/old/";
     frmOption* f = Open();
-    f->chkAutoResizeOnLoad->setChecked(true);
+    f->chkAutoResizeOnLoad->setChecked(false);
     f->chkAutoRotate->setChecked(false);
     f->txtQuickSave->setText("  ");
     f->cmdSave->click();  // "other folder" without a folder: refused
-    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_TRUE(mdlOption::Options().ResizeWhenOpen);
     ExpectMessage("请填写快速保存的文件夹！", "输入错误");
 
     frmOption::setOptionFileForTesting(dir.path());  // a folder cannot be written as a file
@@ -237,7 +237,7 @@ TEST_F(OptionsDialog, RefusedOrFailedSaveLeavesTheStoreAsItWas) {
     f->cmdSave->click();
     ExpectMessage("保存设置失败！", "错误");
     EXPECT_EQ(f->txtQuickSave->text(), dir.path() + "/");
-    EXPECT_FALSE(mdlOption::Options().ResizeWhenOpen);
+    EXPECT_TRUE(mdlOption::Options().ResizeWhenOpen);
     EXPECT_TRUE(mdlOption::Options().AutoRotate);
     EXPECT_EQ(mdlOption::Options().QuickSavePath, "/old/");
     EXPECT_EQ(frmOption::Shared(), f);
@@ -266,7 +266,7 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     // Option.ini drops the spaces of a size line when read: the row never shows any.
     EXPECT_EQ(Sizes(),
               (QStringList{"640*480(mysize)", "640*480(aQuickSavePath=/xb)", "640*480((a)b)"}));
-    f->chkAutoResizeOnLoad->setChecked(true);
+    f->chkAutoResizeOnLoad->setChecked(false);
     f->chkAutoResizeOnRotate->setChecked(false);
     f->chkDisplayBorder->setChecked(true);
     f->chkAutoRotate->setChecked(false);
@@ -277,7 +277,7 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     EXPECT_TRUE(Unloaded(f));
     const mdlOption::OptionStore saved = mdlOption::Options();
     EXPECT_EQ(saved.QuickSavePath, dir.path() + QStringLiteral("/图片/快存/"));
-    EXPECT_TRUE(saved.ResizeWhenOpen);
+    EXPECT_FALSE(saved.ResizeWhenOpen);
     EXPECT_FALSE(saved.AutoRotate);
 
     QFile written(file);

@@ -31,7 +31,7 @@ TEST_F(OptionFile, MissingFileKeepsDefaults) {
     EXPECT_FALSE(ReadOptions(dir.path() + "/none.ini"));
     EXPECT_FALSE(ReadOptions(dir.path()));  // a folder is not a file
     const OptionStore& o = Options();
-    EXPECT_FALSE(o.ResizeWhenOpen);
+    EXPECT_TRUE(o.ResizeWhenOpen);
     EXPECT_TRUE(o.ResizeWhenRotate);
     EXPECT_TRUE(o.AlwaysTop);
     EXPECT_FALSE(o.DisplayBorder);
@@ -51,7 +51,7 @@ TEST_F(OptionFile, MissingFileKeepsDefaults) {
 TEST_F(OptionFile, KeysAnyCaseSpacesAndLineEnds) {
     // CR, CR LF and LF all end lines; later '=' belong to the value; '=' first is no setting
     const QString path = Write(
-        "  alwaystop  =  0  \r\nDisplayBorder=no\rresizeWhenRotate = FaLsE\n=ResizeWhenOpen=1\r\n"
+        "  alwaystop  =  0  \r\nDisplayBorder=no\rresizeWhenRotate = FaLsE\n=ResizeWhenOpen=0\r\n"
         "junk line\r\nQuickSavePath= /tmp/a=b \r\nSUPPORTFILEOPEN= x|*.x \r\nunknown=1\r\n"
         " autorotate = false\r\n");
     EXPECT_TRUE(ReadOptions(path));
@@ -59,7 +59,7 @@ TEST_F(OptionFile, KeysAnyCaseSpacesAndLineEnds) {
     EXPECT_FALSE(o.AlwaysTop);
     EXPECT_TRUE(o.DisplayBorder);  // "no" is not one of the false words
     EXPECT_FALSE(o.ResizeWhenRotate);
-    EXPECT_FALSE(o.ResizeWhenOpen);  // the line starting with '=' was skipped
+    EXPECT_TRUE(o.ResizeWhenOpen);  // the line starting with '=' was skipped
     EXPECT_EQ(o.QuickSavePath, "/tmp/a=b/");
     EXPECT_EQ(o.SupportFileOpen, "x|*.x");
     EXPECT_FALSE(o.AutoRotate);
@@ -98,7 +98,7 @@ TEST_F(OptionFile, SizeListKeepsTwentyInOrderWithoutSpaces) {
 
 TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     OptionStore& o = Options();
-    o.ResizeWhenOpen = true;
+    o.ResizeWhenOpen = false;
     o.ResizeWhenRotate = false;
     o.AlwaysTop = false;
     o.DisplayBorder = true;
@@ -112,14 +112,14 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(f.readAll()),
-              "ResizeWhenOpen=True\r\nResizeWhenRotate=False\r\nCYSize=800*600\r\n"
+              "ResizeWhenOpen=False\r\nResizeWhenRotate=False\r\nCYSize=800*600\r\n"
               "CYSize=1024*768(桌面)\r\nAlwaysTop=False\r\nDisplayBorder=True\r\n"
               "QuickSavePath=/快速 保存/\r\nAutoRotate=False\r\n");
 
     SetDefaultOptions();
     o.CYSizeList.clear();
     ASSERT_TRUE(ReadOptions(path));
-    EXPECT_TRUE(o.ResizeWhenOpen);
+    EXPECT_FALSE(o.ResizeWhenOpen);
     EXPECT_FALSE(o.ResizeWhenRotate);
     EXPECT_FALSE(o.AlwaysTop);
     EXPECT_TRUE(o.DisplayBorder);

@@ -143,31 +143,26 @@ TEST(DeviceGeometry, ADragKeepsTheTwipsItStartedWith) {
     EXPECT_TRUE(g.RatioChanged(1.5));
 }
 
-struct AreaCase {
-    const char* what;
-    QRect window;
-    QPoint into;   // IntoArea
-    QPoint where;  // InsideWhereItFits
-};
-void PrintTo(const AreaCase& c, std::ostream* os) {
-    *os << c.what;
+// A window manager that places a newly shown window itself is asked once for the window's own
+// place; what it answers then stands, as does any move by someone else once the window was
+// reported where it was meant to be, or once a drag began.
+TEST(DeviceGeometry, AWindowManagersPlaceForANewWindowIsAnsweredOnceThenFollowed) {
+    using V = cDeviceGeometry::Verdict;
+    cDeviceGeometry g;
+    const QRect own(-4, -4, 1928, 1088);
+    g.Request(own);
+    g.Showing();
+    EXPECT_EQ(g.Reconcile(QRect(32, 64, 1928, 1088), 1.0), V::Replace);
+    EXPECT_EQ(g.Rect(), own);
+    EXPECT_EQ(g.Reconcile(QRect(32, 64, 1900, 1000), 1.0), V::Adopted);  // the manager insists
+    EXPECT_EQ(g.Rect(), QRect(32, 64, 1900, 1000));
+
+    g.Showing();
+    EXPECT_EQ(g.Reconcile(g.Rect(), 1.0), V::Same);
+    EXPECT_EQ(g.Reconcile(QRect(5, 5, 1900, 1000), 1.0), V::Adopted);
+    g.Showing();
+    g.BeginDrag({15, 15});
+    EXPECT_EQ(g.Reconcile(QRect(9, 9, 1900, 1000), 1.0), V::Adopted);
 }
-class IntoTheArea : public testing::TestWithParam<AreaCase> {};
-TEST_P(IntoTheArea, WholeWhereItFits) {
-    const QRect area(0, 30, 1000, 770);  // a panel along the top
-    const AreaCase& c = GetParam();
-    EXPECT_EQ(cDeviceGeometry::IntoArea(c.window, area), c.into);
-    EXPECT_EQ(cDeviceGeometry::InsideWhereItFits(c.window, area), c.where);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Cases, IntoTheArea,
-    testing::Values(AreaCase{"inside", QRect(10, 40, 100, 100), {10, 40}, {10, 40}},
-                    AreaCase{"under the panel", QRect(10, 0, 100, 100), {10, 30}, {10, 30}},
-                    AreaCase{"past the right edge", QRect(950, 40, 100, 100), {900, 40}, {900, 40}},
-                    AreaCase{
-                        "on another screen", QRect(1500, 900, 100, 100), {900, 700}, {900, 700}},
-                    // wider than the area: to its left edge, or left where it was
-                    AreaCase{"too wide", QRect(-50, 900, 1200, 100), {0, 700}, {-50, 700}},
-                    AreaCase{"too tall", QRect(300, -40, 100, 900), {300, 30}, {300, -40}}));
 
 }  // namespace

@@ -100,6 +100,7 @@ TEST_F(Edits, ATurnKeepsTheScaleAndBringsTheWindowBackOnTheScreen) {
 }
 
 TEST_F(Edits, ANewPictureIsShownAtItsOwnSizeOnlyWhenAskedAndTheSizeIsSaid) {
+    mdlOption::Options().ResizeWhenOpen = false;  // an Option.ini that says False
     edits.SetPicture(PatternImage(70, 50));
     EXPECT_EQ(place.DeviceGeometry().size(), QSize(40, 30));
     EXPECT_EQ(model.mPicFile, QString());

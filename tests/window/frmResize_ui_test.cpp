@@ -104,6 +104,7 @@ TEST_F(ImageWindow, TipFontFollowsTheWindowSize) {
 }
 
 TEST_F(ImageWindow, OpeningAFileKeepsTheSizeUnlessAskedAndFailuresChangeNothing) {
+    mdlOption::Options().ResizeWhenOpen = false;  // an Option.ini that says False
     frmResize* w = NewWindow();
     EXPECT_FALSE(w->lnkOpenPicture(TestSupport::DataFile("no such file.png")));
     EXPECT_EQ(w->mOrgWidth, 60);
