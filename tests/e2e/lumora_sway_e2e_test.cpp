@@ -119,6 +119,19 @@ protected:
     void Key(qulonglong x11, const QString& key) {
         session->Run("xdotool", {"key", "--window", QString::number(x11), key});
     }
+    // Sends the key once Sway has given the window the focus, and again while done() does not
+    // follow: a window that has just opened may not yet take keys (its picture still arriving,
+    // or the focus not yet passed on to the program). False when done() never holds.
+    bool KeyUntil(qulonglong x11, const QString& key, const std::function<bool()>& done) {
+        WaitFor(x11, [](const auto& s) { return s.focused; });
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            Key(x11, key);
+            if (XSession::Poll(done, 4000)) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     // The windows Sway has, for a failure's message.
     static std::string Describe() {
@@ -164,8 +177,9 @@ TEST_F(Sway, APictureWindowAndItsPanelFloatWithoutAFrameAtTheirOwnSize) {
         << "at " << shown.rect.x() << ',' << shown.rect.y();
 
     // The command panel (the menu key) floats too.
-    Key(w.x11, "Menu");
-    const SwaySession::Window panel = NewWindow(session->Windows());
+    const std::vector<SwaySession::Window> before = session->Windows();
+    SwaySession::Window panel;
+    KeyUntil(w.x11, "Menu", [&] { return (panel = NewWindow(before, 0)).x11 != 0; });
     ASSERT_NE(panel.x11, 0u) << "no panel";
     EXPECT_TRUE(panel.floating) << "tiled";
     EXPECT_EQ(panel.border.toStdString(), "csd") << "framed";
@@ -188,9 +202,11 @@ TEST_F(Sway, ACaptureShowsTheScreenThePortalGave) {
     const SwaySession::Window capturing = NewWindow(session->Windows());
     ASSERT_NE(capturing.x11, 0u);
     WaitFor(capturing.x11, [&](const auto& s) { return s.content.size() == plain.size(); });
-    Key(capturing.x11, "c");
-    const SwaySession::Window screen =
-        WaitFor(capturing.x11, [](const auto& s) { return s.content.size() == kScreen; });
+    SwaySession::Window screen;
+    KeyUntil(capturing.x11, "c", [&] {
+        screen = WaitFor(capturing.x11, [](const auto&) { return true; });
+        return screen.content.size() == kScreen;
+    });
     ASSERT_EQ(screen.content.size(), kScreen) << "no screen-sized capture: " << Describe();
     EXPECT_EQ(screen.rect, QRect(QPoint(0, 0), kScreen));
 
