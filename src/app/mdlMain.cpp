@@ -151,6 +151,8 @@ int Main(int argc, char** argv) {
     // Screens measured exactly where the window system can tell (a fractional scale factor
     // leaves Qt's logical size a pixel off).
     ScreenUnits::SetNativeScreenSource(NativeWindow::ScreenDeviceGeometry);
+    // Pictures float at their own size and place under a tiling window manager too.
+    NativeWindow::FloatEveryWindow();
     // Qt has taken its own options out of the arguments by now.
     const CommandLineOptions::Parsed parsed =
         CommandLineOptions::Parse(QApplication::arguments().mid(1));

@@ -1,5 +1,7 @@
 #include "window/NativeWindow.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVariant>
@@ -10,7 +12,9 @@
 #include <xcb/randr.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -54,6 +58,12 @@ QString AtomName(xcb_connection_t* c, xcb_atom_t atom) {
     }
     return QString::fromLatin1(xcb_get_atom_name_name(reply.get()),
                                xcb_get_atom_name_name_length(reply.get()));
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 // Set on a window whose input passes through it (SetInputThrough).
@@ -209,6 +219,66 @@ bool SetInputThrough(QWidget* window, bool through) {
     return true;
 }
 
+bool AskToFloat(QWidget* window) {
+    xcb_connection_t* c = Connection();
+    const xcb_window_t id = WindowId(window);
+    if (c == nullptr || id == 0) {
+        return false;
+    }
+    const xcb_atom_t property = Atom(c, "_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t utility = Atom(c, "_NET_WM_WINDOW_TYPE_UTILITY");
+    if (property == XCB_ATOM_NONE || utility == XCB_ATOM_NONE) {
+        return false;
+    }
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, id, property, XCB_ATOM_ATOM, 0, 64), nullptr));
+    std::vector<xcb_atom_t> types;
+    if (reply && reply->format == 32) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+        types.assign(atoms, atoms + xcb_get_property_value_length(reply.get()) / 4);
+    }
+    if (std::find(types.begin(), types.end(), utility) != types.end()) {
+        return true;
+    }
+    // Qt leaves a plain window without the property: normal is said first, so that a window
+    // manager reading the first type still sees a normal window.
+    if (types.empty()) {
+        types.push_back(Atom(c, "_NET_WM_WINDOW_TYPE_NORMAL"));
+    }
+    types.push_back(utility);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, property, XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(types.size()), types.data());
+    xcb_flush(c);
+    return true;
+}
+
+namespace {
+// Sees every widget's show before its window maps.
+class FloatOnShow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->isWindow() && w->windowType() == Qt::Window) {
+                AskToFloat(w);
+            }
+        }
+        return false;
+    }
+};
+}  // namespace
+
+void FloatEveryWindow() {
+    static bool installed = false;
+    if (Available() && !installed) {
+        installed = true;
+        qApp->installEventFilter(new FloatOnShow(qApp));
+    }
+}
+
 bool ReleaseKeyboardFocus(QWidget* window) {
     xcb_connection_t* c = Connection();
     const xcb_window_t id = WindowId(window);
@@ -251,6 +321,10 @@ bool SetDeviceShape(QWidget*, const std::optional<QRegion>&) {
 bool SetInputThrough(QWidget*, bool) {
     return false;
 }
+bool AskToFloat(QWidget*) {
+    return false;
+}
+void FloatEveryWindow() {}
 bool ReleaseKeyboardFocus(QWidget*) {
     return false;
 }

@@ -42,6 +42,17 @@ bool SetDeviceShape(QWidget* window, const std::optional<QRegion>& region);
 // platform is not X11.
 bool SetInputThrough(QWidget* window, bool through);
 
+// Asks a tiling window manager to float the top-level window at the size and place the program
+// gives it instead of tiling it: the utility window type is added after the types Qt gave the
+// window. Window managers that take the first type they know (mutter, KWin) still read Qt's;
+// Sway floats a window whose list holds the utility type anywhere. To be called before the window
+// maps (each time it shows); adds nothing twice. False where the platform is not X11.
+bool AskToFloat(QWidget* window);
+
+// Asks for every plain top-level window, as it shows, to float (AskToFloat); dialogs and tool
+// windows carry a type that floats already. Installed once, at start-up.
+void FloatEveryWindow();
+
 // When the window holds the keyboard focus, hands it to whatever window is under the pointer.
 // False where the platform is not X11.
 bool ReleaseKeyboardFocus(QWidget* window);
