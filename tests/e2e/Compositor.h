@@ -64,6 +64,9 @@ public:
     QString XAuthority() const { return mXAuthority; }
     // True where XTEST input is safe (weston's Xwayland crashes on it: keys go to the window).
     bool HasXTest() const { return mKind != Kind::Weston; }
+    // False where an X client taking the clipboard ends the session: weston (10, headless) crashes
+    // in its X window manager's selection bridge, whichever client and whatever type.
+    bool HasXClipboard() const { return mKind != Kind::Weston; }
     bool IsWayland() const { return mKind != Kind::MutterX11; }
     QString RuntimeDir() const { return mRuntime; }
     QString BusAddress() const { return mBus.Address(); }
