@@ -1,5 +1,6 @@
 #include "XSession.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,15 +10,92 @@
 #include <QThread>
 #include <cstdlib>
 
+#include "Compositor.h"
+
 namespace {
 void Pause(int ms) {
     QThread::msleep(static_cast<unsigned long>(ms));
 }
+
+const QSize kDefaultScreen(1280, 800);
+
+// The compositor LUMORA_E2E_WM names, started once before the program's first test and stopped
+// after its last (also when tests failed); under an X11 window manager, with the Xvfb it manages.
+class SharedDesktopEnvironment : public testing::Environment {
+public:
+    explicit SharedDesktopEnvironment(Compositor::Kind kind) : mKind(kind) {}
+    void SetUp() override {
+        if (mKind == Compositor::Kind::MutterX11) {
+            mServer = std::make_unique<XSession>(kDefaultScreen);
+            ASSERT_TRUE(mServer->ok()) << "no virtual display";
+        }
+        auto desktop =
+            std::make_unique<Compositor>(mKind, mServer ? mServer->display() : QString());
+        ASSERT_TRUE(desktop->Start(60000)) << desktop->Error().toStdString();
+        mDesktop = std::move(desktop);
+    }
+    void TearDown() override {
+        mDesktop.reset();
+        mServer.reset();
+    }
+    const Compositor* Desktop() const { return mDesktop.get(); }
+
+private:
+    Compositor::Kind mKind;
+    std::unique_ptr<XSession> mServer;
+    std::unique_ptr<Compositor> mDesktop;
+};
+
+SharedDesktopEnvironment* MakeSharedDesktop() {
+    const QString name = qEnvironmentVariable("LUMORA_E2E_WM");
+    Compositor::Kind kind;
+    if (name.isEmpty()) {
+        return nullptr;
+    }
+    if (!Compositor::KindFromName(name, &kind)) {
+        std::fprintf(stderr, "LUMORA_E2E_WM: no such window manager: %s\n", qPrintable(name));
+        std::exit(2);
+    }
+    // GoogleTest owns it from here.
+    return static_cast<SharedDesktopEnvironment*>(
+        testing::AddGlobalTestEnvironment(new SharedDesktopEnvironment(kind)));
+}
+
+SharedDesktopEnvironment* const gShared = MakeSharedDesktop();
 }  // namespace
 
-XSession::XSession() : XSession(QSize(1280, 800)) {}
+const Compositor* XSession::SharedDesktop() {
+    return gShared != nullptr ? gShared->Desktop() : nullptr;
+}
+
+XSession::XSession() : XSession(kDefaultScreen) {}
+
+XSession::XSession(const Compositor& desktop) {
+    Attach(desktop);
+}
+
+void XSession::Attach(const Compositor& desktop) {
+    const QMap<QString, QString> env = desktop.ClientEnv();
+    mDisplay = desktop.XDisplay().mid(1).toInt();
+    mProgramEnv = env;
+    if (env.contains("XAUTHORITY")) {
+        mToolEnv.insert("XAUTHORITY", env.value("XAUTHORITY"));
+    }
+    mXTest = desktop.HasXTest();
+    // "1280x800"
+    const QStringList size =
+        Run("xdotool", {"getdisplaygeometry"}).simplified().split(' ', Qt::SkipEmptyParts);
+    mScreenSize = size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt()) : QSize();
+}
 
 XSession::XSession(QSize screen, const QList<Monitor>& monitors) : mScreenSize(screen) {
+    // Under a shared window manager, a session of the default screen is one on its display;
+    // others (several monitors, another size) still get a bare server of their own.
+    if (const Compositor* desktop = SharedDesktop();
+        desktop != nullptr && screen == kDefaultScreen && monitors.isEmpty()) {
+        Attach(*desktop);
+        return;
+    }
     StartServer();
     if (ok() && !monitors.isEmpty() && !SetMonitors(monitors)) {
         mXvfb->kill();
@@ -121,6 +199,9 @@ QString XSession::Run(const QString& program, const QStringList& args, int limit
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display());
+    for (auto it = mToolEnv.cbegin(); it != mToolEnv.cend(); ++it) {
+        env.insert(it.key(), it.value());
+    }
     p.setProcessEnvironment(env);
     p.start(program, args);
     if (!p.waitForFinished(limitMs)) {
@@ -403,7 +484,17 @@ void XSession::DragTo(int button, QPoint from, QPoint to, bool release) {
 }
 
 void XSession::Key(const QString& keyName) {
-    Run("xdotool", {"key", keyName});
+    if (mXTest) {
+        Run("xdotool", {"key", keyName});
+    } else {
+        KeyTo(Run("xdotool", {"getwindowfocus"}).trimmed().toULongLong(), keyName);
+    }
+}
+
+void XSession::KeyTo(qulonglong window, const QString& keyName) {
+    // The program hands a key to its window that has the focus, whichever window it was sent to.
+    Run("xdotool", {"windowfocus", "--sync", QString::number(window)});
+    Run("xdotool", {"key", "--window", QString::number(window), keyName});
 }
 
 void XSession::Wheel(int notches, const QString& chord) {
@@ -428,6 +519,13 @@ QImage XSession::Screenshot() {
     const QString file = WorkDir() + "/screen.png";
     QFile::remove(file);
     Run("import", {"-window", "root", file}, 20000);
+    return QImage(file);
+}
+
+QImage XSession::WindowShot(qulonglong window) {
+    const QString file = WorkDir() + "/window.png";
+    QFile::remove(file);
+    Run("import", {"-window", QString::number(window), file}, 20000);
     return QImage(file);
 }
 

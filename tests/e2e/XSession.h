@@ -11,9 +11,16 @@
 #include <memory>
 #include <ostream>
 
+class Compositor;
+
 // A virtual X display with the real program on it, driven the way a person drives it: pointer
 // moves, button presses and keys go through the X server (xdotool), the screen is read back with
 // a screenshot.
+//
+// When the test program runs with LUMORA_E2E_WM naming a window manager or compositor
+// ("mutter-x11", "mutter-wayland", "kwin", "weston"), it is started once for the whole program
+// (on an Xvfb of 1280 x 800 for mutter-x11) and stopped at its end, and every session of the
+// default screen is a session on its X display instead of a bare X server of its own.
 class XSession {
 public:
     // A part of the X screen that the program sees as a screen of its own (a RandR monitor).
@@ -30,7 +37,12 @@ public:
     // instead of one (the first is the program's first screen, where a new window opens). ok() is
     // false when they could not be set up.
     explicit XSession(QSize screen, const QList<Monitor>& monitors = {});
+    // A session on the X display the running compositor offers; the program starts with the
+    // compositor's client environment.
+    explicit XSession(const Compositor& desktop);
     ~XSession();
+    // The compositor every default session runs under (LUMORA_E2E_WM), or null on a bare X server.
+    static const Compositor* SharedDesktop();
     bool ok() const { return mDisplay >= 0; }
     QString display() const { return QStringLiteral(":%1").arg(mDisplay); }
     // The X screen's size in pixels.
@@ -95,14 +107,20 @@ public:
     void Release(int button);
     // A drag made of small steps, as a hand makes it.
     void DragTo(int button, QPoint from, QPoint to, bool release = true);
+    // The key, through XTEST where the X server takes it, otherwise sent to the focused window.
     void Key(const QString& keyName);
+    // The key sent to the window itself (no XTEST): what a compositor's Xwayland always takes.
+    void KeyTo(qulonglong window, const QString& keyName);
     // Turns the wheel by notches where the pointer is (positive away from the user: button 4,
     // negative towards: button 5), with the keys of chord ("ctrl", "shift"; none when empty) held.
     void Wheel(int notches, const QString& chord = QString());
     // Types the text key by key into whatever has the keyboard focus.
     void Type(const QString& text);
 
+    // The whole X screen. (A rootless Xwayland holds no picture of the screen: WindowShot there.)
     QImage Screenshot();
+    // What the window itself holds, its own pixels, as the X server has them.
+    QImage WindowShot(qulonglong window);
     // Polls screenshots until ok() holds for one: that one, or the last taken after the limit.
     QImage WaitForScreen(const std::function<bool(const QImage&)>& ok, int limitMs = 10000);
     // Paints the picture as the screen's background, behind every window.
@@ -112,6 +130,8 @@ public:
     QString Run(const QString& program, const QStringList& args, int limitMs = 10000);
 
 private:
+    // Makes this a session on the compositor's X display.
+    void Attach(const Compositor& desktop);
     // Starts Xvfb on a free display number with a screen of mScreenSize.
     void StartServer();
     // Replaces the X screen's single monitor with these; false when the server did not take them.
@@ -125,6 +145,9 @@ private:
     int mDisplay = -1;
     QSize mScreenSize;
     QMap<QString, QString> mProgramEnv;
+    // For the X tools too: the display's authority file.
+    QMap<QString, QString> mToolEnv;
+    bool mXTest = true;
     std::unique_ptr<QProcess> mXvfb;
     std::unique_ptr<QProcess> mApp;
     QString mWorkDir;

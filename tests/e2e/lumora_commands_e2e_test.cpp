@@ -203,7 +203,7 @@ TEST_F(Commands, QuickSaveWritesTheShownPictureBesideItsFileUnderAFreeName) {
     ASSERT_NE(box, 0u) << "no message box after the save";
     // the success box carries the information icon (blue), not the critical one (red)
     const QRect boxArea = x.Geometry(box);
-    const QImage shot = x.Screenshot();
+    QImage shot;
     const auto blue = [&](QPoint p) {
         const QRgb c = shot.pixel(p);
         return qBlue(c) > 150 && qRed(c) < 100 && qGreen(c) < 150;
@@ -212,6 +212,11 @@ TEST_F(Commands, QuickSaveWritesTheShownPictureBesideItsFileUnderAFreeName) {
         const QRgb c = shot.pixel(p);
         return qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
     };
+    // Under a compositing window manager the box shows a moment after it is mapped.
+    x.WaitForScreen([&](const QImage& s) {
+        shot = s;
+        return Count(boxArea, blue) > 20;
+    });
     EXPECT_GT(Count(boxArea, blue), 20);
     EXPECT_EQ(Count(boxArea, red), 0);
     x.Key("Return");

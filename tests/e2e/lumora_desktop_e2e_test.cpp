@@ -1,16 +1,13 @@
-// Lumora on today's desktops: the screenshot portal (a stand-in on a private session bus), the
-// command-line actions a desktop shortcut starts, and a Wayland session (weston's headless
-// backend with Xwayland), where the X server holds no picture of the screen.
+// Lumora on today's desktops: the screenshot portal (a stand-in on a private session bus) and the
+// command-line actions a desktop shortcut starts. (Wayland sessions: lumora_wayland_e2e_test.)
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <memory>
 
+#include "Compositor.h"
 #include "XSession.h"
 
 namespace {
@@ -44,42 +41,6 @@ int Differences(const QImage& shot, const QRect& area, const QImage& picture) {
     return bad;
 }
 
-// A session bus of the test's own, and on it (when asked) the stand-in portal.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                      QStringLiteral("--print-address=1")});
-        if (daemon.waitForStarted(10000) && daemon.waitForReadyRead(10000)) {
-            address = QString::fromUtf8(daemon.readLine()).trimmed();
-        }
-    }
-    ~PrivateBus() {
-        for (QProcess* p : {portal.get(), &daemon}) {
-            if (p != nullptr) {
-                p->kill();
-                p->waitForFinished(5000);
-            }
-        }
-    }
-    bool ok() const { return !address.isEmpty(); }
-    // Starts the portal answering as told; true once it holds its name.
-    bool StartPortal(const QString& answer) {
-        portal = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-        portal->setProcessEnvironment(env);
-        portal->start(QStringLiteral(LUMORA_FAKE_PORTAL), {answer});
-        return portal->waitForStarted(10000) && portal->waitForReadyRead(10000) &&
-               portal->readLine().trimmed() == "ready";
-    }
-
-    QProcess daemon;
-    std::unique_ptr<QProcess> portal;
-    QString address;
-};
-
 class Desktop : public testing::Test {
 protected:
     void SetUp() override {
@@ -109,14 +70,14 @@ protected:
     void UsePortal(const QString& answer) {
         ASSERT_TRUE(bus.ok()) << "no dbus-daemon";
         ASSERT_TRUE(bus.StartPortal(answer));
-        x.SetProgramEnv("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        x.SetProgramEnv("DBUS_SESSION_BUS_ADDRESS", bus.Address());
         x.SetProgramEnv("LUMORA_CAPTURE", "portal");
         x.SetProgramEnv("XDG_RUNTIME_DIR", dir.path() + "/run");
     }
 
     XSession x;
     QTemporaryDir dir;
-    PrivateBus bus;
+    SessionBus bus;
     qulonglong window = 0;
 };
 
@@ -197,117 +158,6 @@ TEST_F(Desktop, PasteFromTheCommandLineShowsTheClipboardsPictureOrSaysThereIsNon
     ASSERT_TRUE(x.WaitForFocus(box));
     x.Key("Return");
     EXPECT_EQ(x.WaitForExit(), 1);
-}
-
-// weston's headless backend with Xwayland: a Wayland session whose X server is rootless.
-class Wayland : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        runtime = dir.path() + "/run";
-        ASSERT_TRUE(QDir().mkpath(runtime));
-        QFile::setPermissions(
-            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtime);
-        weston.setProcessEnvironment(env);
-        weston.setProcessChannelMode(QProcess::MergedChannels);
-        weston.start("weston", {"--backend=headless-backend.so", "--xwayland",
-                                "--socket=lumora-e2e", "--width=1024", "--height=768"});
-        if (!weston.waitForStarted(10000)) {
-            GTEST_SKIP() << "weston is not installed";
-        }
-        // Xwayland's display, as weston announces it.
-        const QRegularExpression listening(QStringLiteral("listening on display (:\\d+)"));
-        XSession::Poll(
-            [&] {
-                weston.waitForReadyRead(100);
-                log += QString::fromUtf8(weston.readAll());
-                const auto m = listening.match(log);
-                display = m.hasMatch() ? m.captured(1) : QString();
-                return !display.isEmpty();
-            },
-            15000);
-        ASSERT_FALSE(display.isEmpty()) << "weston gave no X display: " << log.toStdString();
-        ASSERT_TRUE(bus.ok()) << "no dbus-daemon";
-    }
-    void TearDown() override {
-        for (QProcess* p : {&first, &weston}) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
-    }
-    // A Lumora on the session's X display, told it runs in a Wayland session.
-    void Start(QProcess& p, const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.insert("XDG_SESSION_TYPE", "wayland");
-        env.insert("XDG_RUNTIME_DIR", runtime);
-        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
-        env.insert("HOME", dir.path());
-        env.insert("LUMORA_DECODE_WORKER", QStringLiteral(LUMORA_DECODE_EXE));
-        env.remove("LUMORA_CAPTURE");
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(LUMORA_EXE), args);
-        ASSERT_TRUE(p.waitForStarted(10000));
-    }
-    // The windows of the session's X server named Lumora (xwininfo), one line each: id and size.
-    // Where the compositor puts a window, and when, is its own business, so positions are left out.
-    QString LumoraWindows() {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-        p.start("xwininfo", {"-root", "-tree"});
-        p.waitForFinished(10000);
-        QString out;
-        for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
-            if (line.contains(QStringLiteral("(\"lumora\""))) {
-                const QString id = line.trimmed().section(' ', 0, 0);
-                const QRegularExpressionMatch size =
-                    QRegularExpression(QStringLiteral("\\s(\\d+x\\d+)\\+")).match(line);
-                out += id + ' ' + size.captured(1) + '\n';
-            }
-        }
-        return out;
-    }
-
-    QTemporaryDir dir;
-    QString runtime;
-    QString display;
-    QString log;
-    QProcess weston;
-    QProcess first;
-    PrivateBus bus;
-};
-
-TEST_F(Wayland, WithoutAPortalACaptureIsRefusedAndEveryWindowStays) {
-    // A window already open, then a capture: refused, never a read of the root.
-    Start(first, {});
-    ASSERT_TRUE(XSession::Poll([&] { return !LumoraWindows().isEmpty(); }, 15000));
-    const QString windows = LumoraWindows();
-    QProcess capture;
-    Start(capture, {"--capture"});
-    ASSERT_TRUE(capture.waitForFinished(30000));
-    EXPECT_EQ(capture.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(capture.readAllStandardError()).contains("refused"));
-    EXPECT_EQ(weston.state(), QProcess::Running);
-    EXPECT_EQ(first.state(), QProcess::Running) << "the open window's program ended";
-    EXPECT_EQ(LumoraWindows().toStdString(), windows.toStdString());
-}
-
-TEST_F(Wayland, WithThePortalACaptureShowsItsPicture) {
-    const QString file = runtime + "/screenshot.png";
-    ASSERT_TRUE(Pattern(QSize(1024, 768), 6).save(file));
-    ASSERT_TRUE(bus.StartPortal("file:" + file));
-    Start(first, {"--capture"});
-    // A window the screen's size holding the portal's picture; the file it read is gone.
-    EXPECT_TRUE(XSession::Poll([&] { return LumoraWindows().contains("1024x768"); }, 15000))
-        << LumoraWindows().toStdString();
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_EQ(first.state(), QProcess::Running);
 }
 
 }  // namespace

@@ -7,33 +7,13 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "PanelPlaces.h"
 #include "XSession.h"
 
 namespace {
 
 const QSize kScreen(1280, 800);
-const QString kPanelTitle = QStringLiteral("功能菜单");
-const QString kOptionsTitle = QStringLiteral("程序设置");
-// The box that ends a save, success or not.
-const QString kSaveBox = QStringLiteral("Error");
 const QRgb kGrey = qRgb(128, 128, 128);
-const QRgb kSelectedTab = qRgb(192, 192, 192);  // behind the chosen tab header
-
-// Nothing in the panel can be asked where it is, so the places below were measured once on a
-// screenshot of the test display (its font makes the panel 390 x 349). Offsets from the panel's
-// top-left corner, except for the bottom strip's, which has a fixed height: from its bottom-left.
-// Each click is checked by what it does.
-const QSize kPanelSize(390, 349);
-const QPoint kTabSizes(90, 14);     // header "尺寸调整"
-const QPoint kTabSpecial(149, 14);  // header "特别处理"
-const QPoint kQuickSave(310, 76);   // "快速另存", first tab
-const QPoint kRotateCw(52, 140);    // "顺时针90度", third tab
-const QPoint kSizeRow0(70, 122);    // the size list's first row, second tab
-const QPoint kSettings(20, -14);    // "设置", from the bottom-left
-// The options dialog (438 x 533), measured the same way.
-const QSize kOptionsSize(438, 533);
-const QPoint kDisplayBorder(265, 52);  // the box of "默认打开时显示程序边框", from the top-left
-const QPoint kSaveButton(-137, -25);  // "保存(&S)", from the bottom-right
 
 QPoint FromBottomLeft(const QRect& r, QPoint offset) {
     return QPoint(r.left(), r.top() + r.height()) + offset;
