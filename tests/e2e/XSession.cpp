@@ -559,3 +559,13 @@ void PrintTo(const QPoint& p, std::ostream* os) {
 void PrintTo(const QSize& s, std::ostream* os) {
     *os << s.width() << "x" << s.height();
 }
+
+QImage TestPattern(QSize size, int seed) {
+    QImage img(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            img.setPixel(x, y, qRgb((x * 7 + seed) & 255, (y * 5 + seed * 3) & 255, (x + y) & 255));
+        }
+    }
+    return img;
+}

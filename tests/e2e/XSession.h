@@ -158,3 +158,6 @@ private:
 void PrintTo(const QRect& r, std::ostream* os);
 void PrintTo(const QPoint& p, std::ostream* os);
 void PrintTo(const QSize& s, std::ostream* os);
+
+// A picture whose every pixel is its own, so a shifted or scaled copy shows.
+QImage TestPattern(QSize size, int seed);

@@ -15,17 +15,6 @@ namespace {
 constexpr QRgb kTipYellow = 0xFFFFFFC0;
 const QSize kPicture(201, 103);
 
-// Every pixel its own, so a shifted or scaled copy shows.
-QImage Pattern(QSize size, int seed) {
-    QImage img(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            img.setPixel(x, y, qRgb((x * 7 + seed) & 255, (y * 5 + seed * 3) & 255, (x + y) & 255));
-        }
-    }
-    return img;
-}
-
 // Pixels of shot in area that differ from picture placed at area's corner, leaving out the tip's
 // yellow box at the top left and the one-pixel frame around.
 int Differences(const QImage& shot, const QRect& area, const QImage& picture) {
@@ -82,11 +71,11 @@ protected:
 };
 
 TEST_F(Desktop, ThePortalsScreenshotFillsTheWindowAndItsTemporaryFileGoes) {
-    const QImage shot = Pattern(x.ScreenSize(), 3);
+    const QImage shot = TestPattern(x.ScreenSize(), 3);
     const QString file = dir.path() + "/run/screenshot.png";
     ASSERT_TRUE(shot.save(file));
     UsePortal("file:" + file);
-    const QRect before = OpenPicture(Pattern(kPicture, 1));
+    const QRect before = OpenPicture(TestPattern(kPicture, 1));
     ASSERT_EQ(before.size(), kPicture);
     ASSERT_TRUE(x.WaitForFocus(window));
     x.Key("c");
@@ -102,7 +91,7 @@ TEST_F(Desktop, ThePortalsScreenshotFillsTheWindowAndItsTemporaryFileGoes) {
 
 TEST_F(Desktop, ARefusedCaptureLeavesTheWindowAsItWasAndSaysSo) {
     UsePortal("refuse");
-    const QImage picture = Pattern(kPicture, 2);
+    const QImage picture = TestPattern(kPicture, 2);
     const QRect before = OpenPicture(picture);
     ASSERT_EQ(before.size(), kPicture);
     ASSERT_TRUE(x.WaitForFocus(window));
@@ -117,7 +106,7 @@ TEST_F(Desktop, ARefusedCaptureLeavesTheWindowAsItWasAndSaysSo) {
 }
 
 TEST_F(Desktop, CaptureFromTheCommandLineCoversTheScreenWithIt) {
-    QImage backdrop = Pattern(x.ScreenSize(), 5);
+    QImage backdrop = TestPattern(x.ScreenSize(), 5);
     if (XSession::SharedDesktop() == nullptr) {
         x.SetBackdrop(backdrop);
         x.WaitForScreen([&](const QImage& s) { return s.pixel(7, 90) == backdrop.pixel(7, 90); });
@@ -143,7 +132,7 @@ TEST_F(Desktop, CaptureFromTheCommandLineCoversTheScreenWithIt) {
 }
 
 TEST_F(Desktop, PasteFromTheCommandLineShowsTheClipboardsPictureOrSaysThereIsNone) {
-    const QImage picture = Pattern(kPicture, 4);
+    const QImage picture = TestPattern(kPicture, 4);
     const QString png = dir.path() + "/clip.png";
     ASSERT_TRUE(picture.save(png));
     x.Run("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", png});

@@ -21,17 +21,6 @@ namespace {
 constexpr QRgb kTipYellow = 0xFFFFFFC0;
 const QSize kPicture(201, 103);
 
-// Every pixel its own, so a shifted or scaled copy shows.
-QImage Pattern(QSize size, int seed) {
-    QImage img(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            img.setPixel(x, y, qRgb((x * 7 + seed) & 255, (y * 5 + seed * 3) & 255, (x + y) & 255));
-        }
-    }
-    return img;
-}
-
 // True when the window's own pixels are the picture's, one for one, leaving out the top rows, where
 // a tip may show for a while, and the one-pixel focus frame around.
 // A compositor that places a window itself may leave part of it off the output, where the window's
@@ -99,7 +88,7 @@ protected:
 };
 
 TEST_F(Session, APictureOpensAtItsSizeOneToOne) {
-    const QImage picture = Pattern(kPicture, 1);
+    const QImage picture = TestPattern(kPicture, 1);
     const qulonglong window = Open(picture);
     ASSERT_NE(window, 0u) << "no window of the picture's size";
     EXPECT_TRUE(WaitUntilHolds(window, picture));
@@ -109,7 +98,7 @@ TEST_F(Session, TheSizeListsFirstRowGivesAnEnlargedWindowThePicturesSizeBack) {
     if (!desktop->HasXTest()) {
         GTEST_SKIP() << "pointer input needs XTEST, which crashes this compositor's Xwayland";
     }
-    const QImage picture = Pattern(kPicture, 2);
+    const QImage picture = TestPattern(kPicture, 2);
     const qulonglong window = Open(picture);
     ASSERT_NE(window, 0u);
     // Larger by its bottom-right corner; the pointer stays over the picture.
@@ -149,11 +138,11 @@ TEST_F(Session, TheSizeListsFirstRowGivesAnEnlargedWindowThePicturesSizeBack) {
 }
 
 TEST_F(Session, CFillsTheWindowWithThePortalsScreenshotAtTheScreensSize) {
-    const QImage screen = Pattern(x.ScreenSize(), 3);
+    const QImage screen = TestPattern(x.ScreenSize(), 3);
     const QString file = desktop->RuntimeDir() + "/screenshot.png";
     ASSERT_TRUE(screen.save(file));
     ASSERT_TRUE(bus.StartPortal("file:" + file));
-    const qulonglong window = Open(Pattern(kPicture, 4));
+    const qulonglong window = Open(TestPattern(kPicture, 4));
     ASSERT_NE(window, 0u);
     x.KeyTo(window, "c");
     EXPECT_TRUE(XSession::Poll([&] { return x.Geometry(window).size() == x.ScreenSize(); }, 15000));
@@ -165,7 +154,7 @@ TEST_F(Session, CFillsTheWindowWithThePortalsScreenshotAtTheScreensSize) {
 }
 
 TEST_F(Session, WithoutAPortalCIsRefusedAndTheWindowKeepsItsPicture) {
-    const QImage picture = Pattern(kPicture, 5);
+    const QImage picture = TestPattern(kPicture, 5);
     const qulonglong window = Open(picture);
     ASSERT_NE(window, 0u);
     x.KeyTo(window, "c");
@@ -188,7 +177,7 @@ TEST_F(Session, PasteShowsTheClipboardsPicture) {
     if (!desktop->HasXClipboard()) {
         GTEST_SKIP() << "an X client's clipboard crashes this compositor";
     }
-    const QImage picture = Pattern(kPicture, 6);
+    const QImage picture = TestPattern(kPicture, 6);
     const QString png = dir.path() + "/clip.png";
     ASSERT_TRUE(picture.save(png));
     x.Run("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", png});
@@ -199,7 +188,7 @@ TEST_F(Session, PasteShowsTheClipboardsPicture) {
 }
 
 TEST_F(Session, NOpensASecondWindowAndEscapeClosesEachThenTheProgramEnds) {
-    const qulonglong first = Open(Pattern(kPicture, 7));
+    const qulonglong first = Open(TestPattern(kPicture, 7));
     ASSERT_NE(first, 0u);
     x.KeyTo(first, "n");
     const qulonglong second = x.WaitForNewWindow({first});
