@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <functional>
 
 #include "XSession.h"
@@ -102,6 +103,16 @@ SwaySession::SwaySession(QColor background) {
         if (own.contains(pass)) {
             mEnv[pass] = own.value(pass);
         }
+    }
+    // The leak checker's suppressions are read by the session's user, who may not reach the
+    // source tree: a copy in the session's folder stands in for them.
+    static const QRegularExpression suppressions(QStringLiteral("suppressions=([^:]+)"));
+    const QRegularExpressionMatch named = suppressions.match(mEnv.value("LSAN_OPTIONS"));
+    if (named.hasMatch()) {
+        const QString copy = mFolder + "/lsan.supp";
+        QFile::copy(named.captured(1), copy);
+        GiveToUser(copy);
+        mEnv["LSAN_OPTIONS"].replace(named.captured(1), copy);
     }
 
     QProcess* bus = Launch("dbus-daemon", {"--session", "--nofork", "--print-address=1"}, mEnv);

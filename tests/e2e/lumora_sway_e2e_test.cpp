@@ -58,13 +58,17 @@ protected:
     }
 
     // A Lumora as the session's user, opening the picture at its own size; it runs a copy of
-    // the program in the session's folder and keeps Option.ini beside it.
+    // the program and its decoder in the session's folder and keeps Option.ini beside it.
     QProcess* Open(const QImage& picture, const QString& name) {
         const QString folder = session->Folder();
         const QString exe = folder + "/lumora";
+        // Both programs are copied: the build folder may lie where the session's user cannot go.
+        const QString worker = folder + "/lumora-decode";
         if (!QFile::exists(exe)) {
             QFile::copy(QStringLiteral(LUMORA_EXE), exe);
             session->GiveToUser(exe);
+            QFile::copy(QStringLiteral(LUMORA_DECODE_EXE), worker);
+            session->GiveToUser(worker);
             QFile options(folder + "/Option.ini");
             options.open(QIODevice::WriteOnly);
             options.write("ResizeWhenOpen=True\r\n");
@@ -75,8 +79,7 @@ protected:
         picture.save(file);
         session->GiveToUser(file);
         started << session->Start(exe, {file},
-                                  {{"QT_QPA_PLATFORM", "xcb"},
-                                   {"LUMORA_DECODE_WORKER", QStringLiteral(LUMORA_DECODE_EXE)}});
+                                  {{"QT_QPA_PLATFORM", "xcb"}, {"LUMORA_DECODE_WORKER", worker}});
         return started.back();
     }
     // Waits for a window Sway manages that is not in known; a null window after the limit.
