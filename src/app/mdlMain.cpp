@@ -94,6 +94,14 @@ void PlaceInCascade(frmResize* window, qint32 left, qint32 top) {
     window->SetDeviceGeometry(QRect(WorkAreaPlacement::Cascaded(r, fromStart, area), r.size()));
 }
 
+// Shows a window the person just asked for and asks for it to take the keyboard: a window manager
+// that guards focus (mutter) would otherwise map it unfocused and below the window it came from,
+// which then hides it wholly.
+void ShowInFront(frmResize* window) {
+    window->show();
+    window->activateWindow();
+}
+
 // Image windows find the shell through the window services; filled in once the program (or a
 // test) links this module.
 [[maybe_unused]] const bool gServicesInstalled = (InstallWindowServices(), true);
@@ -213,7 +221,7 @@ bool StartPaste() {
         ScreenUnits::DeviceWorkArea(ScreenUnits::ScreenAtLogical(QCursor::pos())).center());
     window->SetDeviceGeometry(device);
     PlaceInside(window);  // a picture as large as the screen is taller than its work area
-    window->show();
+    ShowInFront(window);
     return true;
 }
 
@@ -266,7 +274,7 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
             window->MoveTw(left, top);
             PlaceInside(window);
         }
-        window->show();
+        ShowInFront(window);
         return window;
     }
     if (!window->lnkOpenPicture(path)) {
@@ -294,7 +302,7 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
                 window->SetDeviceGeometry(device);
                 PlaceInside(window);
             }
-            window->show();
+            ShowInFront(window);
         },
         Qt::SingleShotConnection);
     return window;
@@ -319,7 +327,7 @@ frmResize* CopyPictureWindow(frmResize* source) {
     const QPoint at(Rounding::Round32((p.x() + origin.x()) / source->TwipsPerPixelX()),
                     Rounding::Round32((p.y() + origin.y()) / source->TwipsPerPixelY()));
     window->SetDeviceGeometry(QRect(at, window->DeviceGeometry().size()));
-    window->show();
+    ShowInFront(window);
     return window;
 }
 

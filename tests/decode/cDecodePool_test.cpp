@@ -4,11 +4,13 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <future>
 
 #include <QDir>
 #include <QFile>
@@ -287,13 +289,19 @@ TEST(DecodePool, NoWorkerIsAskedForWhatIsNoFile) {
 TEST(DecodePool, ACompletionThatThrowsFailsOnlyItself) {
     cDecodePool pool = OneWorker();
     std::atomic<int> thrown{0};
+    std::promise<void> threw;
+    std::future<void> first = threw.get_future();
     pool.Submit(cDecodePool::NewTicket(), DataFile("png_rgb.png"), cDecodePool::Lane::Interactive,
-                0, false, [&thrown](qint64, const cDecodePool::Answer&) {
-                    ++thrown;
+                0, false, [&thrown, &threw](qint64, const cDecodePool::Answer&) {
+                    if (++thrown == 1) {
+                        threw.set_value();
+                    }
                     throw std::bad_alloc();
                 });
-    // The pool's thread lived on: the next request is answered, and the first one came first.
+    // The pool's thread lived on: the next request is answered, and the first one ends too
+    // (a second helper may answer the second request before it).
     EXPECT_EQ(pool.Decode(DataFile("png_rgb.png")).size(), QSize(64, 48));
+    ASSERT_EQ(first.wait_for(std::chrono::seconds(60)), std::future_status::ready);
     EXPECT_EQ(thrown.load(), 1);
 }
 
