@@ -94,12 +94,16 @@ void PlaceInCascade(frmResize* window, qint32 left, qint32 top) {
     window->SetDeviceGeometry(QRect(WorkAreaPlacement::Cascaded(r, fromStart, area), r.size()));
 }
 
-// Shows a window the person just asked for and asks for it to take the keyboard: a window manager
-// that guards focus (mutter) would otherwise map it unfocused and below the window it came from,
-// which then hides it wholly.
+// Shows a window and, when one of the program's windows has the keyboard (N, 新建, a copy, the
+// browser's 打开), hands it on to the new one: a window manager that guards focus (mutter) would
+// otherwise map it unfocused and below the window it came from, which then hides it wholly. At
+// start-up the window manager decides, as for any program.
 void ShowInFront(frmResize* window) {
+    const bool ours = QApplication::activeWindow() != nullptr;
     window->show();
-    window->activateWindow();
+    if (ours) {
+        window->activateWindow();
+    }
 }
 
 // Image windows find the shell through the window services; filled in once the program (or a
