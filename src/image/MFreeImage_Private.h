@@ -34,6 +34,15 @@ QByteArray EncodeBitmap(FREE_IMAGE_FORMAT format, FIBITMAP* bitmap, int flags);
 
 // Registers the library's plugins once (thread-safe).
 void EnsureInitialised();
+// Error 5 with the library's message, as its own wrapper raises it.
+[[noreturn]] void RaiseInvalidCall(const QString& message);
+// A text of the library's (Latin-1), empty for none.
+QString FromLibrary(const char* text);
+// True when the library writes ordinary bitmaps in the format.
+bool WritesBitmaps(FREE_IMAGE_FORMAT format);
+// The name a save writes: the format's primary extension appended when the name's own is not one
+// of the format's.
+QString CompletedFor(FREE_IMAGE_FORMAT format, const QString& fileName);
 // The library's format for a file name's extension (FIF_UNKNOWN for none), thread-safe.
 FREE_IMAGE_FORMAT FormatOfName(const QString& fileName);
 // More pixels than a picture may hold (the product of two 32-bit sizes could overflow).
