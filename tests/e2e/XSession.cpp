@@ -529,6 +529,15 @@ QImage XSession::WindowShot(qulonglong window) {
     return QImage(file);
 }
 
+QImage XSession::SettledScreenshot() {
+    QImage last;
+    return WaitForScreen([&](const QImage& s) {
+        const bool settled = s == last;
+        last = s;
+        return settled;
+    });
+}
+
 QImage XSession::WaitForScreen(const std::function<bool(const QImage&)>& ok, int limitMs) {
     QImage shot;
     Poll(

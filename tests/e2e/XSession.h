@@ -119,6 +119,9 @@ public:
 
     // The whole X screen. (A rootless Xwayland holds no picture of the screen: WindowShot there.)
     QImage Screenshot();
+    // The screen once two looks in a row agree: a window manager may still be animating a window
+    // in, or painting its background.
+    QImage SettledScreenshot();
     // What the window itself holds, its own pixels, as the X server has them.
     QImage WindowShot(qulonglong window);
     // Polls screenshots until ok() holds for one: that one, or the last taken after the limit.

@@ -112,14 +112,8 @@ TEST_F(Desktop, CaptureFromTheCommandLineCoversTheScreenWithIt) {
         x.WaitForScreen([&](const QImage& s) { return s.pixel(7, 90) == backdrop.pixel(7, 90); });
     } else {
         // A window manager paints its own background over the root window's: the screen as it
-        // shows, once two looks agree (the manager may still be painting it), is what the capture
-        // must hold.
-        QImage last;
-        backdrop = x.WaitForScreen([&](const QImage& s) {
-            const bool settled = s == last;
-            last = s;
-            return settled;
-        });
+        // shows is what the capture must hold.
+        backdrop = x.SettledScreenshot();
     }
     ASSERT_TRUE(x.StartLumora({"--capture"}));
     window = x.FindWindow();
