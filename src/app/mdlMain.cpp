@@ -11,6 +11,7 @@
 #include "dialogs/ProgramInfo.h"
 #include "dialogs/frmCloseAll.h"
 #include "dialogs/mdlDialogs.h"
+#include "image/ScreenColour.h"
 #include "panel/frmMenu.h"
 #include "panel/frmMenuBuf.h"
 #include "settings/mdlOption.h"
@@ -165,6 +166,8 @@ int Main(int argc, char** argv) {
     ScreenUnits::SetNativeScreenSource(NativeWindow::ScreenDeviceGeometry);
     // Pictures float at their own size and place under a tiling window manager too.
     NativeWindow::FloatEveryWindow();
+    // Pictures are shown in the screen's colours: known before the first worker starts.
+    ScreenColour::SetProfile(NativeWindow::ScreenColourProfile());
     // Qt has taken its own options out of the arguments by now.
     const CommandLineOptions::Parsed parsed =
         CommandLineOptions::Parse(QApplication::arguments().mid(1));

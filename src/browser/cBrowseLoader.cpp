@@ -18,12 +18,13 @@ namespace {
 class FrontDecoder : public IThumbnailDecoder {
 public:
     FrontDecoder() {
-        QObject::connect(&mFront, &cDecodeFront::decoded, &mFront,
-                         [this](const cDecodeFront::Result& r) {
-                             if (onDecoded) {
-                                 onDecoded(r.id, r.picture, r.ownSize);
-                             }
-                         });
+        QObject::connect(
+            &mFront, &cDecodeFront::decoded, &mFront, [this](const cDecodeFront::Result& r) {
+                if (onDecoded) {
+                    // A thumbnail is only ever shown: in the screen's colours.
+                    onDecoded(r.id, r.colour.Converts() ? r.colour.screen : r.picture, r.ownSize);
+                }
+            });
     }
     qint64 Submit(const QString& file, int maxSide) override {
         // Thumbnails stand the way the pictures open.

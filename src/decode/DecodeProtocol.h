@@ -21,6 +21,13 @@
 //            on its side (DecodeReply::PictureFromReply).
 //            A palette picture's table is full length for its depth as the file had it: 2 colours
 //            (Mono), 16 (a 4-bit file) or 256 (Indexed8); the parent pads 16 to 256.
+//            Colour: the worker opens the file's profile (ColourProfile) and converts the picture
+//            to the screen's (named by kScreenProfileVariable; sRGB without it). After the rows'
+//            memfd come, in this order and only when the flags say so: a sealed memfd with the
+//            rows in the screen's colours (kScreenRows: same layout as the picture), and a sealed
+//            memfd of profileBytes bytes holding the profile the values are in (kProfile). A
+//            palette picture's screen colours come in screenColors instead (kScreenColors), and
+//            greyRamp says how each neutral value shows (kGreyRamp, with either of those).
 //
 // Both sides are built from this one header, so the two can never disagree on a layout.
 namespace DecodeProtocol {
@@ -32,6 +39,13 @@ inline constexpr int kMaxNameBytes = 4096;
 // The environment variable in which the parent names itself (its process id), so that a worker
 // started just as its parent died ends at once.
 inline constexpr char kParentVariable[] = "LUMORA_DECODE_PARENT";
+
+// The environment variable that hands the screen's colour profile to a worker (base64 ICC
+// bytes); sRGB without it.
+inline constexpr char kScreenProfileVariable[] = "LUMORA_SCREEN_PROFILE";
+
+// The largest profile a reply carries; a file's larger one is treated as unusable.
+inline constexpr qint64 kMaxProfileBytes = qint64(4) << 20;
 
 // The file descriptor on which a started worker finds its socket.
 inline constexpr int kSocketFd = 3;
@@ -52,7 +66,12 @@ enum class Status : quint32 {
 };
 
 // Reply::flags
-inline constexpr quint32 kLastReply = 1;  // the worker ends after this reply (its CPU limit)
+inline constexpr quint32 kLastReply = 1;     // the worker ends after this reply (its CPU limit)
+inline constexpr quint32 kScreenRows = 2;    // a memfd of the rows in the screen's colours follows
+inline constexpr quint32 kProfile = 4;       // a memfd of the values' profile follows
+inline constexpr quint32 kScreenColors = 8;  // screenColors holds the screen's colour table
+inline constexpr quint32 kGreyRamp = 16;     // greyRamp holds how neutral values show
+inline constexpr quint32 kProfileRefused = 32;  // the file's profile could not be used
 
 struct Reply {
     quint32 magic = kReplyMagic;
@@ -67,7 +86,10 @@ struct Reply {
     qint32 ownWidth = 0;   // pixels: the file's own size (the full picture), not below width
     qint32 ownHeight = 0;  // pixels, not below height
     quint32 flags = 0;
-    quint32 colors[256] = {};  // QRgb, colorCount of them
+    quint32 colors[256] = {};        // QRgb, colorCount of them
+    qint64 profileBytes = 0;         // with kProfile
+    quint32 screenColors[256] = {};  // QRgb, colorCount of them, with kScreenColors
+    quint32 greyRamp[256] = {};      // QRgb for the neutral values 0..255, with kGreyRamp
 };
 
 }  // namespace DecodeProtocol

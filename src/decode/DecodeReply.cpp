@@ -38,9 +38,89 @@ void CloseAll(const std::vector<int>& fds) {
     }
 }
 
+bool IsPalette(qint32 format) {
+    return format == QImage::Format_Mono || format == QImage::Format_Indexed8;
+}
+
+// Whether a picture reply's colour flags are ones a worker sends, with as many file descriptors
+// as they name (the rows, then the screen's rows, then the profile).
+bool ColourFdsFit(const Reply& reply, size_t fds) {
+    using namespace DecodeProtocol;
+    const quint32 flags = reply.flags;
+    constexpr quint32 kKnown =
+        kLastReply | kScreenRows | kProfile | kScreenColors | kGreyRamp | kProfileRefused;
+    const bool screenRows = (flags & kScreenRows) != 0;
+    const bool screenColors = (flags & kScreenColors) != 0;
+    const bool profile = (flags & kProfile) != 0;
+    if ((flags & ~kKnown) != 0 || (screenRows && screenColors) ||
+        (screenRows && IsPalette(reply.format)) || (screenColors && !IsPalette(reply.format)) ||
+        ((flags & kGreyRamp) != 0) != (screenRows || screenColors) ||
+        profile != (reply.profileBytes > 0) || reply.profileBytes > kMaxProfileBytes ||
+        reply.profileBytes < 0) {
+        return false;
+    }
+    return fds == static_cast<size_t>(1 + (screenRows ? 1 : 0) + (profile ? 1 : 0));
+}
+
+// The profile's bytes from a sealed memfd of exactly that many; empty when it is anything else.
+QByteArray ReadProfile(int memfd, qint64 bytes) {
+    struct stat st {};
+    const int seals = ::fcntl(memfd, F_GET_SEALS);
+    const int needed = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
+    if (seals < 0 || (seals & needed) != needed || ::fstat(memfd, &st) != 0 ||
+        !S_ISREG(st.st_mode) || st.st_size != bytes) {
+        return QByteArray();
+    }
+    QByteArray profile(static_cast<qsizetype>(bytes), '\0');
+    qint64 done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::pread(memfd, profile.data() + done, static_cast<size_t>(bytes - done),
+                                  static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return QByteArray();
+        }
+        done += n;
+    }
+    return profile;
+}
+
+// The colour part of a picture reply whose flags fit (ColourFdsFit), read from fds[1...], which
+// it closes. False when something in it is not what a worker sends.
+bool ReadColour(const Reply& reply, const std::vector<int>& fds, const QImage& picture,
+                PictureColour& oColour) {
+    using namespace DecodeProtocol;
+    size_t next = 1;
+    bool ok = true;
+    if ((reply.flags & kScreenRows) != 0) {
+        oColour.screen = PictureFromReply(reply, fds[next++]);
+        ok = !oColour.screen.isNull();
+    } else if ((reply.flags & kScreenColors) != 0 && !picture.isNull()) {
+        QList<QRgb> table(std::begin(reply.screenColors),
+                          std::begin(reply.screenColors) + reply.colorCount);
+        table.resize(picture.colorCount(), qRgb(0, 0, 0));
+        oColour.screen = picture;
+        oColour.screen.setColorTable(table);
+    }
+    if ((reply.flags & kProfile) != 0) {
+        const int fd = fds[next++];
+        oColour.profile = ReadProfile(fd, reply.profileBytes);
+        ::close(fd);
+        ok = ok && !oColour.profile.isEmpty();
+    }
+    if ((reply.flags & kGreyRamp) != 0) {
+        oColour.greyRamp = QList<QRgb>(std::begin(reply.greyRamp), std::end(reply.greyRamp));
+    }
+    oColour.refused = (reply.flags & kProfileRefused) != 0;
+    return ok;
+}
+
 }  // namespace
 
-DecodeOutcome ReadReply(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oLast) {
+DecodeOutcome ReadReply(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oLast,
+                        PictureColour* oColour) {
     // One byte more than a reply, so a longer message shows as truncated.
     alignas(Reply) char buffer[sizeof(Reply) + 8];
     iovec iov{buffer, sizeof buffer};
@@ -82,12 +162,21 @@ DecodeOutcome ReadReply(int iSocket, QImage& oPicture, QSize* oOwnSize, bool* oL
         if (reply.status == DecodeProtocol::Status::Refused && fds.empty()) {
             return DecodeOutcome::Refused;
         }
-        if (reply.status == DecodeProtocol::Status::Picture && fds.size() == 1) {
+        if (reply.status == DecodeProtocol::Status::Picture && ColourFdsFit(reply, fds.size())) {
             oPicture = PictureFromReply(reply, fds.front());
+            PictureColour colour;
+            const bool colourRead = ReadColour(reply, fds, oPicture, colour);
             if (oOwnSize != nullptr) {
                 *oOwnSize = QSize(reply.ownWidth, reply.ownHeight);
             }
-            return oPicture.isNull() ? DecodeOutcome::Garbled : DecodeOutcome::Loaded;
+            if (oPicture.isNull() || !colourRead) {
+                oPicture = QImage();
+                return DecodeOutcome::Garbled;
+            }
+            if (oColour != nullptr) {
+                *oColour = colour;
+            }
+            return DecodeOutcome::Loaded;
         }
     }
     CloseAll(fds);
@@ -186,7 +275,7 @@ QImage PictureFromReply(const Reply& reply, int memfd) {
 #else
 
 namespace DecodeReply {
-DecodeOutcome ReadReply(int, QImage&, QSize*, bool*) {
+DecodeOutcome ReadReply(int, QImage&, QSize*, bool*, PictureColour*) {
     return DecodeOutcome::Crashed;
 }
 QImage PictureFromReply(const DecodeProtocol::Reply&, int) {

@@ -4,6 +4,7 @@
 #include <QSize>
 
 #include "decode/DecodeProtocol.h"
+#include "image/PictureColour.h"
 
 // What came of one request to decode a file. A reply read from a worker says Loaded, Refused,
 // Crashed or Garbled; the exchange with the worker adds TimedOut and Cancelled.
@@ -25,9 +26,13 @@ namespace DecodeReply {
 // and checks it. Loaded with oPicture set; Refused; Crashed when the socket is closed; Garbled for
 // anything a worker does not send. oOwnSize, when given, receives the own size a picture reply
 // names; oLast, when given, whether a well-formed reply says the worker ends after it. Closes
-// every file descriptor received that does not end up holding the picture's pages.
+// every file descriptor received that does not end up holding the picture's pages. oColour, when
+// given, receives what the reply says about the picture's colours: the profile the values are
+// in, the picture in the screen's colours (a memfd of its own, or the colour table of a palette
+// picture), how neutral values show; a reply whose colour part is not what a worker sends is
+// Garbled.
 DecodeOutcome ReadReply(int iSocket, QImage& oPicture, QSize* oOwnSize = nullptr,
-                        bool* oLast = nullptr);
+                        bool* oLast = nullptr, PictureColour* oColour = nullptr);
 
 // The picture a worker's reply describes, built on the pages of iMemfd (which it takes over and
 // closes); a null picture unless the reply and the memfd are exactly what a worker sends: a known

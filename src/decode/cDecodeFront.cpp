@@ -27,6 +27,7 @@ qint64 cDecodeFront::Submit(const QString& file, Lane lane, int maxSide, bool up
                                      if (a.outcome == cDecodePool::Outcome::Loaded) {
                                          result.picture = a.picture;
                                          result.ownSize = a.ownSize;
+                                         result.colour = a.colour;
                                      }
                                      QMetaObject::invokeMethod(
                                          this, [this, result] { Deliver(result); },

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include "image/PictureColour.h"
+
 // The one way the program decodes picture files without waiting for them: a file is submitted,
 // and its picture arrives later as the signal decoded, queued on the thread that owns the front.
 // Decoding happens in the process-wide cDecodePool (guarded worker processes on Linux, this
@@ -29,6 +31,9 @@ public:
         QString file;    // as submitted
         QImage picture;  // null when the file could not be decoded
         QSize ownSize;   // the file's own size in pixels (full picture); invalid when it failed
+        // The picture's colours: its profile, and the picture as the screen shows it. A reduced
+        // picture (maxSide) is shown as it comes: use colour.screen when it is not null.
+        PictureColour colour;
     };
     explicit cDecodeFront(QObject* parent = nullptr);  // uses the process-wide pool
     ~cDecodeFront() override;                          // cancels every request of this front

@@ -394,6 +394,7 @@ cDecodePool::Answer cDecodePool::Serve(Slot& slot, Job& job) {
     if (answer.outcome == Outcome::Loaded) {
         answer.picture = result.picture;
         answer.ownSize = result.ownSize;
+        answer.colour = result.colour;
     }
     if (result.last || (answer.outcome != Outcome::Loaded && answer.outcome != Outcome::Refused)) {
         {

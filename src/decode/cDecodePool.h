@@ -59,6 +59,7 @@ public:
         Outcome outcome = Outcome::Refused;
         QImage picture;  // null unless Loaded
         QSize ownSize;   // the file's own size in pixels (the full picture); invalid unless Loaded
+        PictureColour colour;  // the picture's colours (see PictureColour); empty unless Loaded
     };
 
     // Called once per request that is not cancelled, on one of the pool's threads. It must not

@@ -1,5 +1,7 @@
 #include "decode/cWorkerProcess.h"
 
+#include "image/ScreenColour.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -165,11 +167,21 @@ cWorkerProcess cWorkerProcess::Start(const QStringList& iCommand) {
     std::vector<char*> envp;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, parentPrefix.constData(), static_cast<size_t>(parentPrefix.size())) !=
-            0) {
+                0 &&
+            std::strncmp(*e, DecodeProtocol::kScreenProfileVariable,
+                         sizeof DecodeProtocol::kScreenProfileVariable - 1) != 0) {
             envp.push_back(*e);
         }
     }
     envp.push_back(const_cast<char*>(parentEntry.constData()));
+    // The screen's profile, which the worker converts pictures to (sRGB when there is none).
+    const QByteArray screenPrefix = QByteArray(DecodeProtocol::kScreenProfileVariable) + '=';
+    const QByteArray screenProfile = ScreenColour::Profile();
+    const QByteArray screenEntry =
+        screenProfile.isEmpty() ? QByteArray() : screenPrefix + screenProfile.toBase64();
+    if (!screenEntry.isEmpty()) {
+        envp.push_back(const_cast<char*>(screenEntry.constData()));
+    }
     envp.push_back(nullptr);
     pid_t pid = -1;
     const int failed =
@@ -274,7 +286,8 @@ cWorkerProcess::Result cWorkerProcess::Exchange(const QByteArray& iName, int iMa
         }
     }
 
-    result.outcome = DecodeReply::ReadReply(mSocket, result.picture, &result.ownSize, &result.last);
+    result.outcome = DecodeReply::ReadReply(mSocket, result.picture, &result.ownSize, &result.last,
+                                            &result.colour);
     return result;
 }
 

@@ -30,9 +30,10 @@ public:
     // What came of one exchange.
     struct Result {
         DecodeOutcome outcome = DecodeOutcome::Crashed;
-        QImage picture;     // null unless Loaded
-        QSize ownSize;      // the own size a picture reply named
-        bool last = false;  // the worker ends after this reply (it has used its CPU time)
+        QImage picture;        // null unless Loaded
+        QSize ownSize;         // the own size a picture reply named
+        PictureColour colour;  // what a picture reply said about its colours
+        bool last = false;     // the worker ends after this reply (it has used its CPU time)
     };
 
     cWorkerProcess() = default;  // no process

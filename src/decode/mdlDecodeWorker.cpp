@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "base/NumberedError.h"
+#include "decode/WorkerColour.h"
+#include "image/ColourDescription.h"
 #include "image/MFreeImage.h"
 
 namespace mdlDecodeWorker {
@@ -173,7 +175,9 @@ int DecodeJpegDirect(const QString& fileName, bool upright, Reply& oReply, bool&
 // Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 and upright
 // when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
 // oReply, or returns -1 for a file that is not a picture.
-int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply) {
+int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply,
+           ColourDescription& oColour) {
+    Q_UNUSED(oColour)
     // Only a full-size picture tries the straight road: a thumbnail nearly always needs scaling,
     // and would read its header twice.
     if (maxSide <= 0) {
@@ -230,19 +234,28 @@ bool ShouldRetire() {
 }  // namespace
 
 bool SendReply(int iSocket, const Reply& iReply, int iMemfd) {
+    return SendReply(iSocket, iReply, iMemfd >= 0 ? std::vector<int>{iMemfd} : std::vector<int>{});
+}
+
+bool SendReply(int iSocket, const Reply& iReply, const std::vector<int>& iFds) {
     iovec iov{const_cast<Reply*>(&iReply), sizeof iReply};
     msghdr msg{};
     msg.msg_iov = &iov;
     msg.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (iMemfd >= 0) {
+    constexpr size_t kMaxFds = 3;
+    alignas(cmsghdr) char control[CMSG_SPACE(kMaxFds * sizeof(int))] = {};
+    if (!iFds.empty()) {
+        if (iFds.size() > kMaxFds) {
+            return false;
+        }
+        const size_t bytes = iFds.size() * sizeof(int);
         msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msg.msg_controllen = CMSG_SPACE(bytes);
         cmsghdr* c = CMSG_FIRSTHDR(&msg);
         c->cmsg_level = SOL_SOCKET;
         c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(c), &iMemfd, sizeof(int));
+        c->cmsg_len = CMSG_LEN(bytes);
+        std::memcpy(CMSG_DATA(c), iFds.data(), bytes);
     }
     for (;;) {
         const ssize_t n = ::sendmsg(iSocket, &msg, MSG_NOSIGNAL);
@@ -297,10 +310,20 @@ int Serve(int iSocket) {
         ::alarm(kSelfAlarmSeconds);
         Reply reply;
         int memfd = -1;
+        WorkerColour::Extra colour;
         try {
-            memfd = Decode(fileName, request.maxSide, (request.flags & kUpright) != 0, reply);
+            ColourDescription described;
+            memfd = Decode(fileName, request.maxSide, (request.flags & kUpright) != 0, reply,
+                           described);
+            if (memfd >= 0 && !WorkerColour::Complete(described, memfd, reply, colour)) {
+                ::close(memfd);
+                memfd = -1;
+            }
         } catch (...) {
             // NumberedError 481, or memory refused under the address-space limit.
+            if (memfd >= 0) {
+                ::close(memfd);
+            }
             memfd = -1;
         }
         if (memfd < 0) {
@@ -310,9 +333,20 @@ int Serve(int iSocket) {
         if (last) {
             reply.flags |= kLastReply;
         }
-        const bool sent = SendReply(iSocket, reply, memfd);
+        std::vector<int> fds;
         if (memfd >= 0) {
-            ::close(memfd);
+            fds.push_back(memfd);
+            for (const int fd : {colour.screenRows, colour.profile}) {
+                if (fd >= 0) {
+                    fds.push_back(fd);
+                }
+            }
+        }
+        const bool sent = SendReply(iSocket, reply, fds);
+        for (const int fd : {memfd, colour.screenRows, colour.profile}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
         ::alarm(0);
         if (!sent || last) {
@@ -334,6 +368,9 @@ int Serve(int) {
     return 2;
 }
 bool SendReply(int, const DecodeProtocol::Reply&, int) {
+    return false;
+}
+bool SendReply(int, const DecodeProtocol::Reply&, const std::vector<int>&) {
     return false;
 }
 }  // namespace mdlDecodeWorker

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <vector>
 
 #include "decode/DecodeProtocol.h"
 
@@ -36,5 +37,7 @@ int Serve(int iSocket);
 // Sends one reply on iSocket, in one message; with iMemfd >= 0 it carries that descriptor
 // (SCM_RIGHTS). True when the whole reply went.
 bool SendReply(int iSocket, const DecodeProtocol::Reply& iReply, int iMemfd);
+// The same with up to three descriptors, in this order (see DecodeProtocol.h).
+bool SendReply(int iSocket, const DecodeProtocol::Reply& iReply, const std::vector<int>& iFds);
 
 }  // namespace mdlDecodeWorker

@@ -75,6 +75,26 @@ bool Available() {
     return Connection() != nullptr;
 }
 
+QByteArray ScreenColourProfile() {
+    xcb_connection_t* c = Connection();
+    if (c == nullptr) {
+        return QByteArray();
+    }
+    const xcb_atom_t property = Atom(c, "_ICC_PROFILE");
+    if (property == XCB_ATOM_NONE) {
+        return QByteArray();
+    }
+    // At most 4 MiB (the length counts 32-bit units): a display profile is a few kilobytes.
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, RootOf(c), property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1u << 20),
+        nullptr));
+    if (!reply || reply->format != 8 || reply->bytes_after != 0) {
+        return QByteArray();
+    }
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
 namespace {
 // Places the window: mask names which of x, y, width, height the values give, in that order.
 bool Configure(QWidget* window, uint16_t mask, std::initializer_list<int> values) {
@@ -327,6 +347,9 @@ bool AskToFloat(QWidget*) {
 void FloatEveryWindow() {}
 bool ReleaseKeyboardFocus(QWidget*) {
     return false;
+}
+QByteArray ScreenColourProfile() {
+    return QByteArray();
 }
 
 #endif

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QRect>
 #include <QRegion>
 #include <optional>
@@ -56,5 +57,9 @@ void FloatEveryWindow();
 // When the window holds the keyboard focus, hands it to whatever window is under the pointer.
 // False where the platform is not X11.
 bool ReleaseKeyboardFocus(QWidget* window);
+
+// The colour profile a colour manager has set for the first screen (the root window's
+// _ICC_PROFILE, ICC bytes); empty when none is set or the platform is not X11.
+QByteArray ScreenColourProfile();
 
 }  // namespace NativeWindow

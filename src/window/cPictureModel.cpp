@@ -1,9 +1,9 @@
 #include "window/cPictureModel.h"
 
 #include "base/Rounding.h"
+#include "image/ColourProfile.h"
+#include "image/ScreenColour.h"
 #include "image/mdlPhotoShop.h"
-
-#include <functional>
 
 using Rounding::Round32;
 
@@ -34,6 +34,45 @@ QImage cPictureModel::Placeholder() {
 void cPictureModel::Clear() {
     mHistory.ClearBackup();
     mPicture = Placeholder();
+    mColour = SrgbColour(mPicture);
+}
+
+PictureColour cPictureModel::SrgbColour(const QImage& iPicture) {
+    PictureColour colour;
+    const QByteArray screen = ScreenColour::Profile();
+    if (screen.isEmpty() || iPicture.isNull()) {
+        return colour;
+    }
+    colour.screen = Attempt([&] { return ScreenColour::FromSrgb(iPicture); });
+    colour.greyRamp = cColourTransform::Between(QByteArray(), screen)->GreyRamp();
+    if (colour.screen.isNull() || colour.greyRamp.isEmpty()) {
+        return PictureColour();  // shown as it is rather than not at all
+    }
+    return colour;
+}
+
+bool cPictureModel::Both(const std::function<QImage(const QImage&)>& iOperation,
+                         const std::function<QImage(const QImage&)>& iOnScreen,
+                         const std::function<bool()>& iBefore) {
+    const QImage result = Attempt([&] { return iOperation(mPicture); });
+    if (result.isNull()) {
+        return false;
+    }
+    QImage screen;
+    if (!mColour.screen.isNull()) {
+        screen = Attempt([&] {
+            return iOnScreen ? iOnScreen(result) : iOperation(mColour.screen);
+        });
+        if (screen.isNull()) {
+            return false;
+        }
+    }
+    if (iBefore && !iBefore()) {
+        return false;
+    }
+    mPicture = result;
+    mColour.screen = screen;
+    return true;
 }
 
 bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
@@ -41,75 +80,101 @@ bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
     if (copy.isNull()) {
         return false;
     }
+    PictureColour colour = source.mColour;
+    if (!colour.screen.isNull()) {
+        colour.screen = Attempt([&] { return mdlPhotoShop::CopyPicture24(colour.screen); });
+        if (colour.screen.isNull()) {
+            return false;
+        }
+    }
     mPicture = copy;
+    mColour = colour;
     mPicFile = source.mPicFile;
     mPicFileExt = source.mPicFileExt;
     return true;
 }
 
 bool cPictureModel::KeepRegion(const QRect& r) {
-    const QImage result = Attempt(
-        [&] { return mdlPhotoShop::CopyRegion(mPicture, r.x(), r.y(), r.width(), r.height()); });
-    if (result.isNull()) {
-        return false;
-    }
-    mPicture = result;
-    return true;
+    return Both([&](const QImage& p) {
+        return mdlPhotoShop::CopyRegion(p, r.x(), r.y(), r.width(), r.height());
+    });
 }
 
 bool cPictureModel::BlackenRegion(const QRect& r) {
-    const QImage result = Attempt(
-        [&] { return mdlPhotoShop::FillBlack(mPicture, r.x(), r.y(), r.width(), r.height()); });
-    if (result.isNull()) {
-        return false;
-    }
-    mPicture = result;
-    return true;
+    // Black shows as black on every screen (black-point compensation).
+    return Both([&](const QImage& p) {
+        return mdlPhotoShop::FillBlack(p, r.x(), r.y(), r.width(), r.height());
+    });
 }
 
 void cPictureModel::SetPicture(const QImage& iPicture) {
     mPicFile.clear();
     mPicture = iPicture;
+    mColour = SrgbColour(iPicture);
 }
 
 void cPictureModel::ReplacePicture(const QImage& iPicture) {
     mPicture = iPicture;
+    mColour = SrgbColour(iPicture);
 }
 
-bool cPictureModel::Loaded(const QString& iFileName, const QImage& iPicture) {
-    if (iPicture.isNull()) {
+bool cPictureModel::Loaded(const QString& iFileName, const QImage& iPicture,
+                           const PictureColour& iColour) {
+    if (iPicture.isNull() || (!iColour.screen.isNull() && iColour.screen.size() != iPicture.size())) {
         return false;
     }
-    SetPicture(iPicture);
+    mPicFile.clear();
+    mPicture = iPicture;
+    mColour = iColour;
+    if (iColour.refused) {
+        qWarning("Lumora: the colour profile of %s cannot be used; shown as sRGB",
+                 qUtf8Printable(iFileName));
+    }
     mPicFile = iFileName;
     return true;
 }
 
-QImage cPictureModel::ViewPicture(QSize iShown) const {
-    if (mPicture.isNull()) {
+namespace {
+// A picture as shown: 24 bits, iShown's pixels.
+QImage View(const QImage& picture, QSize iShown) {
+    if (picture.isNull()) {
         return QImage();
     }
-    if (mPicture.format() == QImage::Format_BGR888) {
+    if (picture.format() == QImage::Format_BGR888) {
         // Already 24 bits: shown at its own size it is its own view (shared, and copied only
         // when someone writes to it); otherwise one stretch makes the new picture.
-        if (iShown == mPicture.size()) {
-            return mPicture;
+        if (iShown == picture.size()) {
+            return picture;
         }
         return Attempt(
-            [&] { return mdlPhotoShop::ScalePicture(mPicture, iShown.width(), iShown.height()); });
+            [&] { return mdlPhotoShop::ScalePicture(picture, iShown.width(), iShown.height()); });
     }
     return Attempt([&] {
-        const QImage copy = mdlPhotoShop::CopyPicture24(mPicture);
+        const QImage copy = mdlPhotoShop::CopyPicture24(picture);
         return mdlPhotoShop::ScalePicture(copy, iShown.width(), iShown.height());
     });
+}
+}  // namespace
+
+QImage cPictureModel::ViewPicture(QSize iShown) const {
+    return View(mPicture, iShown);
+}
+
+QImage cPictureModel::ScreenView(QSize iShown) const {
+    return View(ScreenPicture(), iShown);
 }
 
 bool cPictureModel::Record(QSize iShown, const QString& iKind, QPoint iAnchor) {
     const QImage view = ViewPicture(iShown);
-    if (view.isNull()) {
+    PictureColour colour = mColour;
+    if (!colour.screen.isNull()) {
+        colour.screen = ScreenView(iShown);
+    }
+    if (view.isNull() || (!mColour.screen.isNull() && colour.screen.isNull())) {
         return false;
     }
     mHistory.BackupPicture(view, iKind, iAnchor.x(), iAnchor.y());
+    mHistoryColour = colour;
     return true;
 }
 
@@ -121,15 +186,23 @@ cPictureModel::Edit cPictureModel::Crop(QSize iShown, QRect iRect, qint32 iBorde
         return edit;
     }
     const QImage view = ViewPicture(iShown);
-    const QImage result = Attempt([&] {
-        return mdlPhotoShop::CopyRegion(view, keep.x(), keep.y(), keep.width(), keep.height());
-    });
-    if (view.isNull() || result.isNull()) {
+    const QImage screenView = mColour.screen.isNull() ? QImage() : ScreenView(iShown);
+    const auto cut = [&](const QImage& p) {
+        return Attempt([&] {
+            return mdlPhotoShop::CopyRegion(p, keep.x(), keep.y(), keep.width(), keep.height());
+        });
+    };
+    const QImage result = cut(view);
+    const QImage screen = mColour.screen.isNull() ? QImage() : cut(screenView);
+    if (view.isNull() || result.isNull() || (!mColour.screen.isNull() && screen.isNull())) {
         return edit;
     }
     edit.shiftPx = QPoint(keep.x() - iBorder, keep.y() - iBorder);
     mHistory.BackupPicture(view, QStringLiteral("CROP"), edit.shiftPx.x(), edit.shiftPx.y());
+    mHistoryColour = mColour;
+    mHistoryColour.screen = screenView;
     mPicture = result;
+    mColour.screen = screen;
     edit.done = true;
     edit.viewSize = result.size();
     return edit;
@@ -151,44 +224,48 @@ cPictureModel::Edit cPictureModel::Mask(QSize iShown, QRect iRect) {
     if (black.isEmpty()) {
         return edit;
     }
-    const QImage result = Attempt([&] {
-        return mdlPhotoShop::FillBlack(mPicture, black.x(), black.y(), black.width(),
-                                       black.height());
-    });
-    if (result.isNull() || !Record(iShown, QStringLiteral("MASK"), iRect.topLeft())) {
+    // Black shows as black on every screen (black-point compensation).
+    if (!Both(
+            [&](const QImage& p) {
+                return mdlPhotoShop::FillBlack(p, black.x(), black.y(), black.width(),
+                                               black.height());
+            },
+            nullptr, [&] { return Record(iShown, QStringLiteral("MASK"), iRect.topLeft()); })) {
         return edit;
     }
-    mPicture = result;
     edit.done = true;
     return edit;
 }
 
 cPictureModel::Edit cPictureModel::Gray(QSize iShown, QPoint iAnchor) {
     Edit edit;
-    const QImage result = Attempt([&] { return mdlPhotoShop::GrayPicture(mPicture); });
-    if (result.isNull() || !Record(iShown, QStringLiteral("GRAD"), iAnchor)) {
+    // The values turn grey; the screen shows each grey as the picture's profile says.
+    const QList<QRgb> ramp = mColour.greyRamp;
+    if (!Both([](const QImage& p) { return mdlPhotoShop::GrayPicture(p); },
+              [&ramp](const QImage& grey) {
+                  return ramp.isEmpty() ? grey : ColourProfile::ThroughGreyRamp(grey, ramp);
+              },
+              [&] { return Record(iShown, QStringLiteral("GRAD"), iAnchor); })) {
         return edit;
     }
-    mPicture = result;
     edit.done = true;
     return edit;
 }
 
 cPictureModel::Edit cPictureModel::Rotate(QSize iShown, const QString& iRotate, bool iKeepScale) {
     Edit edit;
-    QImage result;
+    bool done = false;
     QSize shown = iShown;
     if (iRotate == QLatin1String("+90") || iRotate == QLatin1String("-90")) {
         const qint16 angle = iRotate.startsWith(QLatin1Char('+')) ? 90 : -90;
-        result = Attempt([&] { return mdlPhotoShop::RotatePicture(mPicture, angle); });
+        done = Both([angle](const QImage& p) { return mdlPhotoShop::RotatePicture(p, angle); });
         shown.transpose();
     } else if (iRotate == QLatin1String("X") || iRotate == QLatin1String("Y")) {
-        result = Attempt([&] { return mdlPhotoShop::FlipPicture(mPicture, iRotate); });
+        done = Both([&](const QImage& p) { return mdlPhotoShop::FlipPicture(p, iRotate); });
     }
-    if (result.isNull()) {
+    if (!done) {
         return edit;
     }
-    mPicture = result;
     edit.done = true;
     if (iKeepScale) {
         edit.viewSize = shown;
@@ -204,7 +281,9 @@ cPictureModel::Edit cPictureModel::Undo(bool iFitToOwnSize) {
     if (mHistory.NextOper() == QLatin1String("CROP")) {
         edit.shiftPx = -QPoint(mHistory.NextLeft(), mHistory.NextTop());
     }
-    SetPicture(mHistory.NowPicture());
+    mPicFile.clear();
+    mPicture = mHistory.NowPicture();
+    mColour = mHistoryColour;
     mHistory.RestorePicture();
     edit.done = true;
     if (iFitToOwnSize) {
@@ -228,5 +307,8 @@ bool cPictureModel::Capture(const QImage& iPicture) {
     }
     mHistory.ClearBackup();
     mPicture = iPicture;
+    // Captured pixels are the screen's own colours: shown as they are, saved with its profile.
+    mColour = PictureColour();
+    mColour.profile = ScreenColour::Profile();
     return true;
 }

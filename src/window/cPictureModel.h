@@ -5,7 +5,9 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
+#include "image/PictureColour.h"
 #include "window/cBackup.h"
 
 // The picture of one image window and what is done to it: the picture at its own size, the file
@@ -14,6 +16,10 @@
 // Every edit is all or nothing: the result is computed first, and only when there is one is the
 // history recorded and the picture replaced. A failed edit (no picture, nothing to keep, no
 // memory) leaves picture, file and history as they were and reports done = false.
+//
+// The picture keeps its own values and the profile they are in; the window shows its screen copy
+// (the same picture in the screen's colours, made by the decode worker), which every edit changes
+// in step with the values: geometry alike, black as black, grey through the grey ramp.
 //
 // Sizes and rectangles are pixels. "Shown" is the size at which the window shows the picture,
 // which may differ from its own size. Uses the pixel operations, so it belongs to the
@@ -39,16 +45,25 @@ public:
 
     // The picture at its own size; null for none.
     const QImage& Picture() const { return mPicture; }
+    // The picture as the screen shows it, at its own size (the picture itself when its colours
+    // need no conversion).
+    const QImage& ScreenPicture() const {
+        return mColour.screen.isNull() ? mPicture : mColour.screen;
+    }
+    // The profile the picture's values are in; empty for sRGB.
+    const QByteArray& Profile() const { return mColour.profile; }
     cBackup& History() { return mHistory; }
     const cBackup& History() const { return mHistory; }
 
-    // A picture from elsewhere: the file name goes, the history stays.
+    // A picture from elsewhere (sRGB): the file name goes, the history stays.
     void SetPicture(const QImage& iPicture);
     // Replaces the picture and nothing else (the file name and the history stay).
     void ReplacePicture(const QImage& iPicture);
     // A picture read from iFileName becomes the model's, with that file name; the history stays.
     // False (and nothing changed) for no picture.
-    bool Loaded(const QString& iFileName, const QImage& iPicture);
+    // iColour: what the decoder said about its colours.
+    bool Loaded(const QString& iFileName, const QImage& iPicture,
+                const PictureColour& iColour = PictureColour());
 
     // The placeholder replaces the picture and the history empties; the file name stays for
     // later quick saves.
@@ -68,6 +83,8 @@ public:
     // at its own size is handed out shared (Qt copies it before any write), so a save or a
     // snapshot costs no copy. Null when there is no picture or it cannot be made.
     QImage ViewPicture(QSize iShown) const;
+    // The screen copy as shown, made the same way.
+    QImage ScreenView(QSize iShown) const;
 
     // Cuts the picture down to iRect (pixels of the shown picture; its left and top also name the
     // window's offset, less iBorder, by which the kept part stays where it was on screen). The
@@ -88,14 +105,27 @@ public:
     Edit Undo(bool iFitToOwnSize);
 
     // A pasted or captured picture starts a new history. Paste forgets the file name, a capture
-    // keeps it. False (nothing changed) for no picture.
+    // keeps it. A pasted picture is sRGB; a captured one is in the screen's colours (its profile
+    // the screen's). False (nothing changed) for no picture.
     bool Paste(const QImage& iPicture);
     bool Capture(const QImage& iPicture);
 
 private:
     // Records the shown picture before an edit; false when it cannot be made.
     bool Record(QSize iShown, const QString& iKind, QPoint iAnchor);
+    // Runs iOperation on the values and, when there is one, on the screen copy; both change or
+    // neither. iOnScreen: another operation for the screen copy, given the values' result (grey),
+    // else iOperation. iBefore runs once both results are there, before they are taken; false
+    // from it leaves everything as it was.
+    bool Both(const std::function<QImage(const QImage&)>& iOperation,
+              const std::function<QImage(const QImage&)>& iOnScreen = nullptr,
+              const std::function<bool()>& iBefore = nullptr);
+    // The colours of an sRGB picture from elsewhere.
+    static PictureColour SrgbColour(const QImage& iPicture);
 
     QImage mPicture;
+    PictureColour mColour;
     cBackup mHistory;
+    // The colours of the picture in the history (its screen copy at the size it was recorded).
+    PictureColour mHistoryColour;
 };

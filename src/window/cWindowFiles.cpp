@@ -12,6 +12,7 @@
 #include "dialogs/ModalSeam.h"
 #include "image/MFreeImage.h"
 #include "image/cPngClipboardData.h"
+#include "image/ScreenColour.h"
 #include "image/cSaveJob.h"
 #include "settings/mdlOption.h"
 #include "window/IImageWindowFace.h"
@@ -111,7 +112,7 @@ void cWindowFiles::FinishOpen(const cDecodeFront::Result& result) {
     bool shown = false;
     GuardedWork::Run("open", [&] {
         mFace.ShowWait(false, false);
-        if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture)) {
+        if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture, result.colour)) {
             return;  // the window stays as it was
         }
         mFace.PictureChanged();
@@ -228,7 +229,8 @@ void cWindowFiles::cmdCopy() {
     if (mJobs.IsBusy()) {
         return;
     }
-    const QImage view = mModel.ViewPicture(mFace.ShownSize());
+    // What other programs take from the clipboard is sRGB: what the window shows, brought there.
+    const QImage view = ScreenColour::ToSrgb(mModel.ScreenView(mFace.ShownSize()));
     if (view.isNull()) {
         return;  // nothing to copy: the clipboard keeps what it has
     }

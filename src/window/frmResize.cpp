@@ -44,7 +44,7 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     imgView->setToolTip(
         QStringLiteral("将图片拖动到这里，然后调整窗体大小就可以了。其它功能点鼠标右键。"));
     mModel.ReplacePicture(cPictureModel::Placeholder());
-    imgView->setPicture(mModel.Picture());
+    imgView->setPicture(mModel.ScreenPicture());
 
     lblCrop = new CropRectWidget(this, &mPlacement);
     shpCrop = lblCrop->Outline();
@@ -132,7 +132,7 @@ void frmResize::PlaceExactly(const QRect& r) {
 }
 
 void frmResize::PictureChanged() {
-    imgView->setPicture(mModel.Picture());
+    imgView->setPicture(mModel.ScreenPicture());
     cmdGetOrgWidthHeight();
     mLooks.ShapeChanged();
 }
