@@ -2,7 +2,9 @@
 
 #include <ostream>
 
+#include "image/ColourProfile.h"
 #include "image/mdlPhotoShop.h"
+#include "support/ColourSupport.h"
 #include "support/TestSupport.h"
 #include "window/cPictureModel.h"
 
@@ -203,6 +205,59 @@ TEST(PictureModel, ACopyOfAnotherTakesItsNamesAndAClearKeepsItsOwn) {
     EXPECT_EQ(copy.History().Count(), 0);
     EXPECT_FALSE(copy.Picture().isNull());
     EXPECT_EQ(copy.mPicFile, source.mPicFile);  // for later quick saves
+}
+
+}  // namespace
+
+namespace {
+
+// The screen copy is the values as the screen shows them, through every edit: each one changes
+// both in step (grey through the grey ramp), undo brings both back, and the profile stays the
+// picture's until a paste brings an sRGB picture.
+TEST(PictureModel, TheScreenCopyFollowsEveryEditOfTheValues) {
+    const QByteArray adobe = ColourSupport::AdobeRgb();
+    const auto toScreen = cColourTransform::Between(adobe, QByteArray());
+    const QImage values = PatternImage(40, 30);
+    PictureColour colour;
+    colour.profile = adobe;
+    colour.screen = toScreen->Picture(values);
+    colour.greyRamp = toScreen->GreyRamp();
+    cPictureModel m;
+    ASSERT_TRUE(m.Loaded(QStringLiteral("/p/adobe.jpg"), values, colour));
+
+    const auto inStep = [&](const char* after) {
+        SCOPED_TRACE(after);
+        const QImage expected = toScreen->Picture(m.Picture());
+        ASSERT_EQ(m.ScreenPicture().size(), m.Picture().size());
+        for (int y = 0; y < expected.height(); y += 3) {
+            for (int x = 0; x < expected.width(); x += 3) {
+                const QRgb a = m.ScreenPicture().pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                ASSERT_LE(std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                              std::abs(qBlue(a) - qBlue(b)),
+                          2)
+                    << x << "," << y;
+            }
+        }
+        EXPECT_EQ(m.Profile(), adobe);
+    };
+    inStep("open");
+    ASSERT_TRUE(m.Crop(QSize(40, 30), QRect(3, 2, 30, 20), 0).done);
+    inStep("crop");
+    ASSERT_TRUE(m.Mask(QSize(30, 20), QRect(1, 1, 5, 5)).done);
+    inStep("mask");
+    const QImage beforeGrey = m.ScreenPicture();
+    ASSERT_TRUE(m.Gray(QSize(30, 20), QPoint()).done);
+    inStep("grey");
+    ASSERT_TRUE(m.Rotate(QSize(30, 20), QStringLiteral("+90"), false).done);
+    inStep("rotate");
+    ASSERT_TRUE(m.Undo(false).done);  // the grey, recorded before it
+    inStep("undo");
+    EXPECT_TRUE(SamePixels(m.ScreenPicture(), beforeGrey));
+
+    ASSERT_TRUE(m.Paste(PatternImage(8, 8)));
+    EXPECT_TRUE(m.Profile().isEmpty());
+    EXPECT_EQ(m.ScreenPicture().cacheKey(), m.Picture().cacheKey());
 }
 
 }  // namespace
