@@ -107,31 +107,31 @@ QByteArray ScreenProfile() {
 bool Complete(const ColourDescription& iDescription, int iRowsMemfd, Reply& ioReply,
               Extra& oExtra) {
     using namespace DecodeProtocol;
-    const QByteArray profile = ColourProfile::FromDescription(iDescription);
-    if (profile.isEmpty()) {
-        return true;  // sRGB: the values are what the program shows (or converts itself)
-    }
+    QByteArray profile = ColourProfile::FromDescription(iDescription);
     if (profile.size() > kMaxProfileBytes) {
         ioReply.flags |= kProfileRefused;
-        return true;
+        profile.clear();
     }
-    const int profileFd = NewMemfd(profile.size());
-    if (profileFd < 0) {
-        return false;
+    if (!profile.isEmpty()) {
+        const int profileFd = NewMemfd(profile.size());
+        if (profileFd < 0) {
+            return false;
+        }
+        oExtra.profile = profileFd;
+        if (!Transfer(true, profileFd,
+                      reinterpret_cast<uchar*>(const_cast<char*>(profile.constData())),
+                      profile.size(), 0) ||
+            !Seal(profileFd)) {
+            return false;
+        }
+        ioReply.flags |= kProfile;
+        ioReply.profileBytes = profile.size();
     }
-    oExtra.profile = profileFd;
-    if (!Transfer(true, profileFd, reinterpret_cast<uchar*>(const_cast<char*>(profile.constData())),
-                  profile.size(), 0) ||
-        !Seal(profileFd)) {
-        return false;
-    }
-    ioReply.flags |= kProfile;
-    ioReply.profileBytes = profile.size();
-
-    const auto transform = cColourTransform::Between(profile, ScreenProfile());
-    if (transform->kind() == cColourTransform::Kind::Refused) {
+    auto transform = cColourTransform::Between(profile, ScreenProfile());
+    if (transform->kind() == cColourTransform::Kind::Refused && !profile.isEmpty()) {
+        // Shown as sRGB would be; the profile still goes back, for saving.
         ioReply.flags |= kProfileRefused;
-        return true;
+        transform = cColourTransform::Between(QByteArray(), ScreenProfile());
     }
     if (!transform->Converts()) {
         return true;
