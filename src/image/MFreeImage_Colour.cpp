@@ -1,11 +1,14 @@
 // What the files FreeImage reads say about their colours: the profile the library keeps with the
-// bitmap, and PNG's own colour chunks, which it reads but does not keep.
+// bitmap, and PNG's own colour chunks, which it reads but does not keep (its iCCP profile among
+// them: the library's PNG reader here keeps none).
 
 #include <FreeImage.h>
+#include <libdeflate.h>
 
 #include <QFile>
 #include <QtEndian>
 #include <cstring>
+#include <memory>
 
 #include "image/ColourDescription.h"
 #include "image/MFreeImage_Private.h"
@@ -19,8 +22,41 @@ const char kPngSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
 // Chunks are walked no further than this: the colour chunks come first, before any picture data.
 constexpr int kMaxChunks = 4096;
 
+// An inflated profile may be no larger: a small chunk cannot make the decoder take gigabytes.
+constexpr size_t kMaxProfileBytes = size_t(16) << 20;
+
 quint32 BigEndian32(const char* bytes) {
     return qFromBigEndian<quint32>(bytes);
+}
+
+// An iCCP chunk's profile: a name of 1 to 79 bytes, its end, method 0 (zlib), the zlib stream.
+// Empty when any of it is wrong.
+QByteArray InflateIccp(const QByteArray& chunk) {
+    const qsizetype end = chunk.indexOf('\0');
+    if (end < 1 || end > 79 || end + 2 > chunk.size() || chunk[end + 1] != 0) {
+        return QByteArray();
+    }
+    const char* in = chunk.constData() + end + 2;
+    const size_t inSize = static_cast<size_t>(chunk.size() - end - 2);
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!inflater) {
+        return QByteArray();
+    }
+    for (size_t room = qMax<size_t>(inSize * 4, 4096); room <= kMaxProfileBytes; room *= 4) {
+        QByteArray out(static_cast<qsizetype>(room), Qt::Uninitialized);
+        size_t made = 0;
+        const libdeflate_result r =
+            libdeflate_zlib_decompress(inflater.get(), in, inSize, out.data(), room, &made);
+        if (r == LIBDEFLATE_SUCCESS) {
+            out.truncate(static_cast<qsizetype>(made));
+            return out;
+        }
+        if (r != LIBDEFLATE_INSUFFICIENT_SPACE) {
+            break;
+        }
+    }
+    return QByteArray();
 }
 
 }  // namespace
@@ -42,7 +78,12 @@ void ReadPngColourChunks(QIODevice& iFile, ColourDescription& oColour) {
             return;
         }
         const qint64 next = iFile.pos() + length + 4;  // past the data and the CRC
-        if (type == "sRGB" && length == 1) {
+        if (type == "iCCP" && length <= kMaxProfileBytes) {
+            const QByteArray chunk = iFile.read(length);
+            if (chunk.size() == static_cast<qsizetype>(length)) {
+                oColour.icc = InflateIccp(chunk);
+            }
+        } else if (type == "sRGB" && length == 1) {
             oColour.srgbChunk = true;
         } else if (type == "gAMA" && length == 4) {
             char data[4];

@@ -80,12 +80,12 @@ bool TurnUpright(BitmapPtr& bitmap, int orientation);
 
 // ---- Colour descriptions (MFreeImage_Colour.cpp) ----
 // What a file FreeImage has just read (bitmap, before any conversion) says about its colours:
-// the profile the library kept (none when it marks it CMYK) and, for PNG, the sRGB, gAMA and
-// cHRM chunks read from the file's bytes. Never throws.
+// the profile the library kept (none when it marks it CMYK) and, for PNG, the iCCP, sRGB, gAMA
+// and cHRM chunks read from the file's bytes. Never throws.
 void DescribeLoaded(const QString& fileName, FREE_IMAGE_FORMAT format, FIBITMAP* bitmap,
                     ColourDescription& oColour);
-// The sRGB, gAMA and cHRM chunks of a PNG file, those before the first IDAT, into oColour (its
-// other fields untouched), read from iFile's start, every other chunk skipped. Lengths checked,
+// The iCCP (inflated), sRGB, gAMA and cHRM chunks of a PNG file, those before the first IDAT,
+// into oColour (its other fields untouched), read from iFile's start, every other chunk skipped. Lengths checked,
 // CRCs not; bytes that are not PNG leave it as it is.
 void ReadPngColourChunks(QIODevice& iFile, ColourDescription& oColour);
 
