@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "image/ColourDescription.h"
@@ -16,39 +17,28 @@ namespace MFreeImage::Detail {
 
 namespace {
 
-// Rows written by libjxl straight into a sink's memory, blue first. The decoder has no parallel
-// runner, so every call comes on the decoding thread, in any order of rows.
-struct SinkRows {
-    uchar* rows = nullptr;
-    qsizetype bytesPerLine = 0;
-    size_t width = 0;
-    size_t height = 0;
-    int channels = 3;
-    uchar all = 0xFF;  // the alpha bytes ANDed and ORed, for SettleAlpha
+// The rows libjxl wrote into a sink's memory in its own order (red first) turned into the
+// picture's, in place, one row at a time while it is in the cache; the alpha bytes ANDed and ORed
+// for SettleAlpha.
+void ToPictureOrder(uchar* ioRows, const PictureLayout& iLayout, int iChannels, uchar& oAll,
+                    uchar& oAny) {
+    uchar all = 0xFF;
     uchar any = 0x00;
-    bool outside = false;  // a run the decoder placed outside the picture (never expected)
-};
-
-void WriteRun(void* iOpaque, size_t iX, size_t iY, size_t iPixels, const void* iRgb) {
-    auto* sink = static_cast<SinkRows*>(iOpaque);
-    if (iY >= sink->height || iX > sink->width || iPixels > sink->width - iX) {
-        sink->outside = true;
-        return;
-    }
-    const auto* src = static_cast<const uint8_t*>(iRgb);
-    uchar* dst = sink->rows + sink->bytesPerLine * static_cast<qsizetype>(iY) +
-                 static_cast<qsizetype>(iX) * sink->channels;
-    RgbRowToPicture(src, dst, iPixels, sink->channels);
-    if (sink->channels == 4) {
-        uchar all = sink->all;
-        uchar any = sink->any;
-        for (size_t x = 0; x < iPixels; ++x) {
-            all &= src[4 * x + 3];
-            any |= src[4 * x + 3];
+    for (int y = 0; y < iLayout.height; ++y) {
+        uchar* p = ioRows + iLayout.bytesPerLine * y;
+        for (int x = 0; x < iLayout.width; ++x, p += iChannels) {
+            std::swap(p[0], p[2]);
         }
-        sink->all = all;
-        sink->any = any;
+        if (iChannels == 4) {
+            const uchar* alpha = ioRows + iLayout.bytesPerLine * y + 3;
+            for (int x = 0; x < iLayout.width; ++x, alpha += 4) {
+                all &= *alpha;
+                any |= *alpha;
+            }
+        }
     }
+    oAll = all;
+    oAny = any;
 }
 
 // The profile of the pixels as the decoder hands them out.
@@ -94,7 +84,7 @@ FIBITMAP* LoadJxl(const QByteArray& iData, bool iUpright, int iMaxSide, QSize* o
     quint64 width = 0;
     quint64 height = 0;
     std::vector<uint8_t> pixels;
-    SinkRows sinkRows;
+    uchar* sinkRows = nullptr;
     const auto stride = [&] { return static_cast<qsizetype>(width * format.num_channels); };
     for (;;) {
         switch (JxlDecoderProcessInput(decoder.get())) {
@@ -118,20 +108,22 @@ FIBITMAP* LoadJxl(const QByteArray& iData, bool iUpright, int iMaxSide, QSize* o
                 break;
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
                 if (iSink != nullptr) {
-                    if (sinkRows.rows != nullptr) {
+                    // Straight into the sink: Qt's row length is libjxl's rounded to 4 bytes.
+                    if (sinkRows != nullptr) {
                         RaiseInvalidPicture();  // one frame only
                     }
                     const int channels = static_cast<int>(format.num_channels);
                     iSink->layout =
                         RgbLayout(static_cast<int>(width), static_cast<int>(height), channels);
-                    sinkRows.rows = iSink->target(iSink->layout);
-                    sinkRows.bytesPerLine = iSink->layout.bytesPerLine;
-                    sinkRows.width = static_cast<size_t>(width);
-                    sinkRows.height = static_cast<size_t>(height);
-                    sinkRows.channels = channels;
-                    if (sinkRows.rows == nullptr ||
-                        JxlDecoderSetImageOutCallback(decoder.get(), &format, WriteRun,
-                                                      &sinkRows) != JXL_DEC_SUCCESS) {
+                    format.align = 4;
+                    const size_t size = static_cast<size_t>(iSink->layout.bytesPerLine) *
+                                        static_cast<size_t>(height);
+                    size_t needed = 0;
+                    if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &needed) !=
+                            JXL_DEC_SUCCESS ||
+                        needed > size || (sinkRows = iSink->target(iSink->layout)) == nullptr ||
+                        JxlDecoderSetImageOutBuffer(decoder.get(), &format, sinkRows, size) !=
+                            JXL_DEC_SUCCESS) {
                         RaiseInvalidPicture();
                     }
                     break;
@@ -163,10 +155,14 @@ FIBITMAP* LoadJxl(const QByteArray& iData, bool iUpright, int iMaxSide, QSize* o
             }
             case JXL_DEC_FULL_IMAGE:
                 if (iSink != nullptr) {
-                    if (sinkRows.rows == nullptr || sinkRows.outside) {
+                    if (sinkRows == nullptr) {
                         RaiseInvalidPicture();
                     }
-                    SettleAlpha(iSink->layout, sinkRows.all, sinkRows.any, sinkRows.rows);
+                    uchar all = 0xFF;
+                    uchar any = 0x00;
+                    ToPictureOrder(sinkRows, iSink->layout, static_cast<int>(format.num_channels),
+                                   all, any);
+                    SettleAlpha(iSink->layout, all, any, sinkRows);
                     return nullptr;
                 }
                 if (pixels.empty()) {
