@@ -150,15 +150,16 @@ struct MappedPicture {
     std::atomic<bool> populating{false};
 };
 
-// A JPEG that needs neither a turn nor scaling, decoded straight into the memfd: -1 when the
-// file takes the bitmap road (Decode below), else the memfd, oReply filled.
-int DecodeJpegDirect(const QString& fileName, bool upright, Reply& oReply, bool& oDirect) {
+// A full-size JPEG, HEIF, AVIF or JPEG XL decoded straight into the memfd: -1 when the file takes
+// the bitmap road (Decode below), else the memfd, oReply and oColour filled.
+int DecodeDirect(const QString& fileName, bool upright, Reply& oReply, ColourDescription& oColour,
+                 bool& oDirect) {
     MappedPicture picture;
     MFreeImage::PictureLayout layout;
     QSize own;
-    oDirect = MFreeImage::LoadJpegInto(
-        fileName, upright, &own, &layout,
-        [&picture](const MFreeImage::PictureLayout& l) { return picture.Map(l); });
+    const auto map = [&picture](const MFreeImage::PictureLayout& l) { return picture.Map(l); };
+    oDirect = MFreeImage::LoadJpegInto(fileName, upright, &own, &layout, map, &oColour) ||
+              MFreeImage::LoadHeifJxlInto(fileName, upright, &own, &layout, map, &oColour);
     if (!oDirect) {
         return -1;
     }
@@ -174,22 +175,22 @@ int DecodeJpegDirect(const QString& fileName, bool upright, Reply& oReply, bool&
 
 // Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 and upright
 // when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
-// oReply, or returns -1 for a file that is not a picture.
+// oReply and oColour (what the file says about its colours), or returns -1 for a file that is
+// not a picture.
 int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply,
            ColourDescription& oColour) {
-    Q_UNUSED(oColour)
-    // Only a full-size picture tries the straight road: a thumbnail nearly always needs scaling,
-    // and would read its header twice.
+    // Only a full-size picture tries the straight road: a reduced one nearly always needs
+    // scaling.
     if (maxSide <= 0) {
         bool direct = false;
-        const int jpeg = DecodeJpegDirect(fileName, upright, oReply, direct);
+        const int fd = DecodeDirect(fileName, upright, oReply, oColour, direct);
         if (direct) {
-            return jpeg;
+            return fd;
         }
     }
     QSize own;
     std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
-        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own, upright));
+        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own, upright, &oColour));
     const MFreeImage::PictureLayout layout = MFreeImage::LayoutOfBitmap(bitmap.get());
     if (layout.format == QImage::Format_Invalid) {
         return -1;

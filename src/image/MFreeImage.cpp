@@ -12,6 +12,7 @@
 
 #include "base/NumberedError.h"
 #include "base/Rounding.h"
+#include "image/ColourDescription.h"
 #include "image/MFreeImage_Private.h"
 #include "image/SaveFailure.h"
 
@@ -205,11 +206,17 @@ namespace {
 // LoadImageFile, decoded no smaller than iMaxSide on its longer side where the decoder can
 // reduce while decoding (0: full size), telling also the file's own size in pixels where the
 // header says it (left as it is otherwise). iUpright reaches the decoders that turn while
-// decoding (HEIF, JPEG XL); JPEG turns later.
-FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize, bool iUpright) {
+// decoding (HEIF, JPEG XL); a JPEG's turn is left to the caller: oOrientation receives it (1 for
+// every other format and without iUpright).
+FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize, bool iUpright,
+                     int* oOrientation, ColourDescription* oColour) {
     EnsureInitialised();
+    *oOrientation = 1;
+    if (oColour != nullptr) {
+        *oColour = ColourDescription();
+    }
     if (IsHeifJxlName(iFileName)) {
-        return LoadHeifJxl(iFileName, iUpright, iMaxSide, oHeaderSize);
+        return LoadHeifJxl(iFileName, iUpright, iMaxSide, oHeaderSize, oColour);
     }
     const QByteArray name = QFile::encodeName(iFileName);
     const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
@@ -224,22 +231,34 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
     }
     BitmapPtr bitmap;
     try {
-        // The header first, where the format can read it alone: a file that declares more pixels
-        // than a picture may hold is refused before any pixel memory is taken.
-        BitmapPtr header;
-        if (FreeImage_FIFSupportsNoPixels(format)) {
-            header.reset(FreeImage_Load(format, name.constData(), FIF_LOAD_NOPIXELS));
-            if (header && TooManyPixels(header.get())) {
-                RaiseInvalidPicture();
+        if (format == FIF_JPEG) {
+            // Its one header read gives the size, the orientation and the profile.
+            int orientation = 1;
+            QSize own;
+            bitmap.reset(LoadJpeg(iFileName, iMaxSide, &orientation, &own, oColour));
+            *oOrientation = iUpright ? orientation : 1;
+            if (oHeaderSize != nullptr) {
+                *oHeaderSize = own;
             }
-            if (header && oHeaderSize != nullptr) {
-                *oHeaderSize = BitmapSize(header.get());
-            }
-        }
-        if (format == FIF_JPEG && header) {
-            bitmap.reset(LoadJpeg(iFileName, header.get(), iMaxSide));
         } else {
-            bitmap.reset(FreeImage_Load(format, name.constData(), 0));
+            // The header first, where the format can read it alone: a file that declares more
+            // pixels than a picture may hold is refused before any pixel memory is taken.
+            if (FreeImage_FIFSupportsNoPixels(format)) {
+                BitmapPtr header(FreeImage_Load(format, name.constData(), FIF_LOAD_NOPIXELS));
+                if (header && TooManyPixels(header.get())) {
+                    RaiseInvalidPicture();
+                }
+                if (header && oHeaderSize != nullptr) {
+                    *oHeaderSize = BitmapSize(header.get());
+                }
+            }
+            // A PNG keeps its own values: its gAMA is the colour management's, not the reader's.
+            bitmap.reset(FreeImage_Load(format, name.constData(),
+                                        format == FIF_PNG ? PNG_IGNOREGAMMA : 0));
+            if (bitmap && oColour != nullptr) {
+                // Before any conversion below, which would not carry the profile along.
+                DescribeLoaded(iFileName, format, bitmap.get(), *oColour);
+            }
         }
     } catch (const NumberedError&) {
         throw;
@@ -262,17 +281,13 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
     return bitmap.release();
 }
 
-// The orientation a load must turn its bitmap by: a JPEG's EXIF orientation when iUpright, else 1.
-int OrientationToApply(const QString& iFileName, FIBITMAP* iBitmap, bool iUpright) {
-    return iUpright && FormatOfName(iFileName) == FIF_JPEG ? ExifOrientation(iBitmap) : 1;
-}
-
 }  // namespace
 
-FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright) {
-    BitmapPtr bitmap(LoadBitmap(iFileName, 0, nullptr, iUpright));
+FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright, ColourDescription* oColour) {
+    int orientation = 1;
+    BitmapPtr bitmap(LoadBitmap(iFileName, 0, nullptr, iUpright, &orientation, oColour));
     // A picture too large to turn within the memory left opens as stored rather than not at all.
-    TurnUpright(bitmap, OrientationToApply(iFileName, bitmap.get(), iUpright));
+    TurnUpright(bitmap, orientation);
     return bitmap.release();
 }
 
@@ -287,12 +302,13 @@ QSize ReducedSize(QSize iSize, int iMaxSide) {
 }
 
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
-                               bool iUpright) {
+                               bool iUpright, ColourDescription* oColour) {
     // JPEG decodes at 1/2, 1/4 or 1/8 of its size where that still covers iMaxSide. The longer
     // side is the same turned or not, so the reduction holds for the upright picture too.
     QSize own;
-    BitmapPtr bitmap(LoadBitmap(iFileName, qMax(0, iMaxSide), &own, iUpright));
-    const int orientation = OrientationToApply(iFileName, bitmap.get(), iUpright);
+    int orientation = 1;
+    BitmapPtr bitmap(
+        LoadBitmap(iFileName, qMax(0, iMaxSide), &own, iUpright, &orientation, oColour));
     const QSize decoded = BitmapSize(bitmap.get());
     if (!own.isValid() || own.width() < decoded.width() || own.height() < decoded.height()) {
         own = decoded;

@@ -8,6 +8,7 @@
 // FreeImage's bitmap handle. Only this module (and the decode worker built from it) ever holds one;
 // everything else in the program sees pictures as QImage.
 struct FIBITMAP;
+struct ColourDescription;
 enum class SaveFailure;
 
 // Picture files in and out. The only code that reads or writes picture files; FreeImage does the
@@ -68,28 +69,45 @@ QStringList ReadableExtensions();
 // so does a picture too large to turn in the memory left. A HEIF file is turned by its irot/imir
 // boxes and a JPEG XL file by its orientation. Without iUpright, and for other formats, the rows
 // are as the file stores them.
-FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright = false);
+// oColour, when given, receives what the file says about its colours (ColourDescription): an
+// embedded profile, PNG's sRGB, gAMA and cHRM chunks, HEIF's nclx code points; never a CMYK
+// profile, whose inks are brought to RGB here. Bytes and numbers only, nothing parsed.
+FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright = false,
+                        ColourDescription* oColour = nullptr);
 
 // Decodes iFileName to a picture no larger than iMaxSide pixels on its longer side (0: full size,
 // as LoadImageFile). A JPEG is decoded at 1/2, 1/4 or 1/8 of its size where that still covers
 // iMaxSide (as FreeImage's size hint chooses); then any picture still larger is scaled down to
 // ReducedSize. iUpright as LoadImageFile says. oOwnSize, when given, receives the file's own size
 // in pixels (the full picture; upright when the picture is turned upright). Returns a standard
-// bitmap that the caller frees; raises 481 as LoadImageFile does.
+// bitmap that the caller frees; raises 481 as LoadImageFile does. oColour as LoadImageFile says.
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
-                               bool iUpright);
+                               bool iUpright, ColourDescription* oColour = nullptr);
 
-// A JPEG decoded at full size straight into memory of the caller's, with no bitmap between: the
-// decode worker's road for JPEGs that need no turn (pixels exactly as LoadImageFile gives
-// them). iTarget receives the picture's layout and returns memory for
-// layout.height rows of layout.bytesPerLine bytes, top row first (nullptr: raises 481); it is
-// called at most once. On true oLayout is that layout and oOwnSize (when given) the file's own
-// size. False, nothing decoded and iTarget not called, for a file that takes
-// LoadReducedImageFile's road (not a JPEG, to be turned, a colour space the library reads
-// another way, a header it cannot read, or too many pixels). Raises 481 when the decode fails.
+// A JPEG decoded at full size straight into memory of the caller's: the decode worker's road for
+// JPEGs, pixels exactly as LoadImageFile gives them. iTarget receives the picture's layout and
+// returns memory for layout.height rows of layout.bytesPerLine bytes, top row first (nullptr:
+// raises 481); it is called at most once. A photo to be turned upright (iUpright and an EXIF
+// orientation of 2 to 8) passes through a bitmap for the turn; any other with no bitmap between.
+// On true oLayout is that layout, oOwnSize (when given) the file's own size (upright when
+// turned) and oColour (when given) as LoadImageFile says. False, nothing decoded and iTarget not
+// called, for a file that takes LoadReducedImageFile's road (not a JPEG, a colour space the
+// library reads another way, a header it cannot read, or too many pixels). Raises 481 when the
+// decode fails.
 bool LoadJpegInto(const QString& iFileName, bool iUpright, QSize* oOwnSize,
                   struct PictureLayout* oLayout,
-                  const std::function<uchar*(const struct PictureLayout&)>& iTarget);
+                  const std::function<uchar*(const struct PictureLayout&)>& iTarget,
+                  ColourDescription* oColour = nullptr);
+
+// The same road for HEIF, AVIF and JPEG XL files at full size: libjxl writes its rows straight
+// into iTarget's memory, libheif's own planes are copied there once. Turned by the file's own
+// rotation when iUpright, as LoadImageFile does; format and pixels exactly LoadImageFile's.
+// False, iTarget not called, for any other file name; raises 481 for a file that cannot be read
+// whole.
+bool LoadHeifJxlInto(const QString& iFileName, bool iUpright, QSize* oOwnSize,
+                     struct PictureLayout* oLayout,
+                     const std::function<uchar*(const struct PictureLayout&)>& iTarget,
+                     ColourDescription* oColour = nullptr);
 
 // The size, in pixels, of a picture of iSize pixels brought within iMaxSide on its longer side:
 // the longer side becomes iMaxSide, the other keeps the aspect (rounded), each at least 1; iSize

@@ -5,6 +5,10 @@
 // costs FreeImage beyond the decode (rows filled one at a time, then every pixel's red and blue
 // swapped in a second pass) is left out: the decoder writes blue-green-red rows directly, into a
 // bitmap or into memory the caller gives (the decode worker's shared memory).
+//
+// The header is read once, by libjpeg-turbo, for everything a load needs from it: the size, the
+// resolution (as FreeImage's reader takes it from the JFIF density), the EXIF orientation and the
+// embedded ICC profile.
 
 #include <FreeImage.h>
 #include <setjmp.h>
@@ -16,8 +20,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include "image/ColourDescription.h"
 #include "image/MFreeImage.h"
 #include "image/MFreeImage_Private.h"
 
@@ -61,6 +68,9 @@ struct JpegFile {
     ErrorManager error{};
     FILE* file = nullptr;
     Output output = Output::Other;
+    int orientation = 1;    // the EXIF orientation, 1 to 8
+    JOCTET* icc = nullptr;  // the APP2 profile's chunks joined (malloc'd by libjpeg)
+    unsigned iccLength = 0;
 
     JpegFile() = default;
     JpegFile(const JpegFile&) = delete;
@@ -70,8 +80,21 @@ struct JpegFile {
         if (file != nullptr) {
             fclose(file);
         }
+        free(icc);
     }
 };
+
+// The orientation of the first EXIF block among the markers the header kept.
+int OrientationOf(const jpeg_decompress_struct& cinfo) {
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1) {
+            if (const int orientation = ExifOrientation(m->data, m->data_length)) {
+                return orientation;
+            }
+        }
+    }
+    return 1;
+}
 
 Output OutputOf(const jpeg_decompress_struct& cinfo) {
     switch (cinfo.jpeg_color_space) {
@@ -116,13 +139,20 @@ bool Start(JpegFile& j, const QByteArray& name, int maxSide) {
     }
     jpeg_create_decompress(&j.cinfo);
     jpeg_stdio_src(&j.cinfo, j.file);
+    // EXIF (APP1) and the ICC profile (APP2) are kept whole; the rest is skipped.
+    jpeg_save_markers(&j.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&j.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&j.cinfo, TRUE);
-    // The size checked before is FreeImage's reading of the file, from another open of it: the
-    // memory is sized from this one, so the limit holds here too.
+    // Refused before any pixel memory is taken.
     if (TooManyPixels(j.cinfo.image_width, j.cinfo.image_height)) {
         return false;
     }
+    j.orientation = OrientationOf(j.cinfo);
     j.output = OutputOf(j.cinfo);
+    // A CMYK profile no longer describes the RGB that the formula below makes of the inks.
+    if (j.output == Output::Grey || j.output == Output::Bgr) {
+        jpeg_read_icc_profile(&j.cinfo, &j.icc, &j.iccLength);
+    }
     if (j.output == Output::Other) {
         return true;
     }
@@ -186,8 +216,20 @@ std::vector<JSAMPLE> CmykBuffer(const JpegFile& j) {
                : std::vector<JSAMPLE>();
 }
 
+// The header's resolution as FreeImage's reader sets it: from the JFIF density in dots per inch
+// or per centimetre; a bitmap's default where the unit is none.
+void SetResolution(const jpeg_decompress_struct& cinfo, FIBITMAP* b) {
+    if (cinfo.density_unit == 1) {
+        FreeImage_SetDotsPerMeterX(b, static_cast<unsigned>(cinfo.X_density / 0.0254 + 0.5));
+        FreeImage_SetDotsPerMeterY(b, static_cast<unsigned>(cinfo.Y_density / 0.0254 + 0.5));
+    } else if (cinfo.density_unit == 2) {
+        FreeImage_SetDotsPerMeterX(b, static_cast<unsigned>(cinfo.X_density) * 100);
+        FreeImage_SetDotsPerMeterY(b, static_cast<unsigned>(cinfo.Y_density) * 100);
+    }
+}
+
 // A bitmap of width x height in the decoder's output, with the header's resolution.
-BitmapPtr NewBitmap(const JpegFile& j, int height, FIBITMAP* header) {
+BitmapPtr NewBitmap(const JpegFile& j, int height) {
     const int width = static_cast<int>(j.cinfo.output_width);
     BitmapPtr bitmap(FreeImage_Allocate(width, height, j.output == Output::Grey ? 8 : 24,
                                         FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
@@ -200,33 +242,55 @@ BitmapPtr NewBitmap(const JpegFile& j, int height, FIBITMAP* header) {
             palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = static_cast<BYTE>(i);
         }
     }
-    FreeImage_SetDotsPerMeterX(bitmap.get(), FreeImage_GetDotsPerMeterX(header));
-    FreeImage_SetDotsPerMeterY(bitmap.get(), FreeImage_GetDotsPerMeterY(header));
+    SetResolution(j.cinfo, bitmap.get());
     return bitmap;
+}
+
+// Decodes every row of a started decoder into a new bitmap; null when the decoder gives up or
+// memory is short.
+BitmapPtr DecodeBitmap(JpegFile& j) {
+    BitmapPtr bitmap = NewBitmap(j, static_cast<int>(j.cinfo.output_height));
+    if (!bitmap) {
+        return bitmap;
+    }
+    const qsizetype pitch = FreeImage_GetPitch(bitmap.get());
+    uchar* top = FreeImage_GetScanLine(bitmap.get(), FreeImage_GetHeight(bitmap.get()) - 1);
+    std::vector<JSAMPLE> cmyk = CmykBuffer(j);
+    if (!ReadRows(j, top, -pitch, cmyk.data())) {
+        bitmap.reset();
+    }
+    return bitmap;
+}
+
+void Describe(const JpegFile& j, ColourDescription* oColour) {
+    if (oColour != nullptr) {
+        *oColour = ColourDescription();
+        if (j.icc != nullptr && j.iccLength > 0) {
+            oColour->icc = QByteArray(reinterpret_cast<const char*>(j.icc),
+                                      static_cast<qsizetype>(j.iccLength));
+        }
+    }
 }
 
 }  // namespace
 
-FIBITMAP* LoadJpeg(const QString& fileName, FIBITMAP* iHeader, int iMaxSide) {
+FIBITMAP* LoadJpeg(const QString& fileName, int iMaxSide, int* oOrientation, QSize* oOwnSize,
+                   ColourDescription* oColour) {
     const QByteArray name = QFile::encodeName(fileName);
     JpegFile j;
     if (!Start(j, name, iMaxSide)) {
         RaiseInvalidPicture();
     }
+    *oOrientation = j.orientation;
+    *oOwnSize =
+        QSize(static_cast<int>(j.cinfo.image_width), static_cast<int>(j.cinfo.image_height));
+    Describe(j, oColour);
     if (j.output == Output::Other) {
         const int hint = iMaxSide > 0 ? std::min(iMaxSide, 0xFFFF) << 16 : 0;
         return FreeImage_Load(FIF_JPEG, name.constData(), JPEG_DEFAULT | hint);
     }
-    BitmapPtr bitmap = NewBitmap(j, static_cast<int>(j.cinfo.output_height), iHeader);
+    BitmapPtr bitmap = DecodeBitmap(j);
     if (!bitmap) {
-        RaiseInvalidPicture();
-    }
-    // The header's metadata, the EXIF orientation among it.
-    FreeImage_CloneMetadata(bitmap.get(), iHeader);
-    const qsizetype pitch = FreeImage_GetPitch(bitmap.get());
-    uchar* top = FreeImage_GetScanLine(bitmap.get(), FreeImage_GetHeight(bitmap.get()) - 1);
-    std::vector<JSAMPLE> cmyk = CmykBuffer(j);
-    if (!ReadRows(j, top, -pitch, cmyk.data())) {
         RaiseInvalidPicture();
     }
     return bitmap.release();
@@ -237,40 +301,52 @@ FIBITMAP* LoadJpeg(const QString& fileName, FIBITMAP* iHeader, int iMaxSide) {
 using namespace Detail;
 
 bool LoadJpegInto(const QString& iFileName, bool iUpright, QSize* oOwnSize, PictureLayout* oLayout,
-                  const std::function<uchar*(const PictureLayout&)>& iTarget) {
+                  const std::function<uchar*(const PictureLayout&)>& iTarget,
+                  ColourDescription* oColour) {
     if (FormatOfName(iFileName) != FIF_JPEG || !QFileInfo(iFileName).isFile()) {
         return false;
     }
-    const QByteArray name = QFile::encodeName(iFileName);
-    // Anything unusual (a header the library cannot read, too many pixels, a turn to make) takes
-    // the ordinary road, which knows how to refuse or turn it.
-    BitmapPtr header(FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS));
-    if (!header || TooManyPixels(header.get()) ||
-        (iUpright && ExifOrientation(header.get()) != 1)) {
-        return false;
-    }
+    // A header the library cannot read, too many pixels or a colour space FreeImage decodes
+    // itself: the ordinary road, which knows how to refuse or read it.
     JpegFile j;
-    if (!Start(j, name, 0) || j.output == Output::Other) {
+    if (!Start(j, QFile::encodeName(iFileName), 0) || j.output == Output::Other) {
         return false;
     }
-    // The layout of one row of the same kind of bitmap, then the real height: the one rule for
-    // formats, row lengths, palettes and resolutions stays LayoutOfBitmap's.
-    BitmapPtr row = NewBitmap(j, 1, header.get());
-    PictureLayout layout = LayoutOfBitmap(row.get());
-    if (layout.format == QImage::Format_Invalid) {
-        return false;
-    }
-    layout.height = static_cast<int>(j.cinfo.output_height);
-    uchar* rows = iTarget(layout);
-    if (rows == nullptr) {
-        RaiseInvalidPicture();
-    }
-    std::vector<JSAMPLE> cmyk = CmykBuffer(j);
-    if (!ReadRows(j, rows, layout.bytesPerLine, cmyk.data())) {
-        RaiseInvalidPicture();
+    Describe(j, oColour);
+    QSize own(static_cast<int>(j.cinfo.image_width), static_cast<int>(j.cinfo.image_height));
+    const int orientation = iUpright ? j.orientation : 1;
+    PictureLayout layout;
+    uchar* rows = nullptr;
+    if (orientation == 1) {
+        // The layout of one row of the same kind of bitmap, then the real height: the one rule
+        // for formats, row lengths, palettes and resolutions stays LayoutOfBitmap's.
+        layout = LayoutOfBitmap(NewBitmap(j, 1).get());
+        layout.height = static_cast<int>(j.cinfo.output_height);
+        if (layout.format == QImage::Format_Invalid || (rows = iTarget(layout)) == nullptr) {
+            RaiseInvalidPicture();
+        }
+        std::vector<JSAMPLE> cmyk = CmykBuffer(j);
+        if (!ReadRows(j, rows, layout.bytesPerLine, cmyk.data())) {
+            RaiseInvalidPicture();
+        }
+    } else {
+        // A photo to be turned goes through a bitmap, as LoadImageFile turns it (and leaves it as
+        // stored when memory is short for the turn).
+        BitmapPtr bitmap = DecodeBitmap(j);
+        if (!bitmap) {
+            RaiseInvalidPicture();
+        }
+        if (TurnUpright(bitmap, orientation)) {
+            own = UprightSize(own, orientation);
+        }
+        layout = LayoutOfBitmap(bitmap.get());
+        if (layout.format == QImage::Format_Invalid || (rows = iTarget(layout)) == nullptr) {
+            RaiseInvalidPicture();
+        }
+        CopyPictureRows(bitmap.get(), layout, 0, layout.height, rows, layout.bytesPerLine);
     }
     if (oOwnSize != nullptr) {
-        *oOwnSize = BitmapSize(header.get());
+        *oOwnSize = own;
     }
     *oLayout = layout;
     return true;

@@ -4,11 +4,13 @@
 // The library's own JPEG_EXIFROTATE is not used: it reads the tag's value as one 16-bit number
 // whatever type and count the file gives it (a tag of no value, or of one byte, is read past its
 // end), and it leaves the size read from the header alone, so a reduced load would report the
-// stored size of a picture it turned. The turns themselves are the library's.
+// stored size of a picture it turned. The tag is read here from the APP1 block the JPEG decoder
+// keeps while reading the header; the turns themselves are the library's.
 
 #include <FreeImage.h>
 
 #include <QSize>
+#include <cstring>
 #include <utility>
 
 #include "image/MFreeImage_Private.h"
@@ -16,26 +18,53 @@
 namespace MFreeImage::Detail {
 
 namespace {
-constexpr WORD kOrientationTag = 0x0112;
+constexpr unsigned kOrientationTag = 0x0112;
+constexpr unsigned kShort = 3;
 }  // namespace
 
-int ExifOrientation(FIBITMAP* b) {
-    if (b == nullptr) {
+// Every read is checked against the block: a damaged one leaves the picture as stored.
+int ExifOrientation(const uchar* data, size_t size) {
+    static const char kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+    if (size < sizeof kExif || std::memcmp(data, kExif, sizeof kExif) != 0) {
+        return 0;
+    }
+    const uchar* tiff = data + sizeof kExif;
+    const size_t length = size - sizeof kExif;
+    if (length < 8) {
         return 1;
     }
-    FITAG* tag = nullptr;
-    if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, b, "Orientation", &tag) || tag == nullptr) {
+    const bool intel = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!intel && !(tiff[0] == 'M' && tiff[1] == 'M')) {
         return 1;
     }
-    // The standard's form and nothing else: one SHORT, 1 to 8. Anything else is a damaged or
-    // lying block, and the picture stays as the file stores it.
-    if (FreeImage_GetTagID(tag) != kOrientationTag || FreeImage_GetTagType(tag) != FIDT_SHORT ||
-        FreeImage_GetTagCount(tag) != 1 || FreeImage_GetTagLength(tag) != sizeof(WORD) ||
-        FreeImage_GetTagValue(tag) == nullptr) {
+    const auto u16 = [&](size_t at) {
+        return static_cast<unsigned>(intel ? tiff[at] | tiff[at + 1] << 8
+                                           : tiff[at] << 8 | tiff[at + 1]);
+    };
+    const auto u32 = [&](size_t at) {
+        return intel ? u16(at) | static_cast<quint64>(u16(at + 2)) << 16
+                     : static_cast<quint64>(u16(at)) << 16 | u16(at + 2);
+    };
+    const quint64 directory = u32(4);
+    if (u16(2) != 42 || directory + 2 > length) {
         return 1;
     }
-    const WORD value = *static_cast<const WORD*>(FreeImage_GetTagValue(tag));
-    return value >= 1 && value <= 8 ? value : 1;
+    const unsigned entries = u16(static_cast<size_t>(directory));
+    for (unsigned i = 0; i < entries; ++i) {
+        const quint64 entry = directory + 2 + 12 * static_cast<quint64>(i);
+        if (entry + 12 > length) {
+            return 1;
+        }
+        const auto at = static_cast<size_t>(entry);
+        if (u16(at) != kOrientationTag) {
+            continue;
+        }
+        const unsigned value = u16(at + 8);
+        return u16(at + 2) == kShort && u32(at + 4) == 1 && value >= 1 && value <= 8
+                   ? static_cast<int>(value)
+                   : 1;
+    }
+    return 1;
 }
 
 bool TurnsAQuarter(int orientation) {
