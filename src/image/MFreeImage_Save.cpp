@@ -1,7 +1,6 @@
 #include <FreeImage.h>
 #include <errno.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
