@@ -21,7 +21,8 @@ bool IsQtPatternChar(QChar c) {
 QString DefaultFileFilter() {
     return QStringLiteral(
         "JPEG图片(*.jpg)|*.jpg|Bmp图片(*.bmp)|*.bmp|Gif图片(*.gif)|*.gif|TIFF文档(*.tif)|*.tif|"
-        "PNG图片(*.png)|*.png|所有文件(*.*)|*.*");
+        "PNG图片(*.png)|*.png|HEIF图片(*.heic;*.heif)|*.heic;*.heif|AVIF图片(*.avif)|*.avif|"
+        "JPEG XL图片(*.jxl)|*.jxl|WebP图片(*.webp)|*.webp|所有文件(*.*)|*.*");
 }
 
 QString AllPicturesFilter() {

@@ -16,9 +16,9 @@ struct FileFilter {
 // The longest filter text read, in UTF-16 units; anything after it is ignored.
 inline constexpr int kMaxFileFilterLength = 32767;
 
-// The save dialog's file types when the option file names none: JPEG, BMP, GIF, TIFF, PNG, all
-// files. Quick save keeps a picture's extension only when it appears here, so it lists only
-// formats that are written.
+// The save dialog's file types when the option file names none: JPEG, BMP, GIF, TIFF, PNG, HEIF,
+// AVIF, JPEG XL, WebP, all files. Quick save keeps a picture's extension only when it appears here,
+// so it lists only formats that are written.
 QString DefaultFileFilter();
 
 // "所有图片" and every pattern a picture can be opened by (MFreeImage::ReadableExtensions), as one

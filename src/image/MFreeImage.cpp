@@ -13,6 +13,7 @@
 #include "base/NumberedError.h"
 #include "base/Rounding.h"
 #include "image/ColourDescription.h"
+#include "image/MFreeImage_OwnFormats.h"
 #include "image/MFreeImage_Private.h"
 #include "image/SaveFailure.h"
 
@@ -155,20 +156,6 @@ FREE_IMAGE_FORMAT FormatOfName(const QString& fileName) {
 
 using namespace Detail;
 
-bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailure* oWhy) {
-    if (oWhy != nullptr) {
-        *oWhy = SaveFailure::NotEncoded;  // until the writer says otherwise
-    }
-    if (iPicture.isNull()) {
-        throw NumberedError(91, kSource, ErrorText::ObjectNotSet);
-    }
-    FIBITMAP* bitmap = PictureToImage(iPicture);
-    if (bitmap == nullptr) {
-        RaiseInvalidPicture();
-    }
-    return SaveImageFile(bitmap, iFileName, -1, 0, oWhy);
-}
-
 QStringList ReadableExtensions() {
     EnsureInitialised();
     QStringList extensions;
@@ -193,14 +180,6 @@ QStringList ReadableExtensions() {
     return extensions;
 }
 
-QString CompletedFileName(const QString& iFileName) {
-    const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);
-    if (format == FIF_UNKNOWN || !WritesBitmaps(format)) {
-        return QString();
-    }
-    return CompletedFor(format, iFileName);
-}
-
 namespace {
 
 // LoadImageFile, decoded no smaller than iMaxSide on its longer side where the decoder can
@@ -217,6 +196,9 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
     }
     if (IsHeifJxlName(iFileName)) {
         return LoadHeifJxl(iFileName, iUpright, iMaxSide, oHeaderSize, oColour);
+    }
+    if (IsWebpName(iFileName)) {
+        return LoadWebpFile(iFileName, iMaxSide, oHeaderSize, oColour);
     }
     const QByteArray name = QFile::encodeName(iFileName);
     const FREE_IMAGE_FORMAT format = FormatOfName(iFileName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -31,7 +32,12 @@ enum class SaveFailure;
 namespace MFreeImage {
 
 // Writes iPicture to CompletedFileName(iFileName) in the format of its extension, lowering the
-// colour depth where the format needs it. Returns true when the file was written; false when the
+// colour depth where the format needs it. HEIC/HEIF and AVIF are written by libheif, JPEG XL by
+// libjxl and WebP by libwebp, at iQuality (1 to 100; 100 is lossless), alpha kept; every other
+// format by FreeImage (JPEG at its default quality). iProfile, when not empty, is embedded as the
+// file's ICC profile where the format carries one (see CarriesProfile); empty writes none (the
+// values are sRGB). A profile libjxl refuses fails the JPEG XL save (NotEncoded), and so does an
+// encoder the installed libheif lacks. Returns true when the file was written; false when the
 // library could not encode the picture at any depth or the file could not be written whole. A
 // file is replaced only once the new one is complete: on false an existing file of that name is
 // left exactly as it was, and no temporary file stays behind. A symbolic link is written through
@@ -39,12 +45,17 @@ namespace MFreeImage {
 // Raises 91 for a null picture, 481 when the picture's pixels cannot be copied, 5 for a format
 // that is unknown or cannot write bitmaps. oWhy, when given, receives why the file was not
 // written (None on true; NoFormat with error 5, NotEncoded with 91 and 481).
-bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailure* oWhy = nullptr);
+bool SavePictureFile(const QImage& iPicture, const QString& iFileName, SaveFailure* oWhy = nullptr,
+                     const QByteArray& iProfile = {}, int iQuality = 90);
+
+// True when the format a save to iFileName writes (after CompletedFileName) can embed an ICC
+// profile: JPEG, PNG, TIFF, WebP, HEIC/HEIF, AVIF and JPEG XL.
+bool CarriesProfile(const QString& iFileName);
 
 // The name SavePictureFile writes for iFileName: the format follows the extension; when the
 // extension is not one of the format's own (compared case-sensitively) the format's primary
-// extension is appended: photo.JPG -> photo.JPG.jpg. Empty when the format is unknown or cannot
-// write bitmaps.
+// extension is appended: photo.JPG -> photo.JPG.jpg, a.AVIF -> a.AVIF.avif. Empty when the
+// format is unknown or cannot write bitmaps.
 QString CompletedFileName(const QString& iFileName);
 
 // Every extension a picture file can be opened by, lower case, without dot, each once: those of
@@ -58,7 +69,8 @@ QStringList ReadableExtensions();
 // Decodes iFileName in the calling process: the decode worker's side of
 // mdlPictureFile::LoadPictureFile (nothing else in the program calls it, except mdlPictureFile
 // where there is no worker). JPEG pixels come from libjpeg-turbo (as FreeImage's own reader
-// would decode them), HEIF/AVIF from libheif, JPEG XL from libjxl, every other format from
+// would decode them), HEIF/AVIF from libheif, JPEG XL from libjxl, WebP from libwebp (an
+// animation's first frame), every other format from
 // FreeImage (FreeImage_Load is called nowhere else).
 // The format follows the name's extension alone. Returns a standard bitmap (8 bits per channel at
 // most, no more than kMaxPicturePixels) that the caller frees with FreeImage_Unload; raises 481
@@ -119,8 +131,9 @@ QSize ReducedSize(QSize iSize, int iMaxSide);
 // (PreviousColorDepth) from the bitmap's own until the format accepts it, and on down while the
 // writer refuses a depth it claimed to accept. Frees iBitmap and every bitmap it makes, on every
 // path. Raises 5 as SavePictureFile says; oWhy as SavePictureFile says.
+// iProfile, when not empty, is put on the bitmap encoded as its ICC profile.
 bool SaveImageFile(FIBITMAP* iBitmap, const QString& iFileName, int iFormat = -1, int iFlags = 0,
-                   SaveFailure* oWhy = nullptr);
+                   SaveFailure* oWhy = nullptr, const QByteArray& iProfile = {});
 
 // Converts iBitmap to iDepth bits per pixel (24, 16 = 565, 15 = 555, 8 = 256 colours by Wu
 // quantisation, 4, 1 = threshold at 128). Returns the new bitmap, freeing iBitmap when

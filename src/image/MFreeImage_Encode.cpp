@@ -59,6 +59,11 @@ bool DescribeForPng(FIBITMAP* b, PngEncoder::Source& s) {
             }
         }
     }
+    if (const FIICCPROFILE* profile = FreeImage_GetICCProfile(b);
+        profile != nullptr && profile->data != nullptr && profile->size > 0) {
+        s.icc = static_cast<const std::uint8_t*>(profile->data);
+        s.iccSize = static_cast<std::size_t>(profile->size);
+    }
     s.dotsPerMeterX = FreeImage_GetDotsPerMeterX(b);
     s.dotsPerMeterY = FreeImage_GetDotsPerMeterY(b);
     return true;

@@ -274,6 +274,21 @@ QByteArray EncodeOrThrow(const Source& s, int level) {
     ihdr[8] = static_cast<std::uint8_t>(IsIndexed(s.layout) ? bits : 8);
     ihdr[9] = IsIndexed(s.layout) ? (s.grey ? 0 : 3) : (bits == 32 ? 6 : 2);
     PutChunk(out, "IHDR", ihdr, sizeof ihdr);
+    if (s.icc != nullptr && s.iccSize > 0) {
+        // A name, its terminating zero, the compression method (0, zlib) and the profile.
+        static const char kName[] = "ICC profile";
+        std::vector<std::uint8_t> iccp(kName, kName + sizeof kName);
+        iccp.push_back(0);
+        const std::size_t at = iccp.size();
+        iccp.resize(at + libdeflate_zlib_compress_bound(compressor.get(), s.iccSize));
+        const std::size_t packed = libdeflate_zlib_compress(compressor.get(), s.icc, s.iccSize,
+                                                            iccp.data() + at, iccp.size() - at);
+        if (packed == 0) {
+            return QByteArray();
+        }
+        iccp.resize(at + packed);
+        PutChunk(out, "iCCP", iccp.data(), iccp.size());
+    }
     if (IsIndexed(s.layout) && !s.grey) {
         std::vector<std::uint8_t> plte;
         for (const PaletteEntry& e : s.palette) {

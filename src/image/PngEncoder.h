@@ -33,6 +33,9 @@ struct Source {
     bool grey = false;
     // Index layouts with a palette: the alpha of the first entries, written as tRNS when not empty.
     std::vector<std::uint8_t> transparency;
+    // An ICC profile written (compressed) as iCCP when iccSize is above 0.
+    const std::uint8_t* icc = nullptr;
+    std::size_t iccSize = 0;
     // Written as pHYs (pixels per metre) when both are above 0.
     std::uint32_t dotsPerMeterX = 0;
     std::uint32_t dotsPerMeterY = 0;

@@ -69,7 +69,8 @@ void Report(ResultRelay* relay, SaveFailure why, const QString& target) noexcept
 
 cSaveJob::cSaveJob(QObject* iParent) : QObject(iParent) {}
 
-cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObject* iParent) {
+cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObject* iParent,
+                          const QByteArray& iProfile, int iQuality) {
     auto* job = new cSaveJob(iParent);
     // The job is reached only through a guarded pointer, read on this thread.
     auto* relay = new ResultRelay([guard = QPointer<cSaveJob>(job)](SaveFailure why) {
@@ -84,10 +85,11 @@ cSaveJob* cSaveJob::Start(const QImage& iPicture, const QString& iFileName, QObj
         saves.targets << iFileName;
     }
     try {
-        std::thread([relay, picture = iPicture, name = iFileName]() mutable {
+        std::thread([relay, picture = iPicture, name = iFileName, profile = iProfile,
+                     quality = iQuality]() mutable {
             SaveFailure why = SaveFailure::NotEncoded;
             try {
-                if (MFreeImage::SavePictureFile(picture, name, &why)) {
+                if (MFreeImage::SavePictureFile(picture, name, &why, profile, quality)) {
                     why = SaveFailure::None;
                 } else if (why == SaveFailure::None) {
                     why = SaveFailure::NotWritten;

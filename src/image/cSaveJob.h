@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -19,10 +20,12 @@ class cSaveJob : public QObject {
     Q_OBJECT
 public:
     // Starts writing iPicture to exactly iFileName (pass the name MFreeImage::CompletedFileName
-    // gives, so nothing is appended). finished is emitted once, queued to the thread that called
+    // gives, so nothing is appended), with iProfile embedded and at iQuality as
+    // MFreeImage::SavePictureFile says. finished is emitted once, queued to the thread that called
     // Start, even when the save fails at once; the job deletes itself after emitting it.
     static cSaveJob* Start(const QImage& iPicture, const QString& iFileName,
-                           QObject* iParent = nullptr);
+                           QObject* iParent = nullptr, const QByteArray& iProfile = {},
+                           int iQuality = 90);
 
     // Saves started and not finished yet, process-wide.
     static int Running();

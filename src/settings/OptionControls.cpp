@@ -64,6 +64,11 @@ void Load(QWidget* form, const mdlOption::OptionStore& o) {
                     list->addItems(o.*d.list);
                 }
                 break;
+            case BindingKind::NumberBox:
+                if (auto* box = Control<QLineEdit>(form, d, 0)) {
+                    box->setText(QString::number(o.*d.number));
+                }
+                break;
         }
     }
 }
@@ -90,12 +95,25 @@ QString Save(QWidget* form, mdlOption::OptionStore& o) {
                     c.folderBox->setText(folder);
                     const QString refusal = mdlOption::QuickSaveFolderRefusal(folder);
                     if (!refusal.isEmpty()) {
+                        c.folderBox->setFocus();
                         return refusal;
                     }
                 }
                 o.*d.text = folder;
                 break;
             }
+            case BindingKind::NumberBox:
+                if (auto* box = Control<QLineEdit>(form, d, 0)) {
+                    const auto number =
+                        mdlOption::OptionNumber(box->text(), d.numberMin, d.numberMax);
+                    if (!number) {
+                        box->setFocus();
+                        return QString::fromUtf8(d.numberRefusal);
+                    }
+                    box->setText(QString::number(*number));
+                    o.*d.number = *number;
+                }
+                break;
         }
     }
     return QString();

@@ -14,10 +14,10 @@ namespace OptionControls {
 // Shows every bound option of o in its controls.
 void Load(QWidget* form, const mdlOption::OptionStore& o);
 
-// Takes every bound option from its controls into o; a folder box gets its cleaned text back.
-// Returns "" when everything is taken, else why a control's content is refused, in the
-// interface's words (see mdlOption::QuickSaveFolderRefusal); o is then partly changed, so callers
-// pass a copy.
+// Takes every bound option from its controls into o; a folder or number box gets its cleaned
+// text back. Returns "" when everything is taken, else why a control's content is refused, in the
+// interface's words (see mdlOption::QuickSaveFolderRefusal and the number options' refusals),
+// the refused control then holding the focus; o is then partly changed, so callers pass a copy.
 QString Save(QWidget* form, mdlOption::OptionStore& o);
 
 }  // namespace OptionControls

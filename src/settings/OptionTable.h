@@ -17,6 +17,9 @@ enum class OptionType {
     Folder,
     // QString. Read trimmed; never written, so only a file edited by hand changes it.
     HandText,
+    // int. Read as a whole decimal number; a value outside [numberMin, numberMax], or no number,
+    // leaves the option as it was. Written as a decimal number.
+    Number,
     // QStringList, one line per entry, in order. Read with every space removed, lines past
     // kMaxSizes ignored; written as held, at most kMaxSizes. SetDefaultOptions leaves it alone.
     SizeList,
@@ -34,6 +37,9 @@ enum class BindingKind {
     // controls[0]: a QListWidget, one row per entry. The dialog's size editor changes the store
     // at each commit, so a save takes nothing from it.
     ListBox,
+    // controls[0]: a QLineEdit holding the number. A save with a text that is not a whole number
+    // within the option's range is refused with the option's refusal.
+    NumberBox,
 };
 
 struct Binding {
@@ -51,6 +57,12 @@ struct OptionDef {
     bool flagDefault = false;
     QString (*textDefault)() = nullptr;  // null: ""; a list's default is always empty
     Binding binding;
+    // A Number: its member, default, range, and why the dialog refuses a text (UTF-8).
+    int OptionStore::*number = nullptr;
+    int numberDefault = 0;
+    int numberMin = 0;
+    int numberMax = 0;
+    const char* numberRefusal = nullptr;
 };
 
 constexpr Binding CheckBox(const char* box) {
@@ -62,6 +74,9 @@ constexpr Binding FolderChoice(const char* besidePicture, const char* inFolder,
 }
 constexpr Binding ListBox(const char* list) {
     return {BindingKind::ListBox, {list}};
+}
+constexpr Binding NumberBox(const char* box) {
+    return {BindingKind::NumberBox, {box}};
 }
 
 constexpr OptionDef SwitchOption(const char* name, bool OptionStore::*member, bool byDefault,
@@ -75,12 +90,18 @@ constexpr OptionDef HandTextOption(const char* name, QString OptionStore::*membe
                                    QString (*byDefault)()) {
     return {name, OptionType::HandText, nullptr, member, nullptr, false, byDefault, Binding{}};
 }
+constexpr OptionDef NumberOption(const char* name, int OptionStore::*member, int byDefault,
+                                 int lowest, int highest, const char* refusal, Binding binding) {
+    return {name,   OptionType::Number, nullptr, nullptr, nullptr, false, nullptr, binding,
+            member, byDefault,          lowest,  highest, refusal};
+}
 constexpr OptionDef SizeListOption(const char* name, QStringList OptionStore::*member,
                                    Binding binding) {
     return {name, OptionType::SizeList, nullptr, nullptr, member, false, nullptr, binding};
 }
 
-// In the order Option.ini holds them. AutoRotate comes after the lines older files hold.
+// In the order Option.ini holds them. AutoRotate and SaveQuality come after the lines older
+// files hold.
 inline constexpr OptionDef kOptionTable[] = {
     SwitchOption("ResizeWhenOpen", &OptionStore::ResizeWhenOpen, true,
                  CheckBox("chkAutoResizeOnLoad")),
@@ -92,6 +113,8 @@ inline constexpr OptionDef kOptionTable[] = {
     FolderOption("QuickSavePath", &OptionStore::QuickSavePath,
                  FolderChoice("optQuickSaveSame", "optQuickSaveOther", "txtQuickSave")),
     SwitchOption("AutoRotate", &OptionStore::AutoRotate, true, CheckBox("chkAutoRotate")),
+    NumberOption("SaveQuality", &OptionStore::SaveQuality, 90, 1, 100,
+                 "请输入 1 到 100 之间的保存质量！", NumberBox("txtSaveQuality")),
     HandTextOption("SupportFileOpen", &OptionStore::SupportFileOpen, &DefaultOpenFilter),
     HandTextOption("SupportFileSave", &OptionStore::SupportFileSave, &DefaultFileFilter),
 };

@@ -98,10 +98,24 @@ void frmOption::BuildControls() {
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(txtQuickSave, 1);
     folderRow->addWidget(cmdQuickSave);
+    lblSaveQuality =
+        Named(new QLabel(QStringLiteral("保存质量"), frameQuickSave), "lblSaveQuality");
+    txtSaveQuality = Named(new QLineEdit(frameQuickSave), "txtSaveQuality");
+    txtSaveQuality->setFixedWidth(
+        txtSaveQuality->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
+    // The caption keeps the frame short; what it applies to is said on hover.
+    txtSaveQuality->setToolTip(
+        QStringLiteral("HEIC、AVIF、JPEG XL 和 WebP 的质量（1～100），100 为无损"));
+    lblSaveQuality->setBuddy(txtSaveQuality);
+    auto* qualityRow = new QHBoxLayout;
+    qualityRow->addWidget(lblSaveQuality);
+    qualityRow->addWidget(txtSaveQuality);
+    qualityRow->addStretch();
     auto* quickLayout = new QVBoxLayout(frameQuickSave);
     quickLayout->addWidget(optQuickSaveSame);
     quickLayout->addWidget(optQuickSaveOther);
     quickLayout->addLayout(folderRow);
+    quickLayout->addLayout(qualityRow);
 
     frameSize = Named(new QGroupBox(QStringLiteral("常用尺寸管理"), this), "frameSize");
     lstSize = Named(new QListWidget(frameSize), "lstSize");
@@ -319,9 +333,8 @@ void frmOption::cmdSave_Click() {
     mdlOption::OptionStore edited = o;
     const QString refusal = OptionControls::Save(this, edited);
     if (!refusal.isEmpty()) {
-        // Refused: nothing reaches the store and the dialog stays for the folder to be mended.
+        // Refused: nothing reaches the store and the dialog stays for the box to be mended.
         ModalSeam::ShowMessage(this, refusal, ModalSeam::Critical, QStringLiteral("输入错误"));
-        txtQuickSave->setFocus();
         return;
     }
     // The switches and the folder reach the store together, and only with a written file.

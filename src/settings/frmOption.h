@@ -11,14 +11,14 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-// "程序设置": edits the five switches, the quick-save folder and the common-size list of the
-// option store (mdlOption) and saves them to Option.ini. Modeless and on top; one shared
-// instance, loaded from the store when created and deleted when closed.
+// "程序设置": edits the five switches, the quick-save folder, the save quality and the
+// common-size list of the option store (mdlOption) and saves them to Option.ini. Modeless and on
+// top; one shared instance, loaded from the store when created and deleted when closed.
 //
-// The switches and the folder are bound to their options by kOptionTable (settings/OptionTable.h),
-// through the controls' object names. They reach the store only by a save, and only together: a
-// refused or failed save leaves the store as it was. The size list is edited in the store at each
-// commit; row i of lstSize is always CYSizeList[i].
+// The switches, the folder and the quality are bound to their options by kOptionTable
+// (settings/OptionTable.h), through the controls' object names. They reach the store only by a
+// save, and only together: a refused or failed save leaves the store as it was. The size list is
+// edited in the store at each commit; row i of lstSize is always CYSizeList[i].
 class frmOption : public QDialog {
     Q_OBJECT
 public:
@@ -48,6 +48,8 @@ public:
     QRadioButton* optQuickSaveOther = nullptr;
     QLineEdit* txtQuickSave = nullptr;
     QPushButton* cmdQuickSave = nullptr;
+    QLabel* lblSaveQuality = nullptr;
+    QLineEdit* txtSaveQuality = nullptr;  // SaveQuality, 1 to 100
 
     QGroupBox* frameSize = nullptr;
     QListWidget* lstSize = nullptr;

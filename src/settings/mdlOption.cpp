@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -49,6 +50,9 @@ void ToDefault(const OptionDef& d, OptionStore& o) {
         case OptionType::Folder:
         case OptionType::HandText:
             o.*d.text = d.textDefault ? d.textDefault() : QString();
+            break;
+        case OptionType::Number:
+            o.*d.number = d.numberDefault;
             break;
         case OptionType::SizeList:
             (o.*d.list).clear();
@@ -180,6 +184,9 @@ bool WriteOptions(const QString& path) {
                 break;
             case OptionType::HandText:
                 break;
+            case OptionType::Number:
+                lines << head + QString::number(o.*d.number);
+                break;
             case OptionType::SizeList:
                 for (const QString& entry : (o.*d.list).mid(0, kMaxSizes)) {
                     lines << head + entry;
@@ -223,6 +230,11 @@ bool ApplyOption(const QString& key, const QString& value) {
             case OptionType::HandText:
                 o.*d.text = TextUtil::TrimSpaces(value);
                 break;
+            case OptionType::Number:
+                if (const auto number = OptionNumber(value, d.numberMin, d.numberMax)) {
+                    o.*d.number = *number;
+                }
+                break;
             case OptionType::SizeList:
                 if ((o.*d.list).size() < kMaxSizes) {
                     QString entry = value;
@@ -234,6 +246,20 @@ bool ApplyOption(const QString& key, const QString& value) {
         return true;
     }
     return false;
+}
+
+std::optional<int> OptionNumber(const QString& text, int lowest, int highest) {
+    const QString digits = TextUtil::TrimSpaces(text);
+    // Digits only, an optional sign before them: no "0x", no spaces inside, no exponent.
+    static const QRegularExpression kWhole(QStringLiteral("^[+-]?[0-9]{1,9}$"));
+    if (!kWhole.match(digits).hasMatch()) {
+        return std::nullopt;
+    }
+    const int number = digits.toInt();
+    if (number < lowest || number > highest) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 bool OptionToBool(const QString& text) {

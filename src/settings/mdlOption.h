@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The process-wide option store and its file, Option.ini. Everyone reads the store directly;
 // nothing is notified when it changes, so a changed option takes effect when next looked at.
@@ -22,6 +23,9 @@ struct OptionStore {
     // size the upright one (windows and thumbnails); off, as the file's pixels are stored.
     bool AutoRotate;
     QString QuickSavePath;  // empty, or a folder ending in '/'
+    // The quality HEIC, AVIF, JPEG XL and WebP are saved at, 1 to 100 (100 lossless); JPEG keeps
+    // its own.
+    int SaveQuality;
     QString SupportFileOpen;
     QString SupportFileSave;
     // Common sizes, "width*height" optionally followed by "(name)", in pixels; at most kMaxSizes,
@@ -45,7 +49,7 @@ QString DefaultOpenFilter();
 // existing folder, or one this user may not write into. "" when it can.
 QString QuickSaveFolderRefusal(const QString& folder);
 
-// Puts the eight scalar options to their defaults; the size list is left as it is.
+// Puts the nine scalar options to their defaults; the size list is left as it is.
 void SetDefaultOptions();
 
 // Option.ini in the user's configuration folder for an installed program; beside the executable
@@ -59,12 +63,16 @@ bool ReadOptions(const QString& path = QString());
 
 // Writes the settings to path (empty: GetOptionFile()), UTF-8 with CR LF line ends, replacing the
 // old file only once the new one is complete. True when written and closed without error.
-// AutoRotate is the last line, after the keys older files hold, which still read (without it,
-// it keeps its default).
+// AutoRotate and SaveQuality are the last lines, after the keys older files hold, which still
+// read (without them, they keep their defaults).
 bool WriteOptions(const QString& path = QString());
 
 // Applies one key (any letter case) and value; false for an unknown key.
 bool ApplyOption(const QString& key, const QString& value);
+
+// The whole decimal number text stands for (spaces around it ignored), when it lies within
+// [lowest, highest]; nullopt otherwise.
+std::optional<int> OptionNumber(const QString& text, int lowest, int highest);
 
 // "FALSE" and "0" (any letter case) are false; every other text, the empty one included, is true.
 bool OptionToBool(const QString& text);

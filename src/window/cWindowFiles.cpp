@@ -202,7 +202,7 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
     if (view.isNull() || !BeginBusy(QStringLiteral("正在保存……"))) {
         return false;
     }
-    cSaveJob* job = cSaveJob::Start(view, fileName, this);
+    cSaveJob* job = cSaveJob::Start(view, fileName, this, {}, mdlOption::Options().SaveQuality);
     connect(job, &cSaveJob::finished, this,
             [this, fileName](bool ok, SaveFailure why) { EndSave(ok, why, fileName); });
     return true;

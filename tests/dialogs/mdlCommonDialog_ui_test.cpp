@@ -102,7 +102,7 @@ TEST(WidgetFileDialog, QtFiltersByTheRealPatterns) {
     QList<FileFilter> filters = ParseFileFilter(DefaultFileFilter());
     filters +=
         ParseFileFilter("图片(*.bmp)|*.jpg;*.png|中文|*.图|括号|a(1)*|两行\n描述|*.a|冒号在后|x:y");
-    ASSERT_EQ(filters.size(), 11);
+    ASSERT_EQ(filters.size(), 15);
     ModalSeam::FileDialogRequest request;
     request.filters = filters;
     for (qsizetype i = 0; i < filters.size(); ++i) {

@@ -512,9 +512,9 @@ TEST_F(SaveTest, MissingFolderReturnsFalse) {
 }
 
 TEST_F(SaveTest, WriterRefusingEveryDepthReturnsFalse) {
-    // WebP writes 24 and 32 bits only, and the walk never goes up.
+    // JPEG writes 8 and 24 bits only, and the walk never goes up from 1.
     EXPECT_FALSE(
-        MFreeImage::SavePictureFile(PatternImage(8, 8, QImage::Format_Indexed8), Path("a.webp")));
+        MFreeImage::SavePictureFile(PatternImage(8, 8, QImage::Format_Mono), Path("a.jpg")));
     EXPECT_TRUE(Files().isEmpty());
 }
 
@@ -551,15 +551,16 @@ TEST_P(CompletedName, IsTheNameTheSaveWrites) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, CompletedName,
-                         testing::Values(CompletedCase{"a.jpg", "a.jpg"},
-                                         CompletedCase{"a.jpeg", "a.jpeg"},
-                                         CompletedCase{"photo.JPG", "photo.JPG.jpg"},
-                                         CompletedCase{"a.Bmp", "a.Bmp.bmp"},
-                                         CompletedCase{"x.tiff", "x.tiff"},
-                                         CompletedCase{"图 a.png", "图 a.png"},
-                                         CompletedCase{"a.xyz", ""}, CompletedCase{"noext", ""},
-                                         CompletedCase{"a.pcx", ""}, CompletedCase{"a.hdr", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, CompletedName,
+    testing::Values(CompletedCase{"a.jpg", "a.jpg"}, CompletedCase{"a.jpeg", "a.jpeg"},
+                    CompletedCase{"photo.JPG", "photo.JPG.jpg"},
+                    CompletedCase{"a.Bmp", "a.Bmp.bmp"}, CompletedCase{"x.tiff", "x.tiff"},
+                    CompletedCase{"图 a.png", "图 a.png"}, CompletedCase{"a.heic", "a.heic"},
+                    CompletedCase{"a.heif", "a.heif"}, CompletedCase{"a.AVIF", "a.AVIF.avif"},
+                    CompletedCase{"a.jxl", "a.jxl"}, CompletedCase{"a.webp", "a.webp"},
+                    CompletedCase{"a.xyz", ""}, CompletedCase{"noext", ""},
+                    CompletedCase{"a.pcx", ""}, CompletedCase{"a.hdr", ""}));
 
 TEST(CompletedFileName, GivesTheSameAnswerOnManyThreadsAtOnce) {
     // Save jobs and the window ask at the same time; the library's own lookup of a name's format

@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, RealSave,
                                          RealCase{"gone/a.png", SaveFailure::NoFolder},
                                          RealCase{"file/a.png", SaveFailure::NoFolder},
                                          RealCase{"a.qqq", SaveFailure::NoFormat},
-                                         RealCase{"a.heic", SaveFailure::NoFormat},
+                                         RealCase{"a.pcx", SaveFailure::NoFormat},
                                          RealCase{"ro/a.png", SaveFailure::NoPermission}));
 
 }  // namespace

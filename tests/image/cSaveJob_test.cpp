@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -144,6 +145,31 @@ TEST_F(SaveJob, WaitForAllReturnsWithTheFilesWritten) {
     EXPECT_TRUE(SamePixels(mdlPictureFile::LoadPictureFile(Path("a.png")), picture));
     EXPECT_TRUE(SamePixels(mdlPictureFile::LoadPictureFile(Path("b.bmp")), picture));
     ASSERT_TRUE(RunUntil([&] { return AllGone(reports); }));
+}
+
+}  // namespace
+
+namespace {
+
+// The profile and the quality reach the save: lossless WebP at 100, the profile embedded as is.
+TEST_F(SaveJob, CarriesTheProfileAndTheQuality) {
+    const QImage picture = PatternImage(64, 48);
+    const QByteArray profile = "not parsed by the writer, only carried";
+    bool finished = false;
+    bool saved = false;
+    cSaveJob* job = cSaveJob::Start(picture, Path("a.webp"), nullptr, profile, 100);
+    QObject::connect(job, &cSaveJob::finished, [&](bool ok) {
+        finished = true;
+        saved = ok;
+    });
+    ASSERT_TRUE(RunUntil([&] { return finished; }));
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(SamePixels(mdlPictureFile::LoadPictureFile(Path("a.webp")), picture));
+    QFile file(Path("a.webp"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.contains("ICCP"));
+    EXPECT_TRUE(bytes.contains(profile));
 }
 
 }  // namespace

@@ -14,15 +14,12 @@ using namespace mdlOption;
 // Every field of a store, one per line, so that a difference names the field.
 QString Describe(const OptionStore& o) {
     auto flag = [](bool b) { return b ? QStringLiteral("True") : QStringLiteral("False"); };
-    return QStringList{"ResizeWhenOpen " + flag(o.ResizeWhenOpen),
-                       "ResizeWhenRotate " + flag(o.ResizeWhenRotate),
-                       "AlwaysTop " + flag(o.AlwaysTop),
-                       "DisplayBorder " + flag(o.DisplayBorder),
-                       "AutoRotate " + flag(o.AutoRotate),
-                       "QuickSavePath " + o.QuickSavePath,
-                       "SupportFileOpen " + o.SupportFileOpen,
-                       "SupportFileSave " + o.SupportFileSave,
-                       "CYSize " + o.CYSizeList.join(QLatin1Char('|'))}
+    return QStringList{
+        "ResizeWhenOpen " + flag(o.ResizeWhenOpen), "ResizeWhenRotate " + flag(o.ResizeWhenRotate),
+        "AlwaysTop " + flag(o.AlwaysTop),           "DisplayBorder " + flag(o.DisplayBorder),
+        "AutoRotate " + flag(o.AutoRotate),         "SaveQuality " + QString::number(o.SaveQuality),
+        "QuickSavePath " + o.QuickSavePath,         "SupportFileOpen " + o.SupportFileOpen,
+        "SupportFileSave " + o.SupportFileSave,     "CYSize " + o.CYSizeList.join(QLatin1Char('|'))}
         .join(QLatin1Char('\n'));
 }
 
@@ -48,6 +45,7 @@ void EveryOptionChanged(OptionStore& o) {
     o.AlwaysTop = false;
     o.DisplayBorder = true;
     o.AutoRotate = false;
+    o.SaveQuality = 100;
     o.QuickSavePath = QStringLiteral("/图片/快 存/");
     o.SupportFileOpen = "open|*.o";
     o.SupportFileSave = "save|*.s";
@@ -104,7 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
     Stores, OptionBytes,
     testing::Values(StoreCase{"defaults", Unchanged,
                               "ResizeWhenOpen=True\r\nResizeWhenRotate=True\r\nAlwaysTop=True\r\n"
-                              "DisplayBorder=False\r\nQuickSavePath=\r\nAutoRotate=True\r\n",
+                              "DisplayBorder=False\r\nQuickSavePath=\r\nAutoRotate=True\r\n"
+                              "SaveQuality=90\r\n",
                               Unchanged},
                     StoreCase{
                         "every option changed", EveryOptionChanged,
@@ -117,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "CYSize=20*20\r\n"
                         "AlwaysTop=False\r\nDisplayBorder=True\r\n"
                         "QuickSavePath=/\xE5\x9B\xBE\xE7\x89\x87/\xE5\xBF\xAB \xE5\xAD\x98/\r\n"
-                        "AutoRotate=False\r\n",
+                        "AutoRotate=False\r\nSaveQuality=100\r\n",
                         EveryOptionChangedReadBack}),
     [](const testing::TestParamInfo<StoreCase>& info) {
         return info.index == 0 ? std::string("Defaults") : std::string("EveryOptionChanged");
@@ -135,7 +134,7 @@ TEST(OptionBytesRead, EveryKeyTakesItsOwnReading) {
     f.write(
         "res\xC4\xB1zewhenopen=0\r\nRESIZEWHENROTATE=0\nalwaysTop = false\rdisplayborder=\r\n"
         "AutoRotate=FALSE\r\nquicksavepath = /a b\r\nSupportFileOpen = o|*.o \r\n"
-        "supportfilesave= s | *.s\r\ncysize = 1 * 2 ( x y )\r\nCYSIZE=\r\n");
+        "supportfilesave= s | *.s\r\ncysize = 1 * 2 ( x y )\r\nCYSIZE=\r\nsavequality = 1\r\n");
     f.close();
     ASSERT_TRUE(ReadOptions(path));
     const QString read = Describe(Options());
@@ -147,6 +146,7 @@ TEST(OptionBytesRead, EveryKeyTakesItsOwnReading) {
     expected.AlwaysTop = false;
     expected.DisplayBorder = true;
     expected.AutoRotate = false;
+    expected.SaveQuality = 1;
     expected.QuickSavePath = "/a b/";
     expected.SupportFileOpen = "o|*.o";
     expected.SupportFileSave = "s | *.s";
@@ -187,6 +187,14 @@ INSTANTIATE_TEST_SUITE_P(
                     ApplyCase{"CYSize", " 1 * 2 ", true, "CYSize 1*2"},
                     ApplyCase{"CYSizeList", "1*2", false, "CYSize "},
                     ApplyCase{"SupportFileSave", " x ", true, "SupportFileSave x"},
-                    ApplyCase{"supportfileopen", "", true, "SupportFileOpen "}));
+                    ApplyCase{"supportfileopen", "", true, "SupportFileOpen "},
+                    // A quality is a whole number from 1 to 100; anything else keeps the old one.
+                    ApplyCase{"SaveQuality", " 100 ", true, "SaveQuality 100"},
+                    ApplyCase{"savequality", "+7", true, "SaveQuality 7"},
+                    ApplyCase{"SaveQuality", "0", true, "SaveQuality 90"},
+                    ApplyCase{"SaveQuality", "101", true, "SaveQuality 90"},
+                    ApplyCase{"SaveQuality", "5 0", true, "SaveQuality 90"},
+                    ApplyCase{"SaveQuality", "0x20", true, "SaveQuality 90"},
+                    ApplyCase{"SaveQuality", "", true, "SaveQuality 90"}));
 
 }  // namespace

@@ -283,8 +283,8 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
     QFile written(file);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QByteArray bytes = written.readAll();
-    EXPECT_EQ(bytes.count('\n'), 9);  // five switches, three sizes, the folder
-    EXPECT_EQ(bytes.count("\r\n"), 9);
+    EXPECT_EQ(bytes.count('\n'), 10);  // five switches, three sizes, the folder, the quality
+    EXPECT_EQ(bytes.count("\r\n"), 10);
 
     mdlOption::SetDefaultOptions();
     Sizes().clear();
@@ -296,6 +296,27 @@ TEST_F(OptionsDialog, SavedOptionsReadBackTheSameWithoutExtraLines) {
                                  saved.DisplayBorder, saved.AutoRotate}));
     EXPECT_EQ(read.QuickSavePath, saved.QuickSavePath);
     EXPECT_EQ(read.CYSizeList, saved.CYSizeList);
+}
+
+// The quality box in the quick-save frame: a text that is not a whole number from 1 to 100 is
+// refused, the box keeping the focus and the store its quality; a good one is stored trimmed.
+TEST_F(OptionsDialog, SaveQualityIsAWholeNumberFromOneToAHundred) {
+    mdlOption::Options().SaveQuality = 42;
+    QPointer<frmOption> f = Open();
+    EXPECT_EQ(f->txtSaveQuality->parentWidget(), f->frameQuickSave);
+    EXPECT_EQ(f->lblSaveQuality->text(), QStringLiteral("保存质量"));
+    EXPECT_EQ(f->txtSaveQuality->text(), "42");
+    for (const char* text : {"0", "101", "", "abc", "9.5"}) {
+        f->txtSaveQuality->setText(text);
+        f->cmdSave->click();
+        ExpectMessage("请输入 1 到 100 之间的保存质量！", "输入错误");
+        EXPECT_EQ(mdlOption::Options().SaveQuality, 42) << text;
+        EXPECT_EQ(f->focusWidget(), f->txtSaveQuality);
+    }
+    f->txtSaveQuality->setText(" 100 ");
+    f->cmdSave->click();
+    EXPECT_TRUE(Unloaded(f));
+    EXPECT_EQ(mdlOption::Options().SaveQuality, 100);
 }
 
 // A quick-save folder that is not there, or cannot be written, is refused with the reason; the
@@ -345,6 +366,9 @@ TEST_F(OptionsDialog, EveryControlTheOptionTableNamesIsThereOfItsKind) {
             case mdlOption::BindingKind::ListBox:
                 EXPECT_NE(f->findChild<QListWidget*>(names[0]), nullptr) << d.name;
                 break;
+            case mdlOption::BindingKind::NumberBox:
+                EXPECT_NE(f->findChild<QLineEdit*>(names[0]), nullptr) << d.name;
+                break;
         }
         for (const char* name : d.binding.controls) {
             if (name) {
@@ -354,7 +378,7 @@ TEST_F(OptionsDialog, EveryControlTheOptionTableNamesIsThereOfItsKind) {
         }
     }
     EXPECT_EQ(bound.size(), controls);  // no control shows two options
-    EXPECT_EQ(controls, 9);
+    EXPECT_EQ(controls, 10);
 }
 
 }  // namespace

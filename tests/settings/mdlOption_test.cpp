@@ -114,7 +114,7 @@ TEST_F(OptionFile, WriteThenReadGivesTheSameStore) {
     EXPECT_EQ(QString::fromUtf8(f.readAll()),
               "ResizeWhenOpen=False\r\nResizeWhenRotate=False\r\nCYSize=800*600\r\n"
               "CYSize=1024*768(桌面)\r\nAlwaysTop=False\r\nDisplayBorder=True\r\n"
-              "QuickSavePath=/快速 保存/\r\nAutoRotate=False\r\n");
+              "QuickSavePath=/快速 保存/\r\nAutoRotate=False\r\nSaveQuality=90\r\n");
 
     SetDefaultOptions();
     o.CYSizeList.clear();

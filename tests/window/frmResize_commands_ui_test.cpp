@@ -87,12 +87,12 @@ TEST_F(WindowCommands, AFailedSaveNamesTheFileAndWhy) {
     EXPECT_FALSE(QDir(Path("gone")).exists());
 
     // Save as to a name whose extension is no format that is written.
-    seam.saveAnswers.push_back(ScriptedSeam::Chosen(Path("a.heic")));
+    seam.saveAnswers.push_back(ScriptedSeam::Chosen(Path("a.pcx")));
     w->cmdSaveAs();
     ASSERT_TRUE(WaitForSave(w));
-    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("a.heic") +
+    EXPECT_EQ(LastMessage(), QStringLiteral("保存失败！\n文件：") + Path("a.pcx") +
                                  QStringLiteral("\n原因：不是 Lumora 能保存的图片格式"));
-    EXPECT_FALSE(QFile::exists(Path("a.heic")));
+    EXPECT_FALSE(QFile::exists(Path("a.pcx")));
 }
 
 // The dialogs start beside the picture and offer every picture the program reads first; a filter
