@@ -198,11 +198,21 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
     if (mJobs.IsBusy() || mModel.Picture().isNull()) {
         return false;
     }
-    const QImage view = mModel.ViewPicture(mFace.ShownSize());
+    // The picture's own values go with its profile; a format that carries no profile gets what
+    // the window shows, in sRGB, so that it looks right everywhere.
+    QByteArray profile = mModel.Profile();
+    QImage view;
+    if (!profile.isEmpty() && !MFreeImage::CarriesProfile(fileName)) {
+        view = ScreenColour::ToSrgb(mModel.ScreenView(mFace.ShownSize()));
+        profile.clear();
+    } else {
+        view = mModel.ViewPicture(mFace.ShownSize());
+    }
     if (view.isNull() || !BeginBusy(QStringLiteral("正在保存……"))) {
         return false;
     }
-    cSaveJob* job = cSaveJob::Start(view, fileName, this, {}, mdlOption::Options().SaveQuality);
+    cSaveJob* job =
+        cSaveJob::Start(view, fileName, this, profile, mdlOption::Options().SaveQuality);
     connect(job, &cSaveJob::finished, this,
             [this, fileName](bool ok, SaveFailure why) { EndSave(ok, why, fileName); });
     return true;
