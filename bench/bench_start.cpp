@@ -1,15 +1,20 @@
 // How long `lumora --capture` takes from being started to its window being shown, beside plain
-// `lumora` (an empty window), on the X display in DISPLAY (e.g. Xvfb with one 1920 x 1080 screen
-// and no window manager). Shown means mapped: the time runs from just before the program is
-// started to the X server's notice that a top-level window of that process (its _NET_WM_PID) was
-// mapped, and for the capture also has the screen's size. The notices are waited for, not polled,
-// so this program adds no load while the other starts. Each repetition starts both back to back,
-// alternating which comes first, after one unrecorded warm-up of each; every started program is
-// ended (SIGTERM) before the next starts. The settings are kept in a temporary folder. Medians,
+// `lumora` (an empty window) and `lumora photo.jpg` (a 24 MP photo this program writes first), on
+// the X display in DISPLAY (e.g. Xvfb with one 1920 x 1080 screen and no window manager). Shown
+// means mapped: the time runs from just before the program is started to the X server's notice
+// that a top-level window of that process (its _NET_WM_PID) was mapped, and for the capture also
+// has the screen's size. The notices are waited for, not polled, so this program adds no load
+// while the other starts. The photo is shown once the screen's centre holds its colour: that one
+// pixel is read every millisecond, a load too small to count. Each repetition starts both back to
+// back, alternating which comes first, after one unrecorded warm-up of each; every started program
+// is ended (SIGTERM) before the next starts. The settings are kept in a temporary folder. Medians,
 // with the load average at the start and the end.
 // Plain executable: `DISPLAY=:95 build/bench/lumora_start_bench [repetitions, 10] [program]`.
 
 #include "BenchSupport.h"
+
+#include <QFileInfo>
+#include <QImage>
 
 #include <poll.h>
 #include <signal.h>
@@ -24,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -79,17 +85,85 @@ void End(pid_t pid) {
     ::waitpid(pid, nullptr, 0);
 }
 
-// Milliseconds from the start to the first matching map; negative when it never came.
-double StartOnce(Display& d, const std::string& program, bool capture) {
+enum class Run { Capture, Empty, Photo };
+
+const char* NameOf(Run run) {
+    switch (run) {
+        case Run::Capture:
+            return "--capture";
+        case Run::Empty:
+            return "empty window";
+        case Run::Photo:
+            return "photo";
+    }
+    return "";
+}
+
+// The photo's colour in its middle third, which the probe waits for.
+constexpr QRgb kMiddle = 0xFF00FF;
+
+// A 6000 x 4000 JPEG (quality 90) with the grain of a photo, so that its size and decode time are
+// a camera's, and one colour over its middle third. Empty when it cannot be written.
+std::string WritePhoto(const std::string& folder) {
+    QImage photo(6000, 4000, QImage::Format_RGB888);
+    if (photo.isNull()) {
+        return {};
+    }
+    quint32 seed = 12345;
+    for (int y = 0; y < photo.height(); ++y) {
+        uchar* row = photo.scanLine(y);
+        const bool middleRow = y >= photo.height() / 3 && y < photo.height() * 2 / 3;
+        for (int x = 0; x < photo.width(); ++x, row += 3) {
+            if (middleRow && x >= photo.width() / 3 && x < photo.width() * 2 / 3) {
+                row[0] = qRed(kMiddle);
+                row[1] = qGreen(kMiddle);
+                row[2] = qBlue(kMiddle);
+                continue;
+            }
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = static_cast<int>(seed >> 27);  // 0..31
+            row[0] = static_cast<uchar>((x * 200 / photo.width()) + grain);
+            row[1] = static_cast<uchar>((y * 200 / photo.height()) + grain);
+            row[2] = static_cast<uchar>(((x + y) * 100 / photo.width()) + grain);
+        }
+    }
+    const std::string path = folder + "/photo.jpg";
+    return photo.save(QString::fromStdString(path), "JPEG", 90) ? path : std::string();
+}
+
+// True when the pixel at the screen's centre is the photo's middle colour (within a JPEG's error).
+bool CentreShowsPhoto(const Display& d) {
+    Owned<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(d.conn,
+                            xcb_get_image(d.conn, XCB_IMAGE_FORMAT_Z_PIXMAP, d.root,
+                                          static_cast<int16_t>(d.width / 2),
+                                          static_cast<int16_t>(d.height / 2), 1, 1, ~0u),
+                            nullptr),
+        &std::free);
+    if (!image || xcb_get_image_data_length(image.get()) < 3) {
+        return false;
+    }
+    const uint8_t* bgr = xcb_get_image_data(image.get());
+    return std::abs(bgr[2] - qRed(kMiddle)) < 40 && std::abs(bgr[1] - qGreen(kMiddle)) < 40 &&
+           std::abs(bgr[0] - qBlue(kMiddle)) < 40;
+}
+
+// Milliseconds from the start to the first matching map (for the photo: to the first look at the
+// screen's centre that finds it); negative when it never came.
+double StartOnce(Display& d, const std::string& program, Run run, const std::string& photo) {
     while (xcb_generic_event_t* stale = xcb_poll_for_event(d.conn)) {
         std::free(stale);
     }
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     std::string option = "--capture";
-    if (capture) {
+    std::string file = photo;
+    if (run == Run::Capture) {
         argv.push_back(option.data());
+    } else if (run == Run::Photo) {
+        argv.push_back(file.data());
     }
     argv.push_back(nullptr);
+    const bool capture = run == Run::Capture;
     const Clock::time_point start = Clock::now();
     pid_t pid = 0;
     if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
@@ -103,6 +177,14 @@ double StartOnce(Display& d, const std::string& program, bool capture) {
             kTimeoutMs - std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         if (left <= 0 || ::waitpid(pid, nullptr, WNOHANG) == pid) {
             break;
+        }
+        if (run == Run::Photo) {
+            if (CentreShowsPhoto(d)) {
+                shownMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            } else {
+                ::usleep(1000);
+            }
+            continue;
         }
         pollfd p{fd, POLLIN, 0};
         ::poll(&p, 1, std::min(100, static_cast<int>(left) + 1));
@@ -192,31 +274,40 @@ int main(int argc, char** argv) {
     ::setenv("XDG_SESSION_TYPE", "x11", 1);
     ::unsetenv("WAYLAND_DISPLAY");
 
-    std::printf("%s on a %d x %d screen\n", program.c_str(), d.width, d.height);
-    StartOnce(d, program, true);
-    StartOnce(d, program, false);
-    std::vector<double> capture;
-    std::vector<double> plain;
+    const std::string photo = WritePhoto(folder);
+    if (photo.empty()) {
+        std::fprintf(stderr, "lumora_start_bench: cannot write the photo\n");
+        return 1;
+    }
+    std::printf("%s on a %d x %d screen; the photo: 6000 x 4000, %lld bytes\n", program.c_str(),
+                d.width, d.height,
+                static_cast<long long>(QFileInfo(QString::fromStdString(photo)).size()));
+    const Run runs[] = {Run::Capture, Run::Empty, Run::Photo};
+    std::map<Run, std::vector<double>> times;
+    for (const Run run : runs) {
+        StartOnce(d, program, run, photo);  // the warm-up
+    }
     for (int i = 0; i < repetitions; ++i) {
-        for (int half = 0; half < 2; ++half) {
-            const bool isCapture = (half == 0) == (i % 2 == 0);
+        // Each repetition starts the three in another order.
+        for (int k = 0; k < 3; ++k) {
+            const Run run = runs[(i + k) % 3];
             ::usleep(kPauseMs * 1000);
-            const double ms = StartOnce(d, program, isCapture);
+            const double ms = StartOnce(d, program, run, photo);
             if (ms < 0) {
-                std::fprintf(stderr, "lumora_start_bench: %s showed no window\n",
-                             isCapture ? "--capture" : "the empty window");
+                std::fprintf(stderr, "lumora_start_bench: %s showed no window\n", NameOf(run));
                 return 1;
             }
-            std::printf("%-14s %8.1f ms\n", isCapture ? "--capture" : "empty window", ms);
-            (isCapture ? capture : plain).push_back(ms);
+            std::printf("%-14s %8.1f ms\n", NameOf(run), ms);
+            times[run].push_back(ms);
         }
     }
     std::printf("\nmedians of %d, start to shown (load average at start: %s; at end: %s)\n",
                 repetitions, loadAtStart.c_str(), LoadAverage().c_str());
-    std::printf("--capture      %8.1f ms (least %.1f)\n", Median(capture),
-                *std::min_element(capture.begin(), capture.end()));
-    std::printf("empty window   %8.1f ms (least %.1f)\n", Median(plain),
-                *std::min_element(plain.begin(), plain.end()));
+    for (const Run run : runs) {
+        const std::vector<double>& t = times[run];
+        std::printf("%-14s %8.1f ms (least %.1f)\n", NameOf(run), Median(t),
+                    *std::min_element(t.begin(), t.end()));
+    }
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     xcb_disconnect(d.conn);

@@ -31,7 +31,9 @@
 #include <QTranslator>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace mdlMain {
 namespace {
@@ -289,10 +291,27 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
         delete window;
         return nullptr;
     }
-    // The window shows once its picture is there; one whose file cannot be read closes unseen.
+    // The window shows once its picture is there (a large photo's reduced copy, or the picture);
+    // one whose file cannot be read closes, unseen unless its reduced copy was shown.
+    const auto show = [window, placed, left, top, shown = std::make_shared<bool>(false)] {
+        if (std::exchange(*shown, true)) {
+            return;
+        }
+        if (placed) {
+            PlaceInCascade(window, left, top);  // the browser's windows
+        } else {
+            // Sized to its picture now: put it on the screen, centred.
+            QRect device = window->DeviceGeometry();
+            device.moveCenter(ScreenUnits::DeviceWorkArea(window->screen()).center());
+            window->SetDeviceGeometry(device);
+            PlaceInside(window);
+        }
+        ShowInFront(window);
+    };
+    QObject::connect(window, &frmResize::previewShown, window, show, Qt::SingleShotConnection);
     QObject::connect(
         window, &frmResize::openEnded, window,
-        [window, placed, left, top](bool ok) {
+        [window, show](bool ok) {
             if (!ok) {
                 window->close();
                 if (gRunning && ImageWindowCount() == 0 && !AnyWindowShown()) {
@@ -300,16 +319,7 @@ frmResize* OpenPictureWindow(const QString& path, qint32 left, qint32 top) {
                 }
                 return;
             }
-            if (placed) {
-                PlaceInCascade(window, left, top);  // the browser's windows
-            } else {
-                // Sized to its picture now: put it on the screen, centred.
-                QRect device = window->DeviceGeometry();
-                device.moveCenter(ScreenUnits::DeviceWorkArea(window->screen()).center());
-                window->SetDeviceGeometry(device);
-                PlaceInside(window);
-            }
-            ShowInFront(window);
+            show();
         },
         Qt::SingleShotConnection);
     return window;

@@ -52,12 +52,15 @@ inline constexpr int kSocketFd = 3;
 
 // Request::flags
 inline constexpr quint32 kUpright = 1;
+// With maxSide: reduced only as far as the decoder reduces cheaply (a JPEG's DCT scale, a HEIF
+// file's thumbnail, a JPEG XL early pass), never scaled down further: a quick first look.
+inline constexpr quint32 kRoughly = 2;
 
 struct Request {
     quint32 magic = kRequestMagic;
     quint32 nameBytes = 0;
     qint32 maxSide = 0;  // pixels; 0 for the full picture
-    quint32 flags = 0;   // kUpright; other bits are refused
+    quint32 flags = 0;   // kUpright, kRoughly; other bits are refused
 };
 
 enum class Status : quint32 {

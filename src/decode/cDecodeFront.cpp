@@ -12,27 +12,29 @@ cDecodeFront::~cDecodeFront() {
     CancelAll();
 }
 
-qint64 cDecodeFront::Submit(const QString& file, Lane lane, int maxSide, bool upright) {
+qint64 cDecodeFront::Submit(const QString& file, Lane lane, int maxSide, bool upright,
+                            bool roughly) {
     const qint64 id = cDecodePool::NewTicket();
     mPending.insert(id);
     const cDecodePool::Lane poolLane =
         lane == Lane::Interactive ? cDecodePool::Lane::Interactive : cDecodePool::Lane::Background;
     // Runs on a pool thread; cancelling the request (as the destructor does) waits for it to end
     // and keeps it from starting, so the front it posts to is alive.
-    cDecodePool::Shared().Submit(id, file, poolLane, maxSide, upright,
-                                 [this, file](qint64 ticket, const cDecodePool::Answer& a) {
-                                     Result result;
-                                     result.id = ticket;
-                                     result.file = file;
-                                     if (a.outcome == cDecodePool::Outcome::Loaded) {
-                                         result.picture = a.picture;
-                                         result.ownSize = a.ownSize;
-                                         result.colour = a.colour;
-                                     }
-                                     QMetaObject::invokeMethod(
-                                         this, [this, result] { Deliver(result); },
-                                         Qt::QueuedConnection);
-                                 });
+    cDecodePool::Shared().Submit(
+        id, file, poolLane, maxSide, upright,
+        [this, file](qint64 ticket, const cDecodePool::Answer& a) {
+            Result result;
+            result.id = ticket;
+            result.file = file;
+            if (a.outcome == cDecodePool::Outcome::Loaded) {
+                result.picture = a.picture;
+                result.ownSize = a.ownSize;
+                result.colour = a.colour;
+            }
+            QMetaObject::invokeMethod(
+                this, [this, result] { Deliver(result); }, Qt::QueuedConnection);
+        },
+        roughly);
     return id;
 }
 

@@ -41,8 +41,11 @@ public:
     // side (scaled down keeping its aspect, never up). upright asks for a JPEG whose EXIF
     // orientation says it was taken turned or mirrored to come upright, its own size the upright
     // one (callers pass the AutoRotate option); without it the picture is as the file stores it.
+    // roughly, with maxSide, takes the reduction only as far as the decoder makes it cheaply (the
+    // picture may then be larger than maxSide): a quick first look at a large picture.
     // Returns the request id (> 0). Never blocks the calling thread.
-    qint64 Submit(const QString& file, Lane lane, int maxSide = 0, bool upright = false);
+    qint64 Submit(const QString& file, Lane lane, int maxSide = 0, bool upright = false,
+                  bool roughly = false);
     void Cancel(qint64 id);  // no result will come for it
     void CancelAll();
     int Pending() const;  // requests submitted and neither delivered nor cancelled

@@ -24,6 +24,7 @@ struct cDecodePool::Job {
     Lane lane = Lane::Interactive;
     int maxSide = 0;       // pixels; 0 for the full picture
     bool upright = false;  // a JPEG turned upright by its EXIF orientation
+    bool roughly = false;  // reduced only as far as the decoder does it cheaply
     Completion done;
     std::atomic<bool> cancelled{false};
     std::mutex deliver;    // held while done runs, so that Cancel can wait for it to end
@@ -106,7 +107,7 @@ qint64 cDecodePool::NewTicket() {
 }
 
 void cDecodePool::Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide,
-                         bool iUpright, Completion iDone) {
+                         bool iUpright, Completion iDone, bool iRoughly) {
     auto job = std::make_shared<Job>();
     job->ticket = iTicket;
     // Only text here (the working folder at most): no file is looked at on the caller's thread.
@@ -114,6 +115,7 @@ void cDecodePool::Submit(qint64 iTicket, const QString& iFileName, Lane iLane, i
     job->lane = iLane;
     job->maxSide = qMax(0, iMaxSide);
     job->upright = iUpright;
+    job->roughly = iRoughly;
     job->done = std::move(iDone);
     std::lock_guard<std::mutex> lock(mMutex);
     if (mStopping) {
@@ -387,9 +389,9 @@ cDecodePool::Answer cDecodePool::Serve(Slot& slot, Job& job) {
         answer.outcome = Outcome::Crashed;
         return answer;
     }
-    const cWorkerProcess::Result result =
-        slot.worker.Exchange(name, job.maxSide, job.upright, slot.interrupt, mTimeLimitMs,
-                             [&] { return job.cancelled || mStopping; });
+    const cWorkerProcess::Result result = slot.worker.Exchange(
+        name, job.maxSide, job.upright, slot.interrupt, mTimeLimitMs,
+        [&] { return job.cancelled || mStopping; }, job.roughly);
     answer.outcome = result.outcome;
     if (answer.outcome == Outcome::Loaded) {
         answer.picture = result.picture;

@@ -96,8 +96,10 @@ public:
     // asks for a picture no larger than that many pixels on its longer side; iUpright for a JPEG
     // turned upright by its EXIF orientation, its own size then the upright one
     // (MFreeImage::LoadReducedImageFile).
+    // iRoughly: a reduced picture only as far as the decoder reduces cheaply (see
+    // DecodeProtocol::kRoughly), for a quick first look.
     void Submit(qint64 iTicket, const QString& iFileName, Lane iLane, int iMaxSide, bool iUpright,
-                Completion iDone);
+                Completion iDone, bool iRoughly = false);
 
     // Cancels a request: dropped when still waiting, its worker killed and replaced when being
     // decoded. Once Cancel returns, the request's completion is not running and never will.

@@ -237,12 +237,14 @@ void cWorkerProcess::Stop(int iSignal) {
 
 cWorkerProcess::Result cWorkerProcess::Exchange(const QByteArray& iName, int iMaxSide,
                                                 bool iUpright, int iInterrupt, int iTimeLimitMs,
-                                                const std::function<bool()>& iCancelled) {
+                                                const std::function<bool()>& iCancelled,
+                                                bool iRoughly) {
     Result result;
     DecodeProtocol::Request request;
     request.nameBytes = static_cast<quint32>(iName.size());
     request.maxSide = iMaxSide;
-    request.flags = iUpright ? DecodeProtocol::kUpright : 0;
+    request.flags = (iUpright ? DecodeProtocol::kUpright : 0) |
+                    (iRoughly && iMaxSide > 0 ? DecodeProtocol::kRoughly : 0);
     QByteArray message(reinterpret_cast<const char*>(&request), sizeof request);
     message.append(iName);
     for (;;) {
@@ -313,7 +315,7 @@ bool cWorkerProcess::HasEnded() {
 }
 void cWorkerProcess::Stop(int) {}
 cWorkerProcess::Result cWorkerProcess::Exchange(const QByteArray&, int, bool, int, int,
-                                                const std::function<bool()>&) {
+                                                const std::function<bool()>&, bool) {
     return Result();
 }
 

@@ -69,8 +69,11 @@ public:
     // at most iTimeLimitMs (then TimedOut), and until iInterrupt (an eventfd) is written to and
     // iCancelled says the request is over (then Cancelled; a stray wake-up is read and ignored).
     // Crashed when the worker is gone; otherwise what DecodeReply::ReadReply makes of the reply.
+    // iRoughly asks for a reduced picture only as far as the decoder reduces cheaply
+    // (DecodeProtocol::kRoughly).
     Result Exchange(const QByteArray& iName, int iMaxSide, bool iUpright, int iInterrupt,
-                    int iTimeLimitMs, const std::function<bool()>& iCancelled);
+                    int iTimeLimitMs, const std::function<bool()>& iCancelled,
+                    bool iRoughly = false);
 
     // Reaps every killed worker on the process-wide list that has gone and that no thread waits
     // for, without waiting.

@@ -35,6 +35,7 @@ using DecodeProtocol::kLastReply;
 using DecodeProtocol::kMaxNameBytes;
 using DecodeProtocol::kParentVariable;
 using DecodeProtocol::kRequestMagic;
+using DecodeProtocol::kRoughly;
 using DecodeProtocol::kUpright;
 using DecodeProtocol::Reply;
 using DecodeProtocol::Request;
@@ -173,11 +174,11 @@ int DecodeDirect(const QString& fileName, bool upright, Reply& oReply, ColourDes
     return fd;
 }
 
-// Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 and upright
-// when asked, into a sealed memfd. Returns the memfd (the caller sends and closes it) and fills
-// oReply and oColour (what the file says about its colours), or returns -1 for a file that is
-// not a picture.
-int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply,
+// Decodes one file, no larger than maxSide pixels on its longer side when maxSide > 0 (roughly: as
+// far as the decoder reduces cheaply) and upright when asked, into a sealed memfd. Returns the
+// memfd (the caller sends and closes it) and fills oReply and oColour (what the file says about its
+// colours), or returns -1 for a file that is not a picture.
+int Decode(const QString& fileName, int maxSide, bool upright, bool roughly, Reply& oReply,
            ColourDescription& oColour) {
     // Only a full-size picture tries the straight road: a reduced one nearly always needs
     // scaling.
@@ -189,8 +190,8 @@ int Decode(const QString& fileName, int maxSide, bool upright, Reply& oReply,
         }
     }
     QSize own;
-    std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(
-        MFreeImage::LoadReducedImageFile(fileName, qMax(0, maxSide), &own, upright, &oColour));
+    std::unique_ptr<FIBITMAP, BitmapDeleter> bitmap(MFreeImage::LoadReducedImageFile(
+        fileName, qMax(0, maxSide), &own, upright, &oColour, roughly));
     const MFreeImage::PictureLayout layout = MFreeImage::LayoutOfBitmap(bitmap.get());
     if (layout.format == QImage::Format_Invalid) {
         return -1;
@@ -302,7 +303,7 @@ int Serve(int iSocket) {
         std::memcpy(&request, buffer.data(), sizeof request);
         if (request.magic != kRequestMagic ||
             request.nameBytes != static_cast<size_t>(n) - sizeof request ||
-            (request.flags & ~kUpright) != 0) {
+            (request.flags & ~(kUpright | kRoughly)) != 0) {
             return 2;
         }
         const QString fileName = QFile::decodeName(
@@ -314,8 +315,8 @@ int Serve(int iSocket) {
         WorkerColour::Extra colour;
         try {
             ColourDescription described;
-            memfd = Decode(fileName, request.maxSide, (request.flags & kUpright) != 0, reply,
-                           described);
+            memfd = Decode(fileName, request.maxSide, (request.flags & kUpright) != 0,
+                           (request.flags & kRoughly) != 0, reply, described);
             if (memfd >= 0 && !WorkerColour::Complete(described, memfd, reply, colour)) {
                 ::close(memfd);
                 memfd = -1;

@@ -235,8 +235,8 @@ FIBITMAP* LoadBitmap(const QString& iFileName, int iMaxSide, QSize* oHeaderSize,
                 }
             }
             // A PNG keeps its own values: its gAMA is the colour management's, not the reader's.
-            bitmap.reset(FreeImage_Load(format, name.constData(),
-                                        format == FIF_PNG ? PNG_IGNOREGAMMA : 0));
+            bitmap.reset(
+                FreeImage_Load(format, name.constData(), format == FIF_PNG ? PNG_IGNOREGAMMA : 0));
             if (bitmap && oColour != nullptr) {
                 // Before any conversion below, which would not carry the profile along.
                 DescribeLoaded(iFileName, format, bitmap.get(), *oColour);
@@ -284,7 +284,7 @@ QSize ReducedSize(QSize iSize, int iMaxSide) {
 }
 
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
-                               bool iUpright, ColourDescription* oColour) {
+                               bool iUpright, ColourDescription* oColour, bool iRoughly) {
     // JPEG decodes at 1/2, 1/4 or 1/8 of its size where that still covers iMaxSide. The longer
     // side is the same turned or not, so the reduction holds for the upright picture too.
     QSize own;
@@ -296,7 +296,7 @@ FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oO
         own = decoded;
     }
     const QSize wanted = ReducedSize(decoded, iMaxSide);
-    if (wanted != decoded) {
+    if (wanted != decoded && !iRoughly) {
         // A triangle filter widened by the scale: every source pixel counts, no ringing.
         bitmap.reset(
             FreeImage_Rescale(bitmap.get(), wanted.width(), wanted.height(), FILTER_BILINEAR));

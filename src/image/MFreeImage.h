@@ -93,8 +93,11 @@ FIBITMAP* LoadImageFile(const QString& iFileName, bool iUpright = false,
 // ReducedSize. iUpright as LoadImageFile says. oOwnSize, when given, receives the file's own size
 // in pixels (the full picture; upright when the picture is turned upright). Returns a standard
 // bitmap that the caller frees; raises 481 as LoadImageFile does. oColour as LoadImageFile says.
+// iRoughly: only the decoder's own reduction (a JPEG's DCT scale, a HEIF thumbnail, a JPEG XL
+// early pass), no scaling after it: larger than iMaxSide where the decoder cannot reduce so far.
 FIBITMAP* LoadReducedImageFile(const QString& iFileName, int iMaxSide, QSize* oOwnSize,
-                               bool iUpright, ColourDescription* oColour = nullptr);
+                               bool iUpright, ColourDescription* oColour = nullptr,
+                               bool iRoughly = false);
 
 // A JPEG decoded at full size straight into memory of the caller's: the decode worker's road for
 // JPEGs, pixels exactly as LoadImageFile gives them. iTarget receives the picture's layout and

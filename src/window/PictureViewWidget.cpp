@@ -65,6 +65,9 @@ void PictureViewWidget::setDeviceSize(const QSize& size) {
 
 void PictureViewWidget::setPicture(const QImage& picture) {
     mPicture = picture;
+    mPreview = QImage();
+    mPreviewShown = QImage();
+    mPreviewSize = QSize();
     mSource = QImage();
     mShown = QImage();
     mShownSize = QSize();
@@ -79,34 +82,66 @@ const QImage& PictureViewWidget::stretchSource() {
     return mSource;
 }
 
-const QImage& PictureViewWidget::shownPicture() {
+// The window's stretch of source to target, as opaque 32-bit pixels; null when there is nothing to
+// stretch or no memory for it (silent: the window then paints and measures it as no picture).
+QImage PictureViewWidget::Stretched32(const QImage& source, QSize target) {
+    if (source.isNull() || target.width() <= 0 || target.height() <= 0) {
+        return QImage();
+    }
+    try {
+        const QImage stretched =
+            mdlPhotoShop::ScalePicture(source, target.width(), target.height());
+        if (stretched.format() == QImage::Format_BGR888) {
+            return WidenTo32(stretched);
+        }
+        return stretched.isNull() ? QImage() : stretched.convertToFormat(QImage::Format_RGB32);
+    } catch (...) {
+        return QImage();
+    }
+}
+
+QSize PictureViewWidget::targetSize() const {
     // A control that no window laid out shows at its own size.
-    const QSize target = mDeviceSize.isValid() ? mDeviceSize : DevicePlacement::Of(this).size();
+    return mDeviceSize.isValid() ? mDeviceSize : DevicePlacement::Of(this).size();
+}
+
+const QImage& PictureViewWidget::shownPicture() {
+    const QSize target = targetSize();
     if (mShownSize != target) {
         mShownSize = target;
         mShown = QImage();
-        const int width = target.width();
-        const int height = target.height();
-        if (!mPicture.isNull() && width > 0 && height > 0) {
-            try {
-                // The same stretch that makes the window's copy of the shown picture, so what is
-                // saved or copied is exactly what is on screen; kept as 32 bits for the paint.
-                const QImage& source = stretchSource();
-                const QImage stretched =
-                    source.isNull() ? QImage() : mdlPhotoShop::ScalePicture(source, width, height);
-                if (stretched.format() == QImage::Format_BGR888) {
-                    mShown = WidenTo32(stretched);
-                } else if (!stretched.isNull()) {
-                    mShown = stretched.convertToFormat(QImage::Format_RGB32);
-                }
-            } catch (...) {
-                // Silent: no memory for the stretch leaves nothing to show, which the window
-                // paints and measures as no picture.
-                mShown = QImage();
-            }
+        // The same stretch that makes the window's copy of the shown picture, so what is saved or
+        // copied is exactly what is on screen; kept as 32 bits for the paint.
+        try {
+            mShown = mPicture.isNull() || target.isEmpty() ? QImage()
+                                                           : Stretched32(stretchSource(), target);
+        } catch (...) {
+            mShown = QImage();  // no memory for the 24-bit copy
         }
     }
     return mShown;
+}
+
+void PictureViewWidget::setPreview(const QImage& reduced) {
+    mPreview = reduced;
+    mPreviewShown = QImage();
+    mPreviewSize = QSize();
+    update();
+}
+
+const QImage& PictureViewWidget::paintedPicture() {
+    if (mPreview.isNull()) {
+        return shownPicture();
+    }
+    const QSize target = targetSize();
+    if (mPreviewSize != target) {
+        mPreviewSize = target;
+        mPreviewShown = Stretched32(IsStretchFormat(mPreview.format())
+                                        ? mPreview
+                                        : mPreview.convertToFormat(QImage::Format_RGB32),
+                                    target);
+    }
+    return mPreviewShown;
 }
 
 void PictureViewWidget::paintEvent(QPaintEvent* /*event*/) {
@@ -116,7 +151,7 @@ void PictureViewWidget::paintEvent(QPaintEvent* /*event*/) {
     // A control on its own shows its picture itself, in device pixels from its corner.
     QPainter p(this);
     p.setWorldTransform(p.deviceTransform().inverted());
-    const QImage& shown = shownPicture();
+    const QImage& shown = paintedPicture();
     const QRect all(QPoint(), DevicePlacement::Of(this).size());
     if (shown.isNull()) {
         p.fillRect(all, palette().window());

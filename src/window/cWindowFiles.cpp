@@ -5,14 +5,16 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
+#include <algorithm>
+#include <utility>
 
 #include "base/GuardedWork.h"
 #include "base/ScreenUnits.h"
 #include "base/mdlKestrin_File.h"
 #include "dialogs/ModalSeam.h"
 #include "image/MFreeImage.h"
-#include "image/cPngClipboardData.h"
 #include "image/ScreenColour.h"
+#include "image/cPngClipboardData.h"
 #include "image/cSaveJob.h"
 #include "settings/mdlOption.h"
 #include "window/IImageWindowFace.h"
@@ -24,6 +26,21 @@
 namespace {
 // How long the screen is left to repaint without the window before it is grabbed.
 constexpr int kCaptureDelayMs = 150;
+
+// A smaller file decodes whole about as soon as a reduced copy would come and be shown, and the
+// second decode would only take a core from the first.
+constexpr qint64 kPreviewBytes = 2 * 1024 * 1024;
+
+// The formats whose reduced decode costs a fraction of the full one (JPEG scales in its DCT,
+// HEIF keeps a thumbnail, JPEG XL has an early pass); any other would be decoded whole twice. The
+// name decides: reading the file's first bytes is work this thread does not do.
+bool ReducesCheaply(const QFileInfo& file) {
+    static const QStringList kSuffixes{QStringLiteral("jpg"),  QStringLiteral("jpeg"),
+                                       QStringLiteral("jpe"),  QStringLiteral("jfif"),
+                                       QStringLiteral("heic"), QStringLiteral("heif"),
+                                       QStringLiteral("avif"), QStringLiteral("jxl")};
+    return kSuffixes.contains(file.suffix().toLower());
+}
 
 bool NameTaken(const QString& path) {
     const QFileInfo info(path);
@@ -68,6 +85,7 @@ void cWindowFiles::EndBusy() {
 
 bool cWindowFiles::Close() {
     const bool wait = mJobs.Close();
+    mBeforePreview.reset();
     if (mDecoder != nullptr) {
         mDecoder->CancelAll();  // an open still running is of no use to a closed window
     }
@@ -81,24 +99,78 @@ bool cWindowFiles::Close() {
 
 bool cWindowFiles::LoadFromFile(const QString& fileName) {
     // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
-    if (mFace.IsUnloaded() || mJobs.IsBusy() || !QFileInfo(fileName).isFile()) {
+    const QFileInfo info(fileName);
+    if (mFace.IsUnloaded() || mJobs.IsWorking() || !info.isFile()) {
         return false;  // a save or capture runs: its result must not be overtaken
     }
-    if (const qint64 overtaken = mJobs.OpenRequest()) {
-        Decoder()->Cancel(overtaken);  // the newest request wins
+    // The newest request wins.
+    for (const qint64 overtaken : {mJobs.OpenRequest(), mJobs.PreviewRequest()}) {
+        if (overtaken != 0) {
+            Decoder()->Cancel(overtaken);
+        }
     }
-    mJobs.OpenStarted(Decoder()->Submit(fileName, cDecodeFront::Lane::Interactive, 0,
-                                        mdlOption::Options().AutoRotate));
+    const bool upright = mdlOption::Options().AutoRotate;
+    const qint64 full = Decoder()->Submit(fileName, cDecodeFront::Lane::Interactive, 0, upright);
+    const int side = PreviewSide(info);
+    const qint64 preview =
+        side > 0 ? Decoder()->Submit(fileName, cDecodeFront::Lane::Interactive, side, upright, true)
+                 : 0;
+    mJobs.OpenStarted(full, preview);
     mFace.ShowWait(true, false);
     return true;
+}
+
+int cWindowFiles::PreviewSide(const QFileInfo& file) const {
+    if (file.size() < kPreviewBytes || !ReducesCheaply(file)) {
+        return 0;
+    }
+    // The size it will be shown at: at most the work area it grows into, else the window's.
+    const QSize shown = mdlOption::Options().ResizeWhenOpen
+                            ? ScreenUnits::DeviceWorkArea(mFace.Screen()).size()
+                            : mFace.ShownSize();
+    // Half of it: the decoder's own reduction that covers that costs a fraction of the full
+    // decode, and the full picture follows within moments.
+    return std::max(shown.width(), shown.height()) / 2;
 }
 
 cDecodeFront* cWindowFiles::Decoder() {
     if (mDecoder == nullptr) {
         mDecoder = new cDecodeFront(this);
-        connect(mDecoder, &cDecodeFront::decoded, this, &cWindowFiles::FinishOpen);
+        connect(mDecoder, &cDecodeFront::decoded, this, &cWindowFiles::Decoded);
     }
     return mDecoder;
+}
+
+void cWindowFiles::Decoded(const cDecodeFront::Result& result) {
+    if (result.id != 0 && result.id == mJobs.PreviewRequest()) {
+        FinishPreview(result);
+    } else {
+        // A reduced picture that comes after its full one lands here too, and is ignored. It is
+        // let run out rather than cancelled: it is nearly done, and a cancel ends its worker.
+        FinishOpen(result);
+    }
+}
+
+void cWindowFiles::FinishPreview(const cDecodeFront::Result& result) {
+    // A reduced decode that failed changes nothing: the full one still comes.
+    if (result.picture.isNull() || mFace.IsUnloaded() || !mJobs.PreviewArrived(result.id)) {
+        return;
+    }
+    GuardedWork::Run("preview", [&] {
+        if (!mBeforePreview) {
+            mBeforePreview = mPlace.DeviceGeometry();
+        }
+        // The commands wait for the full picture, over the crop rectangle too.
+        mFace.ShowWait(true, true);
+        // The window takes the full picture's size now, so the full one only replaces the pixels.
+        if (mdlOption::Options().ResizeWhenOpen && result.ownSize.isValid()) {
+            GrowTo(result.ownSize);
+            mGrownTo = result.ownSize;
+        }
+        // Only ever shown: in the screen's colours.
+        emit previewShown(result.colour.Converts() ? result.colour.screen : result.picture,
+                          result.file);
+    });
 }
 
 void cWindowFiles::FinishOpen(const cDecodeFront::Result& result) {
@@ -107,26 +179,38 @@ void cWindowFiles::FinishOpen(const cDecodeFront::Result& result) {
     if (!arrival.newest) {
         return;  // an older request that was overtaken
     }
+    const std::optional<QRect> before = std::exchange(mBeforePreview, std::nullopt);
+    const QSize grownTo = std::exchange(mGrownTo, QSize());
     // Whatever fails on the way, the receivers hear how the open ended: the process waits for
     // them to show or close the window.
     bool shown = false;
     GuardedWork::Run("open", [&] {
-        mFace.ShowWait(false, false);
+        mFace.ShowWait(false, arrival.previewShown);
         if (mFace.IsUnloaded() || !mModel.Loaded(result.file, result.picture, result.colour)) {
             return;  // the window stays as it was
         }
         mFace.PictureChanged();
-        if (mdlOption::Options().ResizeWhenOpen) {
-            GrowToOwnSize();
+        if (mdlOption::Options().ResizeWhenOpen && mModel.Picture().size() != grownTo) {
+            GrowTo(mModel.Picture().size());
         }
         shown = true;
     });
+    if (!shown && arrival.previewShown) {
+        // The reduced picture goes: the window shows its own picture, where it was before.
+        GuardedWork::Run("open failed", [&] {
+            mFace.PictureChanged();
+            if (before && *before != mPlace.DeviceGeometry()) {
+                mPlace.SetDeviceGeometry(*before);
+                mFace.HideTip();  // the size the new layout would tip was never the picture's
+            }
+        });
+    }
     emit openEnded(shown, result.file);
 }
 
-void cWindowFiles::GrowToOwnSize() {
+void cWindowFiles::GrowTo(QSize own) {
     const QSize before = mPlace.DeviceGeometry().size();
-    mPlace.ApplyViewSize(mModel.Picture().width(), mModel.Picture().height());
+    mPlace.ApplyViewSize(own.width(), own.height());
     mPlace.KeepGrownInside(before);
 }
 
@@ -250,7 +334,7 @@ void cWindowFiles::cmdCopy() {
 
 void cWindowFiles::cmdPaste() {
     if (PasteClipboard() && mdlOption::Options().ResizeWhenOpen) {
-        GrowToOwnSize();
+        GrowTo(mModel.Picture().size());
     }
 }
 

@@ -29,8 +29,9 @@ bool cWindowJobs::ShowsCaptureEnd(bool captured) {
     return !mCloseWhenIdle && (captured || !quiet);
 }
 
-void cWindowJobs::OpenStarted(qint64 request) {
+void cWindowJobs::OpenStarted(qint64 request, qint64 preview) {
     mOpenRequest = request;
+    mPreviewRequest = preview;
     if (!mOpenLock) {
         mOpenLock = std::make_unique<QEventLoopLocker>();
     }
@@ -42,13 +43,26 @@ cWindowJobs::Arrival cWindowJobs::OpenArrived(qint64 request) {
         return arrival;
     }
     mOpenRequest = 0;
+    mPreviewRequest = 0;
     arrival.newest = true;
+    arrival.previewShown = std::exchange(mPreviewShown, false);
     arrival.keepAlive = std::move(mOpenLock);
     return arrival;
 }
 
+bool cWindowJobs::PreviewArrived(qint64 preview) {
+    if (preview == 0 || preview != mPreviewRequest || mOpenRequest == 0) {
+        return false;
+    }
+    mPreviewRequest = 0;
+    mPreviewShown = true;
+    return true;
+}
+
 bool cWindowJobs::Close() {
     mOpenRequest = 0;
+    mPreviewRequest = 0;
+    mPreviewShown = false;
     mOpenLock.reset();
     if (mBusy) {
         mCloseWhenIdle = true;

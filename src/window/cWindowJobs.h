@@ -9,12 +9,17 @@
 // A save or a screen capture makes the window busy: its commands wait until the work ends, and a
 // close meanwhile hides the window at once and unloads it only once the work has ended and been
 // reported. An open (a file read in the background) runs beside them; the newest one asked for
-// wins. While any of them runs the process lives on, even when its last window is closed.
+// wins. An open of a large picture may ask for a reduced one beside it, shown while the full one
+// decodes: once it is shown the window is busy too (its commands would otherwise act on a picture
+// it no longer shows) until the full picture arrives or fails; a close then closes at once. While
+// any of them runs the process lives on, even when its last window is closed.
 //
 // Request ids are the decoder's; 0 stands for none.
 class cWindowJobs {
 public:
-    bool IsBusy() const { return mBusy; }
+    bool IsBusy() const { return mBusy || mPreviewShown; }
+    // A save or capture runs (a new open would be overtaken by its result).
+    bool IsWorking() const { return mBusy; }
     bool IsOpening() const { return mOpenRequest != 0; }
     // Closed while busy: the window unloads once the work ends.
     bool ClosingWhenIdle() const { return mCloseWhenIdle; }
@@ -36,16 +41,23 @@ public:
     bool KeepsCapture() const { return !mCloseWhenIdle; }
     bool ShowsCaptureEnd(bool captured);
 
-    // The open still running, to be cancelled when a newer one starts; 0 when none runs.
+    // The open still running and its reduced picture's request, to be cancelled when a newer one
+    // starts; 0 when none runs.
     qint64 OpenRequest() const { return mOpenRequest; }
-    // An open was asked of the decoder as request; the process lives until it ends (a window
-    // still waiting for its picture may be hidden).
-    void OpenStarted(qint64 request);
+    qint64 PreviewRequest() const { return mPreviewRequest; }
+    // An open was asked of the decoder as request, and its reduced picture as preview (0: none);
+    // the process lives until it ends (a window still waiting for its picture may be hidden).
+    void OpenStarted(qint64 request, qint64 preview = 0);
+    // A reduced picture arrived: true when it is the running open's and the first to come (the
+    // caller shows it; the window is busy from now until the open ends). A late one is ignored.
+    bool PreviewArrived(qint64 preview);
     // A decoded result arrived. newest: it answers the open now running, which has ended; other
-    // results (of opens overtaken) are ignored. keepAlive holds the process until the caller has
-    // shown or closed the window.
+    // results (of opens overtaken) are ignored. previewShown: that open's reduced picture is on
+    // show, to be replaced (or, on a failure, taken away). keepAlive holds the process until the
+    // caller has shown or closed the window.
     struct Arrival {
         bool newest = false;
+        bool previewShown = false;
         std::unique_ptr<QEventLoopLocker> keepAlive;
     };
     Arrival OpenArrived(qint64 request);
@@ -60,5 +72,7 @@ private:
     bool mCloseWhenIdle = false;  // closed while busy
     std::unique_ptr<QEventLoopLocker> mBusyLock;
     qint64 mOpenRequest = 0;
+    qint64 mPreviewRequest = 0;  // the running open's reduced picture, until it arrives
+    bool mPreviewShown = false;  // a reduced picture stands in for the running open's
     std::unique_ptr<QEventLoopLocker> mOpenLock;
 };

@@ -79,6 +79,12 @@ frmResize::frmResize(QWidget* parent) : QWidget(parent, Qt::Window | Qt::Framele
     connect(&mFiles, &cWindowFiles::saveEnded, this, &frmResize::saveEnded);
     connect(&mFiles, &cWindowFiles::captureEnded, this, &frmResize::captureEnded);
     connect(&mFiles, &cWindowFiles::openEnded, this, &frmResize::openEnded);
+    connect(&mFiles, &cWindowFiles::previewShown, this,
+            [this](const QImage& reduced, const QString& file) {
+                imgView->setPreview(reduced);
+                update();
+                emit previewShown(file);
+            });
 
     // The design size, in the middle of the screen until someone places the window.
     QRect design(0, 0, kDesignClient, kDesignClient);
@@ -312,7 +318,7 @@ void frmResize::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
     p.setWorldTransform(p.deviceTransform().inverted());
     const QRect view = DevicePlacement::Of(imgView);
-    const QImage& shown = imgView->shownPicture();
+    const QImage& shown = imgView->paintedPicture();
     const QRegion band = QRegion(QRect(QPoint(), DeviceGeometry().size())) -
                          QRegion(shown.isNull() ? QRect() : QRect(view.topLeft(), shown.size()));
     for (const QRect& r : band) {

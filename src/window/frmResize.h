@@ -199,6 +199,9 @@ signals:
     void captureEnded(bool ok);
     // A file asked for by lnkOpenPicture has been read and shown (ok), or could not be read.
     void openEnded(bool ok, const QString& file);
+    // While lnkOpenPicture's file decodes, a reduced picture of it is painted (the window already
+    // has its final size); the commands wait for openEnded, which follows.
+    void previewShown(const QString& file);
     // The window has closed (it may not be deleted yet); whoever works on it lets go.
     void unloaded();
     // The window changed its own opacity (Ctrl+wheel): mTouming holds it, mFormShape is false.

@@ -101,6 +101,31 @@ TEST(PictureView, PaintsTheShownPictureAndNothingWithoutAPicture) {
     EXPECT_TRUE(view.shownPicture().isNull());
 }
 
+// A reduced picture is painted over the area until the next picture, while the picture itself
+// stays what is shown for saving, copying and the colour key.
+TEST(PictureView, APreviewIsPaintedOnlyUntilTheNextPicture) {
+    PictureViewWidget view;
+    view.resize(13, 6);
+    const QImage picture = TestSupport::PatternImage(7, 5);
+    const QImage reduced = TestSupport::PatternImage(3, 2, QImage::Format_Indexed8);
+    view.setPicture(picture);
+    view.setPreview(reduced);
+    QImage target(view.size(), QImage::Format_RGB32);
+    view.render(&target);
+    EXPECT_TRUE(TestSupport::SamePixels(
+        target, mdlPhotoShop::ScalePicture(mdlPhotoShop::CopyPicture24(reduced), 13, 6)));
+    EXPECT_TRUE(
+        TestSupport::SamePixels(view.shownPicture(), mdlPhotoShop::ScalePicture(picture, 13, 6)));
+
+    const QImage next = picture.mirrored(true, false);
+    view.setPicture(next);  // the full picture came
+    view.render(&target);
+    EXPECT_TRUE(TestSupport::SamePixels(target, mdlPhotoShop::ScalePicture(next, 13, 6)));
+    view.setPreview(reduced);
+    view.setPreview(QImage());  // taken away: the picture shows again
+    EXPECT_EQ(view.paintedPicture().cacheKey(), view.shownPicture().cacheKey());
+}
+
 }  // namespace
 
 namespace {

@@ -11,13 +11,14 @@
 namespace {
 
 struct Step {
-    enum Kind { Begin, BeginQuiet, End, Close, Open, Arrive, Captured } kind;
-    qint64 request = 0;     // Open, Arrive
+    enum Kind { Begin, BeginQuiet, End, Close, Open, Arrive, Captured, Preview } kind;
+    qint64 request = 0;     // Open, Arrive, Preview
     bool captured = false;  // Captured: the capture brought a picture
     bool result = false;    // Begin: started; End: closeNow; Close: wait; Arrive: newest;
-                            // Captured: the window shows
+                            // Captured: the window shows; Preview: to be shown
     bool busy = false;      // afterwards
     bool opening = false;   // afterwards
+    qint64 preview = 0;     // Open: the reduced picture's request
 };
 
 Step Do(Step::Kind kind, bool result, bool busy, bool opening = false) {
@@ -25,6 +26,13 @@ Step Do(Step::Kind kind, bool result, bool busy, bool opening = false) {
 }
 Step Open(qint64 request, bool busy = false) {
     return {Step::Open, request, false, false, busy, true};
+}
+// An open with a reduced picture beside it, and that picture arriving.
+Step OpenReduced(qint64 request, qint64 preview) {
+    return {Step::Open, request, false, false, false, true, preview};
+}
+Step Preview(qint64 preview, bool shown, bool busy, bool opening) {
+    return {Step::Preview, preview, false, shown, busy, opening};
 }
 Step Arrive(qint64 request, bool newest, bool opening) {
     return {Step::Arrive, request, false, newest, false, opening};
@@ -64,7 +72,10 @@ TEST_P(WindowJobs, EachStepGivesItsAnswerAndState) {
                 result = jobs.Close();
                 break;
             case Step::Open:
-                jobs.OpenStarted(s.request);
+                jobs.OpenStarted(s.request, s.preview);
+                break;
+            case Step::Preview:
+                result = jobs.PreviewArrived(s.request);
                 break;
             case Step::Arrive: {
                 const cWindowJobs::Arrival arrival = jobs.OpenArrived(s.request);
@@ -85,38 +96,49 @@ TEST_P(WindowJobs, EachStepGivesItsAnswerAndState) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowJobs,
-    testing::Values(Scenario{"a save, and a second one refused meanwhile",
-                             {Do(Step::Begin, true, true), Do(Step::Begin, false, true),
-                              Do(Step::End, false, false), Do(Step::Begin, true, true)}},
-                    Scenario{"closed while saving: hidden now, closed once it ends",
-                             {Do(Step::Begin, true, true), Do(Step::Close, true, true),
-                              Do(Step::End, true, false), Do(Step::Close, false, false)}},
-                    Scenario{"closed when idle: closes at once", {Do(Step::Close, false, false)}},
-                    Scenario{"the newest open wins",
-                             {Open(7), Open(9), Arrive(7, false, true), Arrive(9, true, false),
-                              Arrive(9, false, false)}},
-                    Scenario{"a close gives up the open",
-                             {Open(7), Do(Step::Close, false, false), Arrive(7, false, false)}},
-                    Scenario{"an open runs beside a save",
-                             {Open(7), Do(Step::Begin, true, true, true), Open(8, true),
-                              Do(Step::End, false, false, true), Arrive(8, true, false)}},
-                    Scenario{"a capture that brought a picture shows the window",
-                             {Do(Step::BeginQuiet, true, true), Captured(true, true),
-                              Do(Step::End, false, false)}},
-                    Scenario{"a quiet capture that brought nothing stays unshown",
-                             {Do(Step::BeginQuiet, true, true), Captured(false, false),
-                              Do(Step::End, false, false)}},
-                    Scenario{"a capture from a shown window says it was refused",
-                             {Do(Step::Begin, true, true), Captured(false, true),
-                              Do(Step::End, false, false)}},
-                    Scenario{"a capture into a closed window keeps nothing and shows nothing",
-                             {Do(Step::Begin, true, true),
-                              Do(Step::Close, true, true),
-                              {Step::Captured, 0, true, false, true, false},
-                              Do(Step::End, true, false)}},
-                    Scenario{"quiet is for one capture only",
-                             {Do(Step::BeginQuiet, true, true), Do(Step::End, false, false),
-                              Do(Step::Begin, true, true), Captured(false, true)}}));
+    testing::Values(
+        Scenario{"a save, and a second one refused meanwhile",
+                 {Do(Step::Begin, true, true), Do(Step::Begin, false, true),
+                  Do(Step::End, false, false), Do(Step::Begin, true, true)}},
+        Scenario{"closed while saving: hidden now, closed once it ends",
+                 {Do(Step::Begin, true, true), Do(Step::Close, true, true),
+                  Do(Step::End, true, false), Do(Step::Close, false, false)}},
+        Scenario{"closed when idle: closes at once", {Do(Step::Close, false, false)}},
+        Scenario{"the newest open wins",
+                 {Open(7), Open(9), Arrive(7, false, true), Arrive(9, true, false),
+                  Arrive(9, false, false)}},
+        Scenario{"a reduced picture shown: busy until its open ends",
+                 {OpenReduced(7, 8), Preview(8, true, true, true), Preview(8, false, true, true),
+                  Arrive(7, true, false)}},
+        Scenario{"a reduced picture after its full one is ignored",
+                 {OpenReduced(7, 8), Arrive(7, true, false), Preview(8, false, false, false)}},
+        Scenario{"a newer open's reduced picture only",
+                 {OpenReduced(7, 8), OpenReduced(9, 10), Preview(8, false, false, true),
+                  Preview(10, true, true, true), Arrive(9, true, false)}},
+        Scenario{"a close ends the wait for the full picture at once",
+                 {OpenReduced(7, 8), Preview(8, true, true, true), Do(Step::Close, false, false),
+                  Arrive(7, false, false)}},
+        Scenario{"a close gives up the open",
+                 {Open(7), Do(Step::Close, false, false), Arrive(7, false, false)}},
+        Scenario{"an open runs beside a save",
+                 {Open(7), Do(Step::Begin, true, true, true), Open(8, true),
+                  Do(Step::End, false, false, true), Arrive(8, true, false)}},
+        Scenario{
+            "a capture that brought a picture shows the window",
+            {Do(Step::BeginQuiet, true, true), Captured(true, true), Do(Step::End, false, false)}},
+        Scenario{"a quiet capture that brought nothing stays unshown",
+                 {Do(Step::BeginQuiet, true, true), Captured(false, false),
+                  Do(Step::End, false, false)}},
+        Scenario{"a capture from a shown window says it was refused",
+                 {Do(Step::Begin, true, true), Captured(false, true), Do(Step::End, false, false)}},
+        Scenario{"a capture into a closed window keeps nothing and shows nothing",
+                 {Do(Step::Begin, true, true),
+                  Do(Step::Close, true, true),
+                  {Step::Captured, 0, true, false, true, false},
+                  Do(Step::End, true, false)}},
+        Scenario{"quiet is for one capture only",
+                 {Do(Step::BeginQuiet, true, true), Do(Step::End, false, false),
+                  Do(Step::Begin, true, true), Captured(false, true)}}));
 
 TEST(JobRequests, TheOpenToCancelIsTheOneRunningAndACloseKeepsNoCapture) {
     cWindowJobs jobs;
