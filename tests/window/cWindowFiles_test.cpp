@@ -12,6 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "image/ColourDescription.h"
+#include "image/MFreeImage.h"
+#include "support/ColourSupport.h"
 #include "support/ScriptedSeam.h"
 #include "support/TestSupport.h"
 #include "window/WindowCoreTest.h"
@@ -202,6 +205,49 @@ TEST_F(Files, ACaptureIntoAWindowNeverShownStaysQuietWhenItBringsNothing) {
     EXPECT_TRUE(face.tips.isEmpty());
     EXPECT_FALSE(files.Jobs().IsBusy());
     EXPECT_FALSE(face.waiting);
+}
+
+}  // namespace
+
+namespace {
+
+bool Near(QRgb a, QRgb b, int by) {
+    return qAbs(qRed(a) - qRed(b)) <= by && qAbs(qGreen(a) - qGreen(b)) <= by &&
+           qAbs(qBlue(a) - qBlue(b)) <= by;
+}
+
+// A photo in Adobe RGB opens showing its maker's colours; saved to a format that carries a
+// profile it keeps its own values and that profile; saved to one that carries none it gets the
+// colours it showed, in sRGB.
+TEST_F(Files, APictureKeepsItsColoursThroughOpenAndSave) {
+    QImage flat(40, 30, QImage::Format_BGR888);
+    flat.fill(QColor(120, 180, 60));
+    const QByteArray adobe = ColourSupport::AdobeRgb();
+    ASSERT_TRUE(MFreeImage::SavePictureFile(flat, Path("adobe.png"), nullptr, adobe));
+    ASSERT_TRUE(files.LoadFromFile(Path("adobe.png")));
+    ASSERT_TRUE(opened.WaitFor(1));
+    ASSERT_TRUE(opened.seen[0].first);
+    EXPECT_EQ(model.Profile(), adobe);
+    EXPECT_TRUE(Near(model.ScreenPicture().pixel(5, 5), qRgb(81, 181, 42), 1));
+
+    struct Saved {
+        const char* name;
+        QRgb values;
+        QByteArray profile;
+    };
+    for (const Saved& s : {Saved{"again.jpg", qRgb(120, 180, 60), adobe},
+                           Saved{"again.tif", qRgb(120, 180, 60), adobe},
+                           Saved{"again.bmp", qRgb(81, 181, 42), QByteArray()}}) {
+        SCOPED_TRACE(s.name);
+        const int before = saved.size();
+        ASSERT_TRUE(files.SaveToFile(Path(QLatin1String(s.name))));
+        ASSERT_TRUE(saved.WaitFor(before + 1));
+        ColourDescription read;
+        const QImage back = MFreeImage::ImageToPicture(
+            MFreeImage::LoadImageFile(Path(QLatin1String(s.name)), false, &read), true);
+        EXPECT_TRUE(Near(back.pixel(5, 5), s.values, 3)) << std::hex << back.pixel(5, 5);
+        EXPECT_EQ(read.icc, s.profile);
+    }
 }
 
 }  // namespace
