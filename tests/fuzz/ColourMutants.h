@@ -48,8 +48,8 @@ inline void DamageProfile(QByteArray& b, Span p, Random& r) {
         return;
     }
     const int tags = static_cast<int>(DecodeMutants::GetBig(b, p.at + 128, 4));
-    const quint32 wild[] = {0u, 1u, 0xFFFFFFFFu, 0x7FFFFFFFu, quint32(p.length),
-                            quint32(p.length) + 1, 0x10000u};
+    const quint32 wild[] = {
+        0u, 1u, 0xFFFFFFFFu, 0x7FFFFFFFu, quint32(p.length), quint32(p.length) + 1, 0x10000u};
     switch (r.Below(5)) {
         case 0:  // the header's own fields
             Put32(b, p.at + r.Pick(kHeaderFields), r.Pick(wild), true);
@@ -112,6 +112,107 @@ inline QByteArray MutatePngProfile(const QByteArray& original, const QString& na
     QByteArray crc(4, '\0');
     Put32(crc, 0, DecodeMutants::Crc32(typed.constData(), static_cast<int>(typed.size())), true);
     return original.left(chunk) + rebuilt + typed + crc + original.mid(chunk + 12 + length);
+}
+
+// A small photo-like picture (a gradient with an edge; with alpha when asked) that the seeds are
+// written from.
+inline QImage SeedPicture(bool alpha) {
+    QImage picture(48, 32, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            picture.setPixel(
+                x, y, qRgba(x * 5, 40 + y * 6, x < 24 ? 200 : 30, alpha ? 100 + x * 3 : 255));
+        }
+    }
+    return picture;
+}
+
+// The files Lumora's own writers make with extension, each named by how it was written: with
+// and without the test's Adobe RGB profile, at quality 90 and 100 (lossless), opaque and not.
+inline std::vector<Original> Written(const char* extension, bool withProfile) {
+    static QTemporaryDir dir;
+    std::vector<Original> files;
+    for (const bool alpha : {false, true}) {
+        for (const int quality : {90, 100}) {
+            const QString name = QStringLiteral("%1%2-q%3.%4")
+                                     .arg(withProfile ? "adobe" : "plain")
+                                     .arg(alpha ? "-alpha" : "")
+                                     .arg(quality)
+                                     .arg(QLatin1String(extension));
+            const QString path = dir.filePath(name);
+            const QByteArray profile = withProfile ? ColourSupport::AdobeRgb() : QByteArray();
+            if (MFreeImage::SavePictureFile(SeedPicture(alpha), path, nullptr, profile, quality)) {
+                QFile f(path);
+                if (f.open(QIODevice::ReadOnly)) {
+                    files.push_back({name, f.readAll()});
+                }
+            }
+        }
+    }
+    return files;
+}
+
+inline std::vector<Original> JpegWithProfile() {
+    return Written("jpg", true);
+}
+inline std::vector<Original> PngWithProfile() {
+    return Written("png", true);
+}
+inline std::vector<Original> HeifWithProfile() {
+    return Written("heic", true);
+}
+inline std::vector<Original> JxlWithProfile() {
+    return Written("jxl", true);
+}
+inline std::vector<Original> WebpFiles() {
+    std::vector<Original> files = Written("webp", true);
+    for (Original& o : Written("webp", false)) {
+        files.push_back(std::move(o));
+    }
+    return files;
+}
+inline std::vector<Original> OwnHeic() {
+    return Written("heic", false);
+}
+inline std::vector<Original> OwnAvif() {
+    return Written("avif", false);
+}
+inline std::vector<Original> OwnJxl() {
+    return Written("jxl", false);
+}
+
+// A WebP: half the mutants damage its profile where it has one, half the file anywhere.
+inline QByteArray MutateWebp(const QByteArray& original, const QString& name, int index) {
+    return index % 2 == 0 ? MutateRawProfile(original, name, index)
+                          : DecodeMutants::Mutate(original, name, index);
+}
+
+// Every format the long sweep knows: the decoders' own, then the colour work's.
+inline const std::vector<DecodeMutants::Format>& AllFormats() {
+    static const std::vector<DecodeMutants::Format> formats = [] {
+        std::vector<DecodeMutants::Format> all = DecodeMutants::Formats();
+        const DecodeMutants::Format colour[] = {
+            {"icc-jpeg", {"jpg"}, &MutateRawProfile, &JpegWithProfile},
+            {"icc-png", {"png"}, &MutatePngProfile, &PngWithProfile},
+            {"icc-heif", {"heic"}, &MutateRawProfile, &HeifWithProfile},
+            {"icc-jxl", {"jxl"}, &DecodeMutants::MutateJxl, &JxlWithProfile},
+            {"webp", {"webp"}, &MutateWebp, &WebpFiles},
+            {"own-heic", {"heic"}, &DecodeMutants::MutateBoxes, &OwnHeic},
+            {"own-avif", {"avif"}, &DecodeMutants::MutateBoxes, &OwnAvif},
+            {"own-jxl", {"jxl"}, &DecodeMutants::MutateJxl, &OwnJxl},
+        };
+        all.insert(all.end(), std::begin(colour), std::end(colour));
+        return all;
+    }();
+    return formats;
+}
+
+inline QString AllFormatNames() {
+    QStringList names;
+    for (const DecodeMutants::Format& f : AllFormats()) {
+        names << QLatin1String(f.name);
+    }
+    return names.join(QLatin1Char(','));
 }
 
 }  // namespace ColourMutants

@@ -867,11 +867,15 @@ inline QByteArray MutateJpeg(const QByteArray& original, const QString& name, in
     return b;
 }
 
-// The formats the mutants are made for, by the test files' extensions.
+struct Original;
+
+// The formats the mutants are made for: their seeds are the test files with these extensions, or
+// what seeds() makes when it is given.
 struct Format {
     const char* name;
     QStringList extensions;
     QByteArray (*mutate)(const QByteArray&, const QString&, int);
+    std::vector<Original> (*seeds)() = nullptr;
 };
 
 inline const std::vector<Format>& Formats() {
