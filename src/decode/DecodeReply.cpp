@@ -1,5 +1,6 @@
 #include "decode/DecodeReply.h"
 
+#include "decode/FdTransfer.h"
 #include "image/MFreeImage.h"
 
 #if defined(Q_OS_LINUX)
@@ -72,17 +73,8 @@ QByteArray ReadProfile(int memfd, qint64 bytes) {
         return QByteArray();
     }
     QByteArray profile(static_cast<qsizetype>(bytes), '\0');
-    qint64 done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::pread(memfd, profile.data() + done, static_cast<size_t>(bytes - done),
-                                  static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return QByteArray();
-        }
-        done += n;
+    if (!FdTransfer::ReadAt(memfd, reinterpret_cast<uchar*>(profile.data()), bytes, 0)) {
+        return QByteArray();
     }
     return profile;
 }

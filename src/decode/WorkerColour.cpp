@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "decode/FdTransfer.h"
 #include "image/ColourProfile.h"
 
 namespace WorkerColour {
@@ -26,23 +27,6 @@ namespace {
 // Rows go through in chunks of about this many bytes each way: the worker's address space is
 // limited, and a picture and its screen copy together may not fit in it.
 constexpr qsizetype kChunkBytes = qsizetype(2) << 20;
-
-bool Transfer(bool write, int fd, uchar* data, qsizetype size, qint64 offset) {
-    while (size > 0) {
-        const ssize_t n = write ? ::pwrite(fd, data, static_cast<size_t>(size), offset)
-                                : ::pread(fd, data, static_cast<size_t>(size), offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
 
 int NewMemfd(qint64 size) {
     const int fd = ::memfd_create("lumora-colour", MFD_CLOEXEC | MFD_ALLOW_SEALING);
@@ -74,13 +58,13 @@ bool ConvertRows(const cColourTransform& transform, const Reply& reply, int iFro
             }
             const int count = std::min(rowsPerChunk, reply.height - first);
             const qint64 offset = line * first;
-            if (!Transfer(false, iFrom, chunk.data(), line * count, offset)) {
+            if (!FdTransfer::ReadAt(iFrom, chunk.data(), line * count, offset)) {
                 failed = true;
                 return;
             }
             transform.Rows(chunk.data(), line, chunk.data(), line, reply.width, count,
                            bytesPerPixel);
-            if (!Transfer(true, iTo, chunk.data(), line * count, offset)) {
+            if (!FdTransfer::WriteAt(iTo, chunk.data(), line * count, offset)) {
                 failed = true;
                 return;
             }
@@ -118,9 +102,8 @@ bool Complete(const ColourDescription& iDescription, int iRowsMemfd, Reply& ioRe
             return false;
         }
         oExtra.profile = profileFd;
-        if (!Transfer(true, profileFd,
-                      reinterpret_cast<uchar*>(const_cast<char*>(profile.constData())),
-                      profile.size(), 0) ||
+        if (!FdTransfer::WriteAt(profileFd, reinterpret_cast<const uchar*>(profile.constData()),
+                                 profile.size(), 0) ||
             !Seal(profileFd)) {
             return false;
         }

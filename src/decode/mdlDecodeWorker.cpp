@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "base/NumberedError.h"
+#include "decode/FdTransfer.h"
 #include "decode/WorkerColour.h"
 #include "image/ColourDescription.h"
 #include "image/MFreeImage.h"
@@ -58,22 +59,6 @@ struct FdCloser {
     FdCloser& operator=(const FdCloser&) = delete;
     int fd;
 };
-
-bool WriteAll(int fd, const uchar* data, qsizetype size, qint64 offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, static_cast<size_t>(size), offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
 
 struct BitmapDeleter {
     void operator()(FIBITMAP* b) const { FreeImage_Unload(b); }
@@ -209,8 +194,8 @@ int Decode(const QString& fileName, int maxSide, bool upright, bool roughly, Rep
         const int count = qMin(rowsPerChunk, layout.height - first);
         MFreeImage::CopyPictureRows(bitmap.get(), layout, first, count, chunk.data(),
                                     layout.bytesPerLine);
-        if (!WriteAll(memfd.fd, chunk.data(), layout.bytesPerLine * count,
-                      static_cast<qint64>(layout.bytesPerLine) * first)) {
+        if (!FdTransfer::WriteAt(memfd.fd, chunk.data(), layout.bytesPerLine * count,
+                                 static_cast<qint64>(layout.bytesPerLine) * first)) {
             return -1;
         }
     }
