@@ -146,6 +146,8 @@ public:
 
     // The picture shown, as stored (its own size).
     QImage Picture() const { return mModel.Picture(); }
+    // The picture as the window shows it: in the screen's colours.
+    QImage ScreenPicture() const { return mModel.ScreenPicture(); }
     // Undo history of the window.
     cBackup& Backup() { return mModel.History(); }
     // Takes a copy of another window's picture (24 bits), with its file names, sized to show it

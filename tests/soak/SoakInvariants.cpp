@@ -127,7 +127,8 @@ QString SoakInvariants::CheckWindow(frmResize* w) const {
             .arg(w->height())
             .arg(b);
     }
-    if (w->imgView->picture().cacheKey() != picture.cacheKey()) {
+    if (w->imgView->picture().cacheKey() != w->ScreenPicture().cacheKey() ||
+        w->ScreenPicture().size() != picture.size()) {
         return QStringLiteral("shows another picture than it holds");
     }
     // What a repaint would draw: the picture at exactly the control's size.
