@@ -52,6 +52,8 @@ public:
     }
     // The profile the picture's values are in; empty for sRGB.
     const QByteArray& Profile() const { return mColour.profile; }
+    // The decoder could not use the file's profile: the picture is shown as sRGB.
+    bool ProfileRefused() const { return mColour.refused; }
     cBackup& History() { return mHistory; }
     const cBackup& History() const { return mHistory; }
 

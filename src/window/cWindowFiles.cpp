@@ -283,8 +283,10 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
         return false;
     }
     // The picture's own values go with its profile; a format that carries no profile gets what
-    // the window shows, in sRGB, so that it looks right everywhere.
-    QByteArray profile = mModel.Profile();
+    // the window shows, in sRGB, so that it looks right everywhere. A profile the decoder could
+    // not use is not written back: the picture was shown as sRGB, and is saved so (and no
+    // encoder in this process reads a profile nothing has vouched for).
+    QByteArray profile = mModel.ProfileRefused() ? QByteArray() : mModel.Profile();
     QImage view;
     if (!profile.isEmpty() && !MFreeImage::CarriesProfile(fileName)) {
         view = ScreenColour::ToSrgb(mModel.ScreenView(mFace.ShownSize()));

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <FreeImage.h>
+
 #include "image/ColourDescription.h"
 #include "image/MFreeImage.h"
 #include "support/ColourSupport.h"
@@ -248,6 +250,19 @@ TEST_F(Files, APictureKeepsItsColoursThroughOpenAndSave) {
         EXPECT_TRUE(Near(back.pixel(5, 5), s.values, 3)) << std::hex << back.pixel(5, 5);
         EXPECT_EQ(read.icc, s.profile);
     }
+
+    // A profile the decoder cannot use: shown as sRGB, and saved so, without it.
+    ASSERT_TRUE(MFreeImage::SavePictureFile(flat, Path("bad.png"), nullptr, "no profile at all"));
+    ASSERT_TRUE(files.LoadFromFile(Path("bad.png")));
+    ASSERT_TRUE(opened.WaitFor(2));
+    EXPECT_TRUE(model.ProfileRefused());
+    EXPECT_TRUE(Near(model.ScreenPicture().pixel(5, 5), qRgb(120, 180, 60), 0));
+    const int before = saved.size();
+    ASSERT_TRUE(files.SaveToFile(Path("bad.jpg")));
+    ASSERT_TRUE(saved.WaitFor(before + 1));
+    ColourDescription read;
+    FreeImage_Unload(MFreeImage::LoadImageFile(Path("bad.jpg"), false, &read));
+    EXPECT_TRUE(read.icc.isEmpty());
 }
 
 }  // namespace
