@@ -5,6 +5,7 @@
 
 #include "marks/MarkGeometry.h"
 #include "marks/MarkPainter.h"
+#include "window/WorkAreaPlacement.h"
 
 namespace {
 
@@ -79,6 +80,14 @@ std::optional<cAnnotation::Tool> cAnnotation::ToolOfKey(int key) {
         return Tool::Select;
     }
     return std::nullopt;
+}
+
+QPoint cAnnotation::BarPlace(const QRect& window, QSize bar, const QRect& area) {
+    QRect place(QPoint(window.left(), window.bottom() + 1), bar);
+    if (place.bottom() > area.bottom()) {
+        place.moveBottom(window.top() - 1);
+    }
+    return WorkAreaPlacement::Inside(place, area);
 }
 
 cAnnotation::Change cAnnotation::SetOn(bool on) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QPointF>
 #include <QRect>
+#include <QSize>
 #include <QSizeF>
 #include <QString>
 #include <Qt>
@@ -41,6 +43,9 @@ public:
     static QString Caption(Tool tool);
     // The tool a digit key chooses: 1 to 9, then 0; none for other keys.
     static std::optional<Tool> ToolOfKey(int key);
+    // Where the tool bar of size bar goes for a window at `window` (device pixels): just below
+    // it, left edges together; above it when there is no room below; kept inside the work area.
+    static QPoint BarPlace(const QRect& window, QSize bar, const QRect& area);
 
     // What the document is to do when a drag or a text ends.
     struct Change {

@@ -38,6 +38,15 @@ TEST(Annotation, KeysChooseToolsAndTheChoiceIsKeptForTheRun) {
     cAnnotation::Kept() = cAnnotation::Choice();
 }
 
+TEST(Annotation, TheToolBarSitsBelowTheWindowOrAboveItInsideTheWorkArea) {
+    const QRect area(0, 0, 1000, 800);
+    const QSize bar(300, 40);
+    EXPECT_EQ(cAnnotation::BarPlace(QRect(100, 100, 400, 300), bar, area), QPoint(100, 400));
+    EXPECT_EQ(cAnnotation::BarPlace(QRect(100, 500, 400, 290), bar, area), QPoint(100, 460));
+    EXPECT_EQ(cAnnotation::BarPlace(QRect(900, 100, 400, 300), bar, area), QPoint(700, 400));
+    EXPECT_EQ(cAnnotation::BarPlace(QRect(0, 0, 1000, 800), bar, area), QPoint(0, 0));
+}
+
 TEST(Annotation, DragsBecomeMarksInThePicturesOwnPixels) {
     cAnnotation a;
     a.SetOn(true);
