@@ -367,6 +367,25 @@ void DrawMarks(QImage& image, const std::vector<cMark>& marks, QSizeF own) {
     }
 }
 
+void DrawMark(QPainter& p, const cMark& m, QSizeF view, QSizeF own) {
+    if (m.points.empty() || !Finite(m) || !(own.width() > 0.0) || !(own.height() > 0.0)) {
+        return;
+    }
+    const Scale s = ScaleOf(view, own);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (m.kind == MarkKind::Pixelate) {
+        // Its blocks come from the picture's pixels once it is placed; until then its area.
+        p.setPen(QPen(QColor(128, 128, 128), 1.0, Qt::DashLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(s.Map(MarkShapes::Box(m)));
+    } else {
+        DrawOne(p, m, s, view.toSize());
+    }
+    p.restore();
+}
+
 QImage WithMarks(const QImage& picture, const std::vector<cMark>& marks) {
     if (picture.isNull() || marks.empty()) {
         return picture;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QRectF>
 #include <QSizeF>
@@ -18,6 +19,11 @@ namespace MarkPainter {
 // (32-bit with alpha when it has alpha). Text needs a GUI application (fonts); without one it is
 // left out.
 void DrawMarks(QImage& image, const std::vector<cMark>& marks, QSizeF own);
+
+// One mark drawn with `p`, whose origin is the top left of a view of size `view` showing the
+// picture of size `own`: the mark being drawn, over a view that holds the others. A pixelated
+// area shows as its outline (its blocks need the picture's pixels).
+void DrawMark(QPainter& p, const cMark& m, QSizeF view, QSizeF own);
 
 // A copy of `picture` (own size) with its marks drawn; the picture itself when there are none.
 QImage WithMarks(const QImage& picture, const std::vector<cMark>& marks);
