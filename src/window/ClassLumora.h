@@ -62,10 +62,10 @@ public:
     // handle set by the last press.
     void MouseMove(qint16 button, qint16 shift, float x, float y);
 
-private:
     // The zone under (x, y), twips relative to the control.
     DragZone::Handle ZoneAt(float x, float y) const;
 
+private:
     IPointerControl* objImage = nullptr;
     ITwipsWindow* mForm = nullptr;
     qint32 mBorderWidth = 0;     // pixels

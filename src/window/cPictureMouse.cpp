@@ -52,6 +52,16 @@ void cPictureMouse::Handle(Kind kind, Qt::MouseButton button, Qt::MouseButtons b
     }
 }
 
+bool cPictureMouse::InsideEdges(QPointF pointer) const {
+    if (!mResizer) {
+        return false;
+    }
+    const auto x = static_cast<float>(pointer.x() * mPlace.TwipsPerPixelX());
+    const auto y = static_cast<float>(pointer.y() * mPlace.TwipsPerPixelY());
+    const DragZone::Handle zone = mResizer->ZoneAt(x, y);
+    return zone == DragZone::Handle::M || zone == DragZone::Handle::None;
+}
+
 void cPictureMouse::Press(Qt::MouseButton button, QPointF pointer, qint16 shift, float x, float y) {
     mFace.HideCropRect();
     mFace.PointerOver(pointer);

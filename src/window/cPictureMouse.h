@@ -35,6 +35,10 @@ public:
                 Qt::KeyboardModifiers keys, QPointF pointer, std::optional<QPointF> exact,
                 QSize view);
 
+    // Whether pointer (device pixels relative to the picture) lies inside the edge bands, where a
+    // left drag moves the window rather than an edge: there annotation draws instead.
+    bool InsideEdges(QPointF pointer) const;
+
     // The edge drag's smallest window, device pixels with the band; 1 once detached.
     qint64 MinOuterPixels() const { return mResizer ? mResizer->MinOuterPixels() : 1; }
     // The window closes: no more drags.
