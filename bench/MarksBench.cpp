@@ -72,3 +72,32 @@ void BM_Draw200MarksInto24Mp(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Draw200MarksInto24Mp)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+
+// The drawing alone, into the same picture each time (no copy): all 200 marks (-1), or only
+// those of one kind (the argument is the kind).
+void BM_Draw200MarksOnly(benchmark::State& state) {
+    EnsureGui();
+    QImage picture(6000, 4000, QImage::Format_BGR888);
+    FillPhoto(picture.bits(), picture.bytesPerLine(), picture.width(), picture.height(), true);
+    const std::vector<cMark> marks = TwoHundredMarks();
+    std::vector<cMark> one(1);
+    for (auto _ : state) {
+        if (state.range(0) < 0) {
+            MarkPainter::DrawMarks(picture, marks, QSizeF(picture.size()));
+        } else {
+            for (const cMark& m : marks) {
+                if (int(m.kind) == state.range(0)) {
+                    one[0] = m;
+                    MarkPainter::DrawMarks(picture, one, QSizeF(picture.size()));
+                }
+            }
+        }
+        benchmark::DoNotOptimize(picture.constBits());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Draw200MarksOnly)->DenseRange(-1, 8)->Unit(benchmark::kMillisecond)->UseRealTime();
