@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 
 #include "MarkShapes.h"
 
@@ -64,9 +65,11 @@ bool HaveGui() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-// Measures of one text line in font-size units (width), from at most kMeasured characters: a
-// longer line is extrapolated, so a huge text costs no more than a short one.
-constexpr int kMeasured = 2000;
+// A huge text costs no more to measure than a short one: the first kMeasuredLines lines are
+// measured on at most kMeasuredChars characters and a longer line extrapolated from its part;
+// further lines from the widest advance per character seen.
+constexpr int kMeasuredChars = 1000;
+constexpr int kMeasuredLines = 100;
 
 // Applies f to every point of every mark. On a turn or mirror a text mark moves with its box's
 // centre instead, so it stays upright and in place.
@@ -186,31 +189,43 @@ QRectF TextBox(const cMark& mark) {
     }
     const QStringList lines = mark.text.split(QLatin1Char('\n'));
     const double size = std::max(mark.fontSize, 0.0);
-    double widest = 0.0;
-    double lineHeight = 1.2;
+    // Font sizes are whole pixels: measured at a fixed size and scaled.
+    constexpr int kReference = 100;
+    std::optional<QFontMetricsF> fm;  // fonts exist only in a GUI application
     if (HaveGui()) {
-        // Measured at a fixed size and scaled: font pixel sizes are whole numbers.
-        constexpr int kReference = 100;
         QFont font;
         font.setPixelSize(kReference);
-        const QFontMetricsF fm(font);
-        lineHeight = fm.lineSpacing() / kReference;
-        const int measuredLines = std::min<int>(lines.size(), kMeasured);
-        for (int i = 0; i < measuredLines; ++i) {
-            const QString& line = lines[i];
-            const double w = fm.horizontalAdvance(line.left(kMeasured)) / kReference;
-            widest = std::max(widest, w * std::max<double>(1.0, double(line.size()) / kMeasured));
+        fm.emplace(font);
+    }
+    const double lineHeight = fm ? fm->lineSpacing() / kReference : 1.2;
+    // In units of the size; without fonts Latin letters are about 0.6 of it, others (CJK) 1.
+    const auto advance = [&](const QString& part) {
+        if (fm) {
+            return fm->horizontalAdvance(part) / kReference;
         }
-    } else {
-        // Latin letters about 0.6 of the size, others (CJK) a whole one.
-        for (const QString& line : lines) {
-            double w = 0.0;
-            const int n = std::min<int>(line.size(), kMeasured);
-            for (int i = 0; i < n; ++i) {
-                w += line[i].unicode() < 0x2E80 ? 0.6 : 1.0;
-            }
-            widest = std::max(widest, w * std::max<double>(1.0, double(line.size()) / kMeasured));
+        double w = 0.0;
+        for (const QChar c : part) {
+            w += c.unicode() < 0x2E80 ? 0.6 : 1.0;
         }
+        return w;
+    };
+    double widest = 0.0;
+    double perChar = 0.0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        if (line.isEmpty()) {
+            continue;
+        }
+        double w;
+        if (i < kMeasuredLines) {
+            const int n = std::min<int>(line.size(), kMeasuredChars);
+            w = advance(line.left(n));
+            perChar = std::max(perChar, w / n);
+            w *= double(line.size()) / n;
+        } else {
+            w = line.size() * (perChar > 0.0 ? perChar : 1.0);
+        }
+        widest = std::max(widest, w);
     }
     return {mark.points[0], QSizeF(widest * size, lineHeight * size * lines.size())};
 }

@@ -123,6 +123,48 @@ QRectF Clamped(const QRectF& r, const QRectF& limits) {
                           std::clamp(r.bottom(), limits.top(), limits.bottom())));
 }
 
+// The stroke with the points dropped that lie within `tolerance` of the line through their
+// neighbours kept (Douglas-Peucker): the painter's cost is per segment and join, and a quarter
+// pixel does not show.
+std::vector<QPointF> Thinned(const std::vector<QPointF>& points, double tolerance) {
+    const std::size_t n = points.size();
+    if (n < 3) {
+        return points;
+    }
+    std::vector<char> keep(n, 0);
+    keep[0] = keep[n - 1] = 1;
+    std::vector<std::pair<std::size_t, std::size_t>> spans = {{0, n - 1}};
+    while (!spans.empty()) {
+        const auto [a, b] = spans.back();
+        spans.pop_back();
+        const QPointF d = points[b] - points[a];
+        const double len = std::hypot(d.x(), d.y());
+        double worst = -1.0;
+        std::size_t at = a;
+        for (std::size_t i = a + 1; i < b; ++i) {
+            const QPointF v = points[i] - points[a];
+            const double dist = len > 0.0 ? std::abs(v.x() * d.y() - v.y() * d.x()) / len
+                                          : std::hypot(v.x(), v.y());
+            if (dist > worst) {
+                worst = dist;
+                at = i;
+            }
+        }
+        if (worst > tolerance) {
+            keep[at] = 1;
+            spans.push_back({a, at});
+            spans.push_back({at, b});
+        }
+    }
+    std::vector<QPointF> out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (keep[i]) {
+            out.push_back(points[i]);
+        }
+    }
+    return out;
+}
+
 bool HaveGui() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
@@ -246,7 +288,7 @@ void DrawOne(QPainter& p, const cMark& m, const Scale& s, const QSize& size) {
                 mapped.push_back(s.Map(q));
             }
             // One path, so a translucent stroke crossing itself does not darken.
-            p.drawPath(ClippedPolyline(mapped, limits));
+            p.drawPath(ClippedPolyline(Thinned(mapped, 0.25), limits));
             break;
         }
         case MarkKind::Text:
