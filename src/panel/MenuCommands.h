@@ -24,6 +24,7 @@ enum class Action {
     CustomSize,
     EditSizeList,
     Gray,
+    Annotate,
     RotateCw,
     RotateCcw,
     FlipX,
@@ -41,7 +42,7 @@ enum class After {
 };
 
 struct Command {
-    int index;        // the panel's label number, 0..20; -1 for the about link
+    int index;        // the panel's label number, 0..21; -1 for the about link
     int tab;          // 0, 1 or 2 (TabHeaders()); -1 for the strip below the tabs
     QString group;    // the frame the label sits in; "" for none
     QString caption;  // "" for the about link, whose caption the panel fills in

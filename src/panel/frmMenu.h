@@ -55,7 +55,7 @@ public:
     QStackedWidget* pages = nullptr;
     std::array<QWidget*, 3> picTab{};
     QLabel* lblNavClose = nullptr;
-    std::array<QLabel*, 21> lblCommand{};
+    std::array<QLabel*, 22> lblCommand{};
     QLabel* lblAbout = nullptr;
     QLineEdit* txtInfoOrgSize = nullptr;
     QLineEdit* txtInfoNewSize = nullptr;

@@ -124,6 +124,9 @@ void frmMenu::Perform(Action action, frmResize* owner) {
         case Action::Gray:
             owner->cmdGrayPicture();
             break;
+        case Action::Annotate:
+            owner->cmdAnnotate();
+            break;
         case Action::RotateCw:
             owner->lnkRotate(QStringLiteral("+90"));
             break;
