@@ -6,22 +6,23 @@
 #include "window/cPictureModel.h"
 
 namespace {
+// Names for a debugger or a log; never shown.
 QString KindText(cPictureCommand::Kind kind) {
     switch (kind) {
         case cPictureCommand::Kind::Crop:
-            return QStringLiteral("剪裁");
+            return QStringLiteral("crop");
         case cPictureCommand::Kind::Mask:
-            return QStringLiteral("打马赛克");
+            return QStringLiteral("mask");
         case cPictureCommand::Kind::Grey:
-            return QStringLiteral("灰度化");
+            return QStringLiteral("grey");
         case cPictureCommand::Kind::Rotate:
-            return QStringLiteral("旋转");
+            return QStringLiteral("rotate");
         case cPictureCommand::Kind::Size:
-            return QStringLiteral("尺寸");
+            return QStringLiteral("size");
         case cPictureCommand::Kind::Paste:
-            return QStringLiteral("粘贴");
+            return QStringLiteral("paste");
         case cPictureCommand::Kind::Capture:
-            return QStringLiteral("拷贝屏幕");
+            return QStringLiteral("capture");
     }
     return QString();
 }
