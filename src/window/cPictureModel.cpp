@@ -4,6 +4,7 @@
 #include "image/ColourProfile.h"
 #include "image/ScreenColour.h"
 #include "image/mdlPhotoShop.h"
+#include "window/UndoBudget.h"
 
 using Rounding::Round32;
 
@@ -19,7 +20,12 @@ QImage Attempt(const std::function<QImage()>& operation) {
 }  // namespace
 
 cPictureModel::cPictureModel() {
-    mHistory.setMaxUndoCount(1);
+    UndoBudget::Register(&mHistory);
+}
+
+cPictureModel::~cPictureModel() {
+    UndoBudget::Unregister(&mHistory);
+    mHistory.clear();  // its steps refer to this document
 }
 
 QImage cPictureModel::Placeholder() {
@@ -32,7 +38,7 @@ QImage cPictureModel::Placeholder() {
 }
 
 void cPictureModel::Clear() {
-    mHistory.ClearBackup();
+    ClearHistory();
     mPicture = Placeholder();
     mColour = SrgbColour(mPicture);
 }
@@ -51,28 +57,83 @@ PictureColour cPictureModel::SrgbColour(const QImage& iPicture) {
     return colour;
 }
 
-bool cPictureModel::Both(const std::function<QImage(const QImage&)>& iOperation,
-                         const std::function<QImage(const QImage&)>& iOnScreen,
-                         const std::function<bool()>& iBefore) {
+PictureState cPictureModel::With(const QImage& iPicture, const QImage& iScreen) const {
+    PictureState state;
+    state.picture = iPicture;
+    state.colour = mColour;
+    state.colour.screen = iScreen;
+    state.file = mPicFile;
+    state.fileExt = mPicFileExt;
+    return state;
+}
+
+std::optional<PictureState> cPictureModel::Changed(
+    const std::function<QImage(const QImage&)>& iOperation,
+    const std::function<QImage(const QImage&)>& iOnScreen) const {
     const QImage result = Attempt([&] { return iOperation(mPicture); });
     if (result.isNull()) {
-        return false;
+        return std::nullopt;
     }
     QImage screen;
     if (!mColour.screen.isNull()) {
-        screen = Attempt([&] {
-            return iOnScreen ? iOnScreen(result) : iOperation(mColour.screen);
-        });
+        screen =
+            Attempt([&] { return iOnScreen ? iOnScreen(result) : iOperation(mColour.screen); });
         if (screen.isNull()) {
-            return false;
+            return std::nullopt;
         }
     }
-    if (iBefore && !iBefore()) {
-        return false;
+    return With(result, screen);
+}
+
+void cPictureModel::ExchangeState(PictureState& io) {
+    std::swap(mPicture, io.picture);
+    std::swap(mColour, io.colour);
+    std::swap(mPicFile, io.file);
+    std::swap(mPicFileExt, io.fileExt);
+}
+
+int cPictureModel::UndoSteps() const {
+    return UndoBudget::Undoable(mHistory);
+}
+
+bool cPictureModel::CanUndo() const {
+    return UndoBudget::CanUndo(mHistory);
+}
+
+bool cPictureModel::CanRedo() const {
+    return UndoBudget::CanRedo(mHistory);
+}
+
+void cPictureModel::ClearHistory() {
+    mHistory.clear();
+}
+
+cPictureModel::Edit cPictureModel::Push(cPictureCommand* step, QSize iShown) {
+    mShownNow = iShown;
+    mHistory.push(step);  // does it
+    const Edit edit = step->Outcome();
+    UndoBudget::Trim(&mHistory);
+    return edit;
+}
+
+cPictureModel::Edit cPictureModel::Undo(QSize iShown) {
+    if (!CanUndo()) {
+        return Edit();
     }
-    mPicture = result;
-    mColour.screen = screen;
-    return true;
+    const auto* step = static_cast<const cPictureCommand*>(mHistory.command(mHistory.index() - 1));
+    mShownNow = iShown;
+    mHistory.undo();
+    return step->Outcome();
+}
+
+cPictureModel::Edit cPictureModel::Redo(QSize iShown) {
+    if (!CanRedo()) {
+        return Edit();
+    }
+    const auto* step = static_cast<const cPictureCommand*>(mHistory.command(mHistory.index()));
+    mShownNow = iShown;
+    mHistory.redo();
+    return step->Outcome();
 }
 
 bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
@@ -95,16 +156,26 @@ bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
 }
 
 bool cPictureModel::KeepRegion(const QRect& r) {
-    return Both([&](const QImage& p) {
+    auto kept = Changed([&](const QImage& p) {
         return mdlPhotoShop::CopyRegion(p, r.x(), r.y(), r.width(), r.height());
     });
+    if (!kept) {
+        return false;
+    }
+    ExchangeState(*kept);
+    return true;
 }
 
 bool cPictureModel::BlackenRegion(const QRect& r) {
     // Black shows as black on every screen (black-point compensation).
-    return Both([&](const QImage& p) {
+    auto black = Changed([&](const QImage& p) {
         return mdlPhotoShop::FillBlack(p, r.x(), r.y(), r.width(), r.height());
     });
+    if (!black) {
+        return false;
+    }
+    ExchangeState(*black);
+    return true;
 }
 
 void cPictureModel::SetPicture(const QImage& iPicture) {
@@ -120,10 +191,11 @@ void cPictureModel::ReplacePicture(const QImage& iPicture) {
 
 bool cPictureModel::Loaded(const QString& iFileName, const QImage& iPicture,
                            const PictureColour& iColour) {
-    if (iPicture.isNull() || (!iColour.screen.isNull() && iColour.screen.size() != iPicture.size())) {
+    if (iPicture.isNull() ||
+        (!iColour.screen.isNull() && iColour.screen.size() != iPicture.size())) {
         return false;
     }
-    mPicFile.clear();
+    ClearHistory();
     mPicture = iPicture;
     mColour = iColour;
     if (iColour.refused) {
@@ -164,54 +236,31 @@ QImage cPictureModel::ScreenView(QSize iShown) const {
     return View(ScreenPicture(), iShown);
 }
 
-bool cPictureModel::Record(QSize iShown, const QString& iKind, QPoint iAnchor) {
-    const QImage view = ViewPicture(iShown);
-    PictureColour colour = mColour;
-    if (!colour.screen.isNull()) {
-        colour.screen = ScreenView(iShown);
-    }
-    if (view.isNull() || (!mColour.screen.isNull() && colour.screen.isNull())) {
-        return false;
-    }
-    mHistory.BackupPicture(view, iKind, iAnchor.x(), iAnchor.y());
-    mHistoryColour = colour;
-    return true;
-}
-
 cPictureModel::Edit cPictureModel::Crop(QSize iShown, QRect iRect, qint32 iBorder) {
-    Edit edit;
     // The cut is made on the picture as shown, so what is kept is exactly what was on screen.
     const QRect keep = iRect.intersected(QRect(QPoint(0, 0), iShown));
     if (keep.isEmpty()) {
-        return edit;
+        return Edit();
     }
-    const QImage view = ViewPicture(iShown);
-    const QImage screenView = mColour.screen.isNull() ? QImage() : ScreenView(iShown);
     const auto cut = [&](const QImage& p) {
         return Attempt([&] {
             return mdlPhotoShop::CopyRegion(p, keep.x(), keep.y(), keep.width(), keep.height());
         });
     };
-    const QImage result = cut(view);
-    const QImage screen = mColour.screen.isNull() ? QImage() : cut(screenView);
-    if (view.isNull() || result.isNull() || (!mColour.screen.isNull() && screen.isNull())) {
-        return edit;
+    const QImage result = cut(ViewPicture(iShown));
+    const QImage screen = mColour.screen.isNull() ? QImage() : cut(ScreenView(iShown));
+    if (result.isNull() || (!mColour.screen.isNull() && screen.isNull())) {
+        return Edit();
     }
-    edit.shiftPx = QPoint(keep.x() - iBorder, keep.y() - iBorder);
-    mHistory.BackupPicture(view, QStringLiteral("CROP"), edit.shiftPx.x(), edit.shiftPx.y());
-    mHistoryColour = mColour;
-    mHistoryColour.screen = screenView;
-    mPicture = result;
-    mColour.screen = screen;
-    edit.done = true;
-    edit.viewSize = result.size();
-    return edit;
+    const QPoint shift(keep.x() - iBorder, keep.y() - iBorder);
+    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Crop, With(result, screen),
+                                     result.size(), true, shift),
+                iShown);
 }
 
 cPictureModel::Edit cPictureModel::Mask(QSize iShown, QRect iRect) {
-    Edit edit;
     if (mPicture.isNull() || iShown.isEmpty()) {
-        return edit;
+        return Edit();
     }
     // Single precision, as the window's other size arithmetic.
     const float rx = static_cast<float>(mPicture.width()) / static_cast<float>(iShown.width());
@@ -222,93 +271,92 @@ cPictureModel::Edit cPictureModel::Mask(QSize iShown, QRect iRect) {
                        Round32(static_cast<float>(iRect.height()) * ry));
     const QRect black = scaled.intersected(mPicture.rect());
     if (black.isEmpty()) {
-        return edit;
+        return Edit();
     }
     // Black shows as black on every screen (black-point compensation).
-    if (!Both(
-            [&](const QImage& p) {
-                return mdlPhotoShop::FillBlack(p, black.x(), black.y(), black.width(),
-                                               black.height());
-            },
-            nullptr, [&] { return Record(iShown, QStringLiteral("MASK"), iRect.topLeft()); })) {
-        return edit;
+    auto after = Changed([&](const QImage& p) {
+        return mdlPhotoShop::FillBlack(p, black.x(), black.y(), black.width(), black.height());
+    });
+    if (!after) {
+        return Edit();
     }
-    edit.done = true;
-    return edit;
+    return Push(
+        new cSnapshotCommand(*this, cPictureCommand::Kind::Mask, std::move(*after), iShown, false),
+        iShown);
 }
 
-cPictureModel::Edit cPictureModel::Gray(QSize iShown, QPoint iAnchor) {
-    Edit edit;
+cPictureModel::Edit cPictureModel::Gray(QSize iShown) {
     // The values turn grey; the screen shows each grey as the picture's profile says.
     const QList<QRgb> ramp = mColour.greyRamp;
-    if (!Both([](const QImage& p) { return mdlPhotoShop::GrayPicture(p); },
-              [&ramp](const QImage& grey) {
-                  return ramp.isEmpty() ? grey : ColourProfile::ThroughGreyRamp(grey, ramp);
-              },
-              [&] { return Record(iShown, QStringLiteral("GRAD"), iAnchor); })) {
-        return edit;
+    auto after =
+        Changed([](const QImage& p) { return mdlPhotoShop::GrayPicture(p); },
+                [&ramp](const QImage& grey) {
+                    return ramp.isEmpty() ? grey : ColourProfile::ThroughGreyRamp(grey, ramp);
+                });
+    if (!after) {
+        return Edit();
     }
-    edit.done = true;
-    return edit;
+    return Push(
+        new cSnapshotCommand(*this, cPictureCommand::Kind::Grey, std::move(*after), iShown, false),
+        iShown);
 }
 
 cPictureModel::Edit cPictureModel::Rotate(QSize iShown, const QString& iRotate, bool iKeepScale) {
-    Edit edit;
-    bool done = false;
+    std::optional<PictureState> after;
     QSize shown = iShown;
     if (iRotate == QLatin1String("+90") || iRotate == QLatin1String("-90")) {
         const qint16 angle = iRotate.startsWith(QLatin1Char('+')) ? 90 : -90;
-        done = Both([angle](const QImage& p) { return mdlPhotoShop::RotatePicture(p, angle); });
+        after = Changed([angle](const QImage& p) { return mdlPhotoShop::RotatePicture(p, angle); });
         shown.transpose();
     } else if (iRotate == QLatin1String("X") || iRotate == QLatin1String("Y")) {
-        done = Both([&](const QImage& p) { return mdlPhotoShop::FlipPicture(p, iRotate); });
+        after = Changed([&](const QImage& p) { return mdlPhotoShop::FlipPicture(p, iRotate); });
     }
-    if (!done) {
-        return edit;
+    if (!after) {
+        return Edit();
     }
-    edit.done = true;
-    if (iKeepScale) {
-        edit.viewSize = shown;
-    }
-    return edit;
+    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Rotate, std::move(*after), shown,
+                                     iKeepScale),
+                iShown);
 }
 
-cPictureModel::Edit cPictureModel::Undo(bool iFitToOwnSize) {
-    Edit edit;
-    if (mHistory.Count() == 0) {
+cPictureModel::Edit cPictureModel::Resize(QSize iShown, QSize iNew) {
+    if (iNew == iShown) {
+        Edit edit;
+        edit.done = true;
+        edit.viewSize = iNew;
+        edit.keepInside = true;
         return edit;
     }
-    if (mHistory.NextOper() == QLatin1String("CROP")) {
-        edit.shiftPx = -QPoint(mHistory.NextLeft(), mHistory.NextTop());
-    }
-    mPicFile.clear();
-    mPicture = mHistory.NowPicture();
-    mColour = mHistoryColour;
-    mHistory.RestorePicture();
-    edit.done = true;
-    if (iFitToOwnSize) {
-        edit.viewSize = mPicture.size();
-    }
-    return edit;
+    return Push(new cPictureCommand(*this, cPictureCommand::Kind::Size, iNew, true), iShown);
 }
 
-bool cPictureModel::Paste(const QImage& iPicture) {
+bool cPictureModel::Paste(const QImage& iPicture, QSize iShown) {
     if (iPicture.isNull()) {
         return false;
     }
-    mHistory.ClearBackup();
-    SetPicture(iPicture);
-    return true;
+    PictureState after;
+    after.picture = iPicture;
+    after.colour = SrgbColour(iPicture);
+    after.fileExt = mPicFileExt;
+    // The window sizes itself for a new picture; the step brings that size back on a redo.
+    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Paste, std::move(after), QSize(),
+                                     true),
+                iShown)
+        .done;
 }
 
-bool cPictureModel::Capture(const QImage& iPicture) {
+bool cPictureModel::Capture(const QImage& iPicture, QSize iShown) {
     if (iPicture.isNull()) {
         return false;
     }
-    mHistory.ClearBackup();
-    mPicture = iPicture;
+    PictureState after;
+    after.picture = iPicture;
     // Captured pixels are the screen's own colours: shown as they are, saved with its profile.
-    mColour = PictureColour();
-    mColour.profile = ScreenColour::Profile();
-    return true;
+    after.colour.profile = ScreenColour::Profile();
+    after.file = mPicFile;
+    after.fileExt = mPicFileExt;
+    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Capture, std::move(after),
+                                     QSize(), true),
+                iShown)
+        .done;
 }

@@ -5,17 +5,23 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QUndoStack>
 #include <functional>
+#include <optional>
 
 #include "image/PictureColour.h"
-#include "window/cBackup.h"
+#include "window/cPictureCommands.h"
 
-// The picture of one image window and what is done to it: the picture at its own size, the file
-// it came from, and the undo history. The window only shows it and moves as each edit says.
+// The document of one image window: the picture at its own size, the file it came from, and the
+// history of what was done to it (a QUndoStack of cPictureCommands). The window only shows it and
+// moves as each edit, undo or redo says.
 //
-// Every edit is all or nothing: the result is computed first, and only when there is one is the
-// history recorded and the picture replaced. A failed edit (no picture, nothing to keep, no
-// memory) leaves picture, file and history as they were and reports done = false.
+// Every edit is all or nothing: the result is computed first, and only when there is one does it
+// become a step and replace the picture. A failed edit (no picture, nothing to keep, no memory)
+// leaves picture, file and history as they were and reports done = false. Undo puts back exactly
+// what a step replaced: the picture's own values and size, its colours, its file names, and the
+// shown size when the step changed it; redo does the step again, exactly. The snapshots of every
+// window's history share one budget (UndoBudget).
 //
 // The picture keeps its own values and the profile they are in; the window shows its screen copy
 // (the same picture in the screen's colours, made by the decode worker), which every edit changes
@@ -27,13 +33,12 @@
 class cPictureModel {
 public:
     // What the window does after an edit.
-    struct Edit {
-        bool done = false;  // false: nothing changed, the window stays as it is
-        QPoint shiftPx;     // move the window by this, pixels
-        QSize viewSize;  // when valid: show the picture at this size (the window's ApplyViewSize)
-    };
+    using Edit = PictureEdit;
 
     cPictureModel();
+    ~cPictureModel();
+    cPictureModel(const cPictureModel&) = delete;
+    cPictureModel& operator=(const cPictureModel&) = delete;
 
     // Full path of the file the picture came from; "" when it came from elsewhere.
     QString mPicFile;
@@ -54,14 +59,23 @@ public:
     const QByteArray& Profile() const { return mColour.profile; }
     // The decoder could not use the file's profile: the picture is shown as sRGB.
     bool ProfileRefused() const { return mColour.refused; }
-    cBackup& History() { return mHistory; }
-    const cBackup& History() const { return mHistory; }
+
+    // The history: steps that can be undone now, whether there is one, whether a step can be
+    // redone; ClearHistory empties it.
+    int UndoSteps() const;
+    bool CanUndo() const;
+    bool CanRedo() const;
+    void ClearHistory();
+    // Undoes or redoes the newest step; iShown is the window's shown size now (what a redo or
+    // undo of the other way brings back). done = false when there is nothing to undo or redo.
+    Edit Undo(QSize iShown);
+    Edit Redo(QSize iShown);
 
     // A picture from elsewhere (sRGB): the file name goes, the history stays.
     void SetPicture(const QImage& iPicture);
     // Replaces the picture and nothing else (the file name and the history stay).
     void ReplacePicture(const QImage& iPicture);
-    // A picture read from iFileName becomes the model's, with that file name; the history stays.
+    // A picture read from iFileName becomes the model's, with that file name; the history empties.
     // False (and nothing changed) for no picture.
     // iColour: what the decoder said about its colours.
     bool Loaded(const QString& iFileName, const QImage& iPicture,
@@ -82,52 +96,57 @@ public:
     bool BlackenRegion(const QRect& r);
 
     // The picture as shown: a 24-bit picture of exactly iShown's pixels. A 24-bit picture shown
-    // at its own size is handed out shared (Qt copies it before any write), so a save or a
-    // snapshot costs no copy. Null when there is no picture or it cannot be made.
+    // at its own size is handed out shared (Qt copies it before any write), so a save costs no
+    // copy. Null when there is no picture or it cannot be made.
     QImage ViewPicture(QSize iShown) const;
     // The screen copy as shown, made the same way.
     QImage ScreenView(QSize iShown) const;
 
     // Cuts the picture down to iRect (pixels of the shown picture; its left and top also name the
     // window's offset, less iBorder, by which the kept part stays where it was on screen). The
-    // rectangle is clipped to the shown picture; nothing left does nothing. Recorded as "CROP"
-    // with the shift it applied, so that undo moves the window back by exactly that.
+    // rectangle is clipped to the shown picture; nothing left does nothing. Its undo moves the
+    // window back by exactly the shift it applied.
     Edit Crop(QSize iShown, QRect iRect, qint32 iBorder);
     // Paints iRect (pixels of the shown picture) black on the picture at its own size, scaled by
-    // own ÷ shown and clipped to the picture. Recorded as "MASK" with iRect's left and top.
+    // own ÷ shown and clipped to the picture.
     Edit Mask(QSize iShown, QRect iRect);
-    // Turns the whole picture grey at its own size. Recorded as "GRAD" with iAnchor (the crop
-    // rectangle's left and top, pixels).
-    Edit Gray(QSize iShown, QPoint iAnchor);
-    // Rotates or flips: "+90", "-90", "X" (upside down), "Y" (left to right). Not recorded.
+    // Turns the whole picture grey at its own size.
+    Edit Gray(QSize iShown);
+    // Rotates or flips: "+90", "-90", "X" (upside down), "Y" (left to right).
     // viewSize is the shown size turned with the picture when iKeepScale.
     Edit Rotate(QSize iShown, const QString& iRotate, bool iKeepScale);
-    // Puts the newest snapshot back; its file name goes. An undone crop shifts the window back.
-    // viewSize is the snapshot's size when iFitToOwnSize.
-    Edit Undo(bool iFitToOwnSize);
+    // A size command: the picture is to be shown at iNew instead of iShown (a step when they
+    // differ). viewSize is iNew; the window then keeps inside its work area.
+    Edit Resize(QSize iShown, QSize iNew);
 
-    // A pasted or captured picture starts a new history. Paste forgets the file name, a capture
-    // keeps it. A pasted picture is sRGB; a captured one is in the screen's colours (its profile
-    // the screen's). False (nothing changed) for no picture.
-    bool Paste(const QImage& iPicture);
-    bool Capture(const QImage& iPicture);
+    // A pasted or captured picture, a step whose undo brings back the picture, the file name and
+    // the shown size of before. Paste forgets the file name, a capture keeps it. A pasted
+    // picture is sRGB; a captured one is in the screen's colours (its profile the screen's).
+    // False (nothing changed) for no picture. The window sizes itself after them.
+    bool Paste(const QImage& iPicture, QSize iShown);
+    bool Capture(const QImage& iPicture, QSize iShown);
+
+    // For the steps: swaps the picture, its colours and file names with io; and the window's
+    // shown size at the undo or redo running.
+    void ExchangeState(PictureState& io);
+    QSize ShownNow() const { return mShownNow; }
 
 private:
-    // Records the shown picture before an edit; false when it cannot be made.
-    bool Record(QSize iShown, const QString& iKind, QPoint iAnchor);
-    // Runs iOperation on the values and, when there is one, on the screen copy; both change or
-    // neither. iOnScreen: another operation for the screen copy, given the values' result (grey),
-    // else iOperation. iBefore runs once both results are there, before they are taken; false
-    // from it leaves everything as it was.
-    bool Both(const std::function<QImage(const QImage&)>& iOperation,
-              const std::function<QImage(const QImage&)>& iOnScreen = nullptr,
-              const std::function<bool()>& iBefore = nullptr);
+    // The state after iOperation on the values and, when there is one, on the screen copy; both
+    // change or neither (none then). iOnScreen: another operation for the screen copy, given the
+    // values' result (grey), else iOperation.
+    std::optional<PictureState> Changed(
+        const std::function<QImage(const QImage&)>& iOperation,
+        const std::function<QImage(const QImage&)>& iOnScreen = nullptr) const;
+    // The current state with another picture and screen copy.
+    PictureState With(const QImage& iPicture, const QImage& iScreen) const;
+    // Does step (taking it) on the history; what the window does.
+    Edit Push(cPictureCommand* step, QSize iShown);
     // The colours of an sRGB picture from elsewhere.
     static PictureColour SrgbColour(const QImage& iPicture);
 
     QImage mPicture;
     PictureColour mColour;
-    cBackup mHistory;
-    // The colours of the picture in the history (its screen copy at the size it was recorded).
-    PictureColour mHistoryColour;
+    QUndoStack mHistory;
+    QSize mShownNow;  // the window's shown size while a step runs
 };

@@ -34,8 +34,7 @@ void cWindowEdits::cmdShowSize() {
 }
 
 bool cWindowEdits::ViewResize(qint32 w, qint32 h) {
-    mPlace.ApplyViewSize(w, h);
-    mPlace.KeepInside();
+    ApplyEdit(mModel.Resize(mFace.ShownSize(), QSize(w, h)));
     return true;
 }
 
@@ -89,7 +88,17 @@ void cWindowEdits::cmdUndo() {
         return;
     }
     // The picture is swapped and the window moved in one turn, without hiding it.
-    const auto edit = mModel.Undo(mdlOption::Options().ResizeWhenOpen);
+    const auto edit = mModel.Undo(mFace.ShownSize());
+    if (edit.done) {
+        ApplyEdit(edit);
+    }
+}
+
+void cWindowEdits::cmdRedo() {
+    if (mJobs.IsBusy()) {
+        return;
+    }
+    const auto edit = mModel.Redo(mFace.ShownSize());
     if (edit.done) {
         ApplyEdit(edit);
     }
@@ -121,7 +130,7 @@ void cWindowEdits::cmdGrayPicture() {
     if (mJobs.IsBusy()) {
         return;
     }
-    const auto edit = mModel.Gray(mFace.ShownSize(), mFace.CropRectPx().topLeft());
+    const auto edit = mModel.Gray(mFace.ShownSize());
     if (edit.done) {
         ApplyEdit(edit);
     }
@@ -133,5 +142,8 @@ void cWindowEdits::ApplyEdit(const cPictureModel::Edit& edit) {
         mPlace.ApplyViewSize(edit.viewSize.width(), edit.viewSize.height(), edit.shiftPx);
     } else if (!edit.shiftPx.isNull()) {
         mPlace.MoveByPixels(edit.shiftPx);
+    }
+    if (edit.keepInside) {
+        mPlace.KeepInside();
     }
 }

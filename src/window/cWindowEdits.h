@@ -30,8 +30,8 @@ public:
     bool AdoptPictureOf(const cPictureModel& source, QSize shown);
     // The tip says the picture's shown size.
     void cmdShowSize();
-    // The picture shown at w x h pixels (shrunk to fit the screen), the window then moved back
-    // inside its screen's work area.
+    // A size command: the picture shown at w x h pixels (shrunk to fit the screen), the window then
+    // moved back inside its screen's work area. A step of the history when the size changes.
     bool ViewResize(qint32 w, qint32 h);
     // The picture at its own size, as ViewResize, and the tip says the size.
     void cmdResize_OrgSize();
@@ -44,8 +44,10 @@ public:
     // ResizeWhenRotate. The window then puts its right and bottom edges back on its screen, and
     // stays inside its work area.
     bool RotateFlip(const QString& iRotate);
-    // Undo shows the picture put back at its own size with the option ResizeWhenOpen.
+    // Undo puts the newest step back, redo does the newest undone step again: the picture, its
+    // file name, and the window's shown size and place where the step changed them.
     void cmdUndo();
+    void cmdRedo();
     // Crop, mask and grey act on the crop rectangle as shown.
     void cmdCrop();
     void cmdMask();

@@ -219,7 +219,7 @@ void cWindowFiles::cmdOpenPicture() {
         return;
     }
     // The history goes first, even when the dialog is cancelled.
-    mModel.History().ClearBackup();
+    mModel.ClearHistory();
     mFace.SuspendTopMost();
     const QString fileName = mFace.AskFileName(false);
     if (!fileName.isEmpty()) {
@@ -353,7 +353,7 @@ bool cWindowFiles::PasteClipboard() {
     } else {
         return false;  // text, a file list or nothing: no change
     }
-    if (!mModel.Paste(picture)) {
+    if (!mModel.Paste(picture, mFace.ShownSize())) {
         return false;  // a damaged picture
     }
     mFace.PictureChanged();
@@ -387,7 +387,8 @@ bool cWindowFiles::CaptureScreenAt(QScreen* target) {
 void cWindowFiles::FinishCapture(QScreen* target, const QImage& picture) {
     bool ok = false;
     GuardedWork::Run("capture", [&] {
-        ok = mJobs.KeepsCapture() && target != nullptr && mModel.Capture(picture);
+        ok =
+            mJobs.KeepsCapture() && target != nullptr && mModel.Capture(picture, mFace.ShownSize());
         if (ok) {
             mFace.PictureChanged();
             mPlace.CoverScreen(target);

@@ -50,6 +50,8 @@ const std::vector<std::pair<QKeySequence, cWindowKeys::Action>>& cWindowKeys::Sh
         {QKeySequence(Qt::CTRL | Qt::Key_C), Action::Copy},
         {QKeySequence(Qt::CTRL | Qt::Key_V), Action::Paste},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), Action::Undo},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), Action::Redo},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), Action::Redo},
         {QKeySequence(Qt::CTRL | Qt::Key_S), Action::QuickSave},
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), Action::SaveAs},
         {QKeySequence(Qt::CTRL | Qt::Key_O), Action::Open},

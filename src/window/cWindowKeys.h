@@ -32,6 +32,7 @@ public:
         Copy,          // the shortcuts' own: Ctrl+C
         Paste,         // Ctrl+V
         Undo,          // Ctrl+Z
+        Redo,          // Ctrl+Shift+Z, Ctrl+Y
         Help,          // F1
     };
 

@@ -268,7 +268,7 @@ void frmResize::closeEvent(QCloseEvent* event) {
     }
     timerSystem->stop();
     // The panel may still hold this window until it is deleted: its history empties, but stays.
-    mModel.History().ClearBackup();
+    mModel.ClearHistory();
     mMouse->Detach();
     lblCrop->Detach();
     // This window still counts as loaded while the shell looks for others.

@@ -83,6 +83,7 @@ public:
     void cmdQuickSave() { mFiles.cmdQuickSave(); }
     void cmdSaveAs() { mFiles.cmdSaveAs(); }
     void cmdUndo() { mEdits.cmdUndo(); }
+    void cmdRedo() { mEdits.cmdRedo(); }
     void cmdClear() { mEdits.cmdClear(); }
     void cmdCopy() { mFiles.cmdCopy(); }
     void cmdPaste() { mFiles.cmdPaste(); }
@@ -110,7 +111,9 @@ public:
     // The size commands: the picture shown at that size, the window kept inside its work area.
     bool lnkViewResize(qint32 iWidth, qint32 iHeight) { return mEdits.ViewResize(iWidth, iHeight); }
     QImage lnkGetCopyPicture() { return GetViewPicture(); }
-    bool valHaveBackup() const { return mModel.History().Count() > 0; }
+    bool valHaveBackup() const { return mModel.CanUndo(); }
+    // Steps of the history that can be undone now.
+    int UndoSteps() const { return mModel.UndoSteps(); }
 
     // Operations the window's commands are built from.
     bool SetPicture(const QImage& picture) { return mEdits.SetPicture(picture); }
@@ -148,8 +151,6 @@ public:
     QImage Picture() const { return mModel.Picture(); }
     // The picture as the window shows it: in the screen's colours.
     QImage ScreenPicture() const { return mModel.ScreenPicture(); }
-    // Undo history of the window.
-    cBackup& Backup() { return mModel.History(); }
     // Takes a copy of another window's picture (24 bits), with its file names, sized to show it
     // as the source shows it inside this window's own band. False when it has no picture to copy.
     bool AdoptPictureOf(const frmResize& source) {

@@ -207,6 +207,7 @@ void frmResize::RunKeyAction(cWindowKeys::Action action) {
         {Action::Copy, [this] { cmdCopy(); }},
         {Action::Paste, [this] { cmdPaste(); }},
         {Action::Undo, [this] { cmdUndo(); }},
+        {Action::Redo, [this] { cmdRedo(); }},
         {Action::Help, [] { ProgramInfo::OpenHelp(); }},
     };
     for (const auto& [a, run] : commands) {

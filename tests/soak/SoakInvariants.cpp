@@ -10,7 +10,7 @@
 #include "panel/frmMenu.h"
 #include "panel/frmMenuBuf.h"
 #include "window/PictureViewWidget.h"
-#include "window/cBackup.h"
+#include "window/UndoBudget.h"
 #include "window/frmResize.h"
 
 // ---- windows in a stable order ----
@@ -140,21 +140,12 @@ QString SoakInvariants::CheckWindow(frmResize* w) const {
             .arg(area.width())
             .arg(area.height());
     }
-    const cBackup& history = w->Backup();
-    if (history.Count() < 0 || history.Count() > history.MaxUndoCount() ||
-        w->valHaveBackup() != (history.Count() > 0)) {
-        return QStringLiteral("history of %1 entries, bound %2, undo %3")
-            .arg(history.Count())
-            .arg(history.MaxUndoCount())
-            .arg(w->valHaveBackup());
-    }
-    if (history.Count() > 0) {
-        const QString oper = history.NextOper();
-        if (history.NowPicture().isNull() ||
-            !(oper == QLatin1String("CROP") || oper == QLatin1String("MASK") ||
-              oper == QLatin1String("GRAD"))) {
-            return QStringLiteral("newest snapshot '%1' without a picture").arg(oper);
-        }
+    if (w->UndoSteps() < 0 || w->valHaveBackup() != (w->UndoSteps() > 0) ||
+        UndoBudget::Held() < 0) {
+        return QStringLiteral("history of %1 steps, undo %2, %3 bytes held")
+            .arg(w->UndoSteps())
+            .arg(w->valHaveBackup())
+            .arg(UndoBudget::Held());
     }
     if (w->mTouming < 10) {  // typed values above 100 are kept
         return QStringLiteral("opacity %1").arg(w->mTouming);

@@ -13,11 +13,9 @@ using TestSupport::SamePixels;
 
 namespace {
 
-cPictureModel WithPicture(int w, int h) {
-    cPictureModel m;
+void Fill(cPictureModel& m, int w, int h) {
     m.SetPicture(PatternImage(w, h));
     m.mPicFile = QStringLiteral("/p/a.jpg");
-    return m;
 }
 
 bool IsBlack(const QImage& img, const QRect& r) {
@@ -32,7 +30,8 @@ bool IsBlack(const QImage& img, const QRect& r) {
 }
 
 // A crop keeps exactly the pixels under the rectangle as shown, moves the window by the
-// rectangle's offset less the border, and undo moves it back by exactly that offset.
+// rectangle's offset less the border, and undo moves it back by exactly that offset and brings
+// back the picture at its own size.
 struct CropCase {
     QSize shown;
     QRect rect;
@@ -45,7 +44,8 @@ class Cropping : public testing::TestWithParam<CropCase> {};
 
 TEST_P(Cropping, KeepsTheShownPixelsAndUndoesTheMove) {
     const CropCase c = GetParam();
-    cPictureModel m = WithPicture(40, 30);
+    cPictureModel m;
+    Fill(m, 40, 30);
     const QImage before = m.Picture();
     const QImage shown = mdlPhotoShop::ScalePicture(before, c.shown.width(), c.shown.height());
 
@@ -56,13 +56,13 @@ TEST_P(Cropping, KeepsTheShownPixelsAndUndoesTheMove) {
     EXPECT_TRUE(SamePixels(m.Picture(), shown.copy(c.keptOfShown)));
     EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));  // a crop keeps the file name
 
-    const auto undo = m.Undo(false);
+    const auto undo = m.Undo(c.keptOfShown.size());
     ASSERT_TRUE(undo.done);
     EXPECT_EQ(undo.shiftPx, -c.shift);
-    EXPECT_FALSE(undo.viewSize.isValid());
-    EXPECT_TRUE(SamePixels(m.Picture(), shown));  // the snapshot is the picture as shown
-    EXPECT_EQ(m.mPicFile, QString());
-    EXPECT_FALSE(m.Undo(false).done);  // one level only
+    EXPECT_EQ(undo.viewSize, c.shown);
+    EXPECT_TRUE(SamePixels(m.Picture(), before));  // its own size, not the shown copy
+    EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));
+    EXPECT_FALSE(m.Undo(c.shown).done);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -76,29 +76,32 @@ INSTANTIATE_TEST_SUITE_P(
                     CropCase{{40, 30}, {35, 25, 20, 20}, 0, {35, 25, 5, 5}, {35, 25}}));
 
 TEST(PictureModel, EditsThatCannotBeDoneChangeNothing) {
-    cPictureModel m = WithPicture(40, 30);
+    cPictureModel m;
+    Fill(m, 40, 30);
     const QImage before = m.Picture();
     EXPECT_FALSE(m.Crop({40, 30}, {50, 50, 10, 10}, 0).done);  // outside the picture
     EXPECT_FALSE(m.Crop({40, 30}, {5, 5, 10, 0}, 0).done);     // no height
     EXPECT_FALSE(m.Mask({40, 30}, {45, 0, 5, 5}).done);
     EXPECT_FALSE(m.Rotate({40, 30}, QStringLiteral("45"), true).done);
-    EXPECT_FALSE(m.Paste(QImage()));
-    EXPECT_FALSE(m.Capture(QImage()));
-    EXPECT_EQ(m.History().Count(), 0);
+    EXPECT_FALSE(m.Paste(QImage(), {40, 30}));
+    EXPECT_FALSE(m.Capture(QImage(), {40, 30}));
+    EXPECT_FALSE(m.Redo({40, 30}).done);
+    EXPECT_EQ(m.UndoSteps(), 0);
     EXPECT_TRUE(SamePixels(m.Picture(), before));
     EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));
 
     cPictureModel empty;
-    EXPECT_FALSE(empty.Gray({40, 30}, {}).done);
+    EXPECT_FALSE(empty.Gray({40, 30}).done);
     EXPECT_FALSE(empty.Rotate({40, 30}, QStringLiteral("+90"), true).done);
     EXPECT_FALSE(empty.Crop({40, 30}, {1, 1, 5, 5}, 0).done);
-    EXPECT_EQ(empty.History().Count(), 0);
+    EXPECT_EQ(empty.UndoSteps(), 0);
     EXPECT_FALSE(empty.Loaded(QStringLiteral("/p/b.png"), QImage()));
     EXPECT_EQ(empty.mPicFile, QString());
 }
 
-TEST(PictureModel, MaskScalesTheRectangleToTheOwnSizeAndRecordsItsCorner) {
-    cPictureModel m = WithPicture(40, 30);
+TEST(PictureModel, MaskScalesTheRectangleToTheOwnSize) {
+    cPictureModel m;
+    Fill(m, 40, 30);
     const auto edit = m.Mask({20, 15}, {5, 5, 10, 10});  // shown at half size
     ASSERT_TRUE(edit.done);
     EXPECT_TRUE(edit.shiftPx.isNull());
@@ -106,21 +109,19 @@ TEST(PictureModel, MaskScalesTheRectangleToTheOwnSizeAndRecordsItsCorner) {
     EXPECT_EQ(m.Picture().size(), QSize(40, 30));
     EXPECT_TRUE(IsBlack(m.Picture(), {10, 10, 20, 20}));
     EXPECT_FALSE(IsBlack(m.Picture(), {9, 9, 1, 1}));
-    EXPECT_EQ(m.History().NextOper(), QStringLiteral("MASK"));
-    EXPECT_EQ(QPoint(m.History().NextLeft(), m.History().NextTop()), QPoint(5, 5));
-    EXPECT_TRUE(m.Undo(false).shiftPx.isNull());  // only a crop moves the window back
+    EXPECT_TRUE(m.Undo({20, 15}).shiftPx.isNull());  // only a crop moves the window back
 
     // reaching into the band on the right: blackened up to the picture's edge
-    cPictureModel banded = WithPicture(40, 30);
+    cPictureModel banded;
+    Fill(banded, 40, 30);
     ASSERT_TRUE(banded.Mask({40, 30}, {35, 0, 9, 4}).done);
     EXPECT_TRUE(IsBlack(banded.Picture(), {35, 0, 5, 4}));
 }
 
-TEST(PictureModel, GreyRotateAndPasteFollowTheirHistoryRules) {
-    cPictureModel m = WithPicture(40, 30);
-    ASSERT_TRUE(m.Gray({40, 30}, {7, 8}).done);
-    EXPECT_EQ(m.History().NextOper(), QStringLiteral("GRAD"));
-    EXPECT_EQ(m.History().NextLeft(), 7);
+TEST(PictureModel, GreyAndRotateChangeThePictureAsTheySay) {
+    cPictureModel m;
+    Fill(m, 40, 30);
+    ASSERT_TRUE(m.Gray({40, 30}).done);
     const QRgb p = m.Picture().pixel(3, 3);
     EXPECT_TRUE(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
 
@@ -128,17 +129,7 @@ TEST(PictureModel, GreyRotateAndPasteFollowTheirHistoryRules) {
     ASSERT_TRUE(turned.done);
     EXPECT_EQ(m.Picture().size(), QSize(30, 40));
     EXPECT_EQ(turned.viewSize, QSize(60, 80));
-    EXPECT_EQ(m.History().Count(), 1);  // turns are not recorded
     EXPECT_FALSE(m.Rotate({80, 60}, QStringLiteral("X"), false).viewSize.isValid());
-
-    EXPECT_TRUE(m.Capture(PatternImage(5, 5)));
-    EXPECT_EQ(m.History().Count(), 0);
-    EXPECT_EQ(m.mPicFile, QStringLiteral("/p/a.jpg"));  // a capture keeps the file name
-    ASSERT_TRUE(m.Gray({5, 5}, {}).done);
-    EXPECT_TRUE(m.Paste(PatternImage(6, 4)));
-    EXPECT_EQ(m.History().Count(), 0);
-    EXPECT_EQ(m.mPicFile, QString());
-    EXPECT_EQ(m.Undo(true).done, false);
 }
 
 // Cuts and blackened rectangles of the picture's own pixels, never recorded: a cut may reach past
@@ -156,8 +147,10 @@ class Regions : public testing::TestWithParam<RegionCase> {};
 
 TEST_P(Regions, CutAndBlackenTheirRectangleOrChangeNothing) {
     const RegionCase& c = GetParam();
-    cPictureModel kept = WithPicture(40, 30);
-    cPictureModel black = WithPicture(40, 30);
+    cPictureModel kept;
+    cPictureModel black;
+    Fill(kept, 40, 30);
+    Fill(black, 40, 30);
     const QImage before = kept.Picture();
     ASSERT_EQ(kept.KeepRegion(c.r), c.kept);
     ASSERT_EQ(black.BlackenRegion(c.r), c.blackened);
@@ -177,7 +170,7 @@ TEST_P(Regions, CutAndBlackenTheirRectangleOrChangeNothing) {
         }
     }
     EXPECT_EQ(kept.Picture().size(), c.kept ? c.r.size() : before.size());
-    EXPECT_EQ(kept.History().Count() + black.History().Count(), 0);
+    EXPECT_EQ(kept.UndoSteps() + black.UndoSteps(), 0);
     EXPECT_EQ(kept.mPicFile, QStringLiteral("/p/a.jpg"));
 }
 
@@ -190,7 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RegionCase{"no width", {0, 0, 0, 5}, false, true}));
 
 TEST(PictureModel, ACopyOfAnotherTakesItsNamesAndAClearKeepsItsOwn) {
-    cPictureModel source = WithPicture(7, 5);
+    cPictureModel source;
+    Fill(source, 7, 5);
     source.mPicFileExt = QStringLiteral("jpg");
     cPictureModel copy;
     EXPECT_FALSE(copy.AdoptCopyOf(cPictureModel()));  // nothing to copy
@@ -200,9 +194,9 @@ TEST(PictureModel, ACopyOfAnotherTakesItsNamesAndAClearKeepsItsOwn) {
     EXPECT_EQ(copy.mPicFile, source.mPicFile);
     EXPECT_EQ(copy.mPicFileExt, source.mPicFileExt);
 
-    ASSERT_TRUE(copy.Gray({7, 5}, {}).done);
+    ASSERT_TRUE(copy.Gray({7, 5}).done);
     copy.Clear();
-    EXPECT_EQ(copy.History().Count(), 0);
+    EXPECT_EQ(copy.UndoSteps(), 0);
     EXPECT_FALSE(copy.Picture().isNull());
     EXPECT_EQ(copy.mPicFile, source.mPicFile);  // for later quick saves
 }
@@ -247,15 +241,16 @@ TEST(PictureModel, TheScreenCopyFollowsEveryEditOfTheValues) {
     ASSERT_TRUE(m.Mask(QSize(30, 20), QRect(1, 1, 5, 5)).done);
     inStep("mask");
     const QImage beforeGrey = m.ScreenPicture();
-    ASSERT_TRUE(m.Gray(QSize(30, 20), QPoint()).done);
+    ASSERT_TRUE(m.Gray(QSize(30, 20)).done);
     inStep("grey");
     ASSERT_TRUE(m.Rotate(QSize(30, 20), QStringLiteral("+90"), false).done);
     inStep("rotate");
-    ASSERT_TRUE(m.Undo(false).done);  // the grey, recorded before it
+    ASSERT_TRUE(m.Undo(QSize(30, 20)).done);  // the turn
+    ASSERT_TRUE(m.Undo(QSize(30, 20)).done);  // the grey
     inStep("undo");
     EXPECT_TRUE(SamePixels(m.ScreenPicture(), beforeGrey));
 
-    ASSERT_TRUE(m.Paste(PatternImage(8, 8)));
+    ASSERT_TRUE(m.Paste(PatternImage(8, 8), QSize(30, 20)));
     EXPECT_TRUE(m.Profile().isEmpty());
     EXPECT_EQ(m.ScreenPicture().cacheKey(), m.Picture().cacheKey());
 }

@@ -43,7 +43,7 @@ class EachEdit : public Edits, public testing::WithParamInterface<EditCase> {};
 
 TEST_P(EachEdit, WaitsWhileTheWindowIsBusyAndActsOtherwise) {
     face.crop = QRect(5, 5, 10, 10);
-    ASSERT_TRUE(model.Gray(face.shown, {}).done);  // something to undo
+    ASSERT_TRUE(model.Gray(face.shown).done);  // something to undo
     const QImage picture = model.Picture();
     const QRect window = place.DeviceGeometry();
     const int changes = face.pictureChanges;
@@ -51,7 +51,7 @@ TEST_P(EachEdit, WaitsWhileTheWindowIsBusyAndActsOtherwise) {
     ASSERT_TRUE(jobs.Begin());  // a save runs
     GetParam().edit(edits);
     EXPECT_TRUE(SamePixels(model.Picture(), picture));
-    EXPECT_EQ(model.History().Count(), 1);
+    EXPECT_EQ(model.UndoSteps(), 1);
     EXPECT_EQ(place.DeviceGeometry(), window);
     EXPECT_EQ(face.pictureChanges, changes);
     EXPECT_EQ(face.crop, QRect(5, 5, 10, 10));
@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EditCase{"turn", [](cWindowEdits& e) { e.RotateFlip(QStringLiteral("+90")); }},
                     EditCase{"undo", [](cWindowEdits& e) { e.cmdUndo(); }}));
 
-TEST_F(Edits, ACropWithABandMovesTheKeptPartNowhereAndUndoPutsAllBack) {
+TEST_F(Edits, ACropWithABandMovesTheKeptPartNowhereAndUndoAndRedoPutItBackAndForth) {
     mdlOption::Options().ResizeWhenOpen = true;
     place.SetBorder(true);
     const QRect before = place.DeviceGeometry();
@@ -86,6 +86,22 @@ TEST_F(Edits, ACropWithABandMovesTheKeptPartNowhereAndUndoPutsAllBack) {
     EXPECT_EQ(face.placed, std::vector<QRect>{QRect(202, 100, 20, 17)});
     edits.cmdUndo();
     EXPECT_EQ(place.DeviceGeometry(), before);
+    EXPECT_EQ(model.Picture().size(), QSize(40, 30));
+    edits.cmdRedo();
+    EXPECT_EQ(place.DeviceGeometry(), QRect(202, 100, 20, 17));
+    EXPECT_EQ(model.Picture().size(), QSize(12, 9));
+}
+
+// A size command is a step: undo shows the picture at the size before, whatever
+// ResizeWhenOpen says, and redo at the size asked for.
+TEST_F(Edits, ASizeCommandIsUndoneAndRedone) {
+    mdlOption::Options().ResizeWhenOpen = false;
+    ASSERT_TRUE(edits.ViewResize(100, 90));
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(100, 90));
+    edits.cmdUndo();
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(40, 30));
+    edits.cmdRedo();
+    EXPECT_EQ(place.DeviceGeometry().size(), QSize(100, 90));
     EXPECT_EQ(model.Picture().size(), QSize(40, 30));
 }
 

@@ -250,9 +250,11 @@ TEST_F(WindowCommands, CopyAndPasteGoThroughTheClipboardAndIgnoreWhatIsNoPicture
 
     clipboard->setImage(PatternImage(12, 9));
     w->cmdPaste();
-    EXPECT_FALSE(w->valHaveBackup());
     EXPECT_EQ(w->mPicFile, QString());
     EXPECT_EQ(QSize(w->mOrgWidth, w->mOrgHeight), QSize(12, 9));
+    w->cmdUndo();  // a paste is a step too: the picture and its name come back
+    EXPECT_EQ(w->mPicFile, Path("a.bmp"));
+    EXPECT_EQ(QSize(w->mOrgWidth, w->mOrgHeight), QSize(40, 30));
 }
 
 TEST_F(WindowCommands, UndoOfACropWithTheBorderPutsTheWindowBackWhereItWas) {
@@ -265,9 +267,9 @@ TEST_F(WindowCommands, UndoOfACropWithTheBorderPutsTheWindowBackWhereItWas) {
     EXPECT_EQ(w->imgView->size(), QSize(24, 16));
     EXPECT_EQ(w->pos(), before.topLeft() + QPoint(26, 16));  // the offset less the border
     w->cmdUndo();
-    EXPECT_EQ(w->pos(), before.topLeft());
-    EXPECT_EQ(QSize(w->mOrgWidth, w->mOrgHeight), QSize(80, 60));  // the picture as it was shown
-    EXPECT_EQ(w->mPicFile, QString());
+    EXPECT_EQ(w->geometry(), before);
+    EXPECT_EQ(QSize(w->mOrgWidth, w->mOrgHeight), QSize(40, 30));  // its own size, not as shown
+    EXPECT_EQ(w->mPicFile, Path("a.bmp"));
 }
 
 TEST_F(WindowCommands, ClearRotateAndOwnSizeSizeTheWindow) {
@@ -373,9 +375,14 @@ TEST_F(WindowCommands, TheDesktopsUsualKeysReachTheCommands) {
 
     to->lblCrop->ShowRect({0, 0, 40, 30});
     to->cmdCrop();
-    ASSERT_TRUE(to->valHaveBackup());
+    ASSERT_EQ(to->UndoSteps(), 2);  // the paste and the crop
     press(to, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_FALSE(to->valHaveBackup());
+    EXPECT_EQ(QSize(to->mOrgWidth, to->mOrgHeight), QSize(80, 60));
+    press(to, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QSize(to->mOrgWidth, to->mOrgHeight), QSize(40, 30));
+    press(to, Qt::Key_Z, Qt::ControlModifier);
+    press(to, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(QSize(to->mOrgWidth, to->mOrgHeight), QSize(40, 30));
 
     press(to, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(seam.openRequests.size(), 1u);

@@ -17,7 +17,6 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
-#include "window/cBackup.h"
 
 namespace {
 
@@ -361,12 +360,13 @@ TEST_F(ImageWindow, FailedPictureOperationsLeaveThePictureAsItWas) {
 
 TEST_F(ImageWindow, AClosedWindowStillAnswersItsCommands) {
     frmResize* w = NewWindow();
-    w->Backup().BackupPicture(TestSupport::PatternImage(2, 2), "CROP", 1, 1);
+    w->lnkRotate(QStringLiteral("+90"));  // a step to undo
+    ASSERT_TRUE(w->valHaveBackup());
     w->setAttribute(Qt::WA_DeleteOnClose, false);
     w->close();
     EXPECT_TRUE(w->IsUnloaded());
     EXPECT_FALSE(w->valHaveBackup());
-    EXPECT_EQ(w->Backup().Count(), 0);
+    EXPECT_EQ(w->UndoSteps(), 0);
     delete w;
 }
 
