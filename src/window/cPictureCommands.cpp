@@ -23,6 +23,8 @@ QString KindText(cPictureCommand::Kind kind) {
             return QStringLiteral("paste");
         case cPictureCommand::Kind::Capture:
             return QStringLiteral("capture");
+        case cPictureCommand::Kind::Marks:
+            return QStringLiteral("marks");
     }
     return QString();
 }
@@ -91,4 +93,11 @@ cSnapshotCommand::cSnapshotCommand(cPictureModel& model, Kind kind, PictureState
 
 void cSnapshotCommand::Exchange() {
     Model().ExchangeState(mHeld);
+}
+
+cMarksCommand::cMarksCommand(cPictureModel& model, std::vector<cMark> after, QSize shown)
+    : cPictureCommand(model, Kind::Marks, shown, false), mHeld(std::move(after)) {}
+
+void cMarksCommand::Exchange() {
+    Model().ExchangeMarks(mHeld);
 }

@@ -7,6 +7,7 @@
 #include <QUndoCommand>
 
 #include "image/PictureColour.h"
+#include "marks/cMark.h"
 
 class cPictureModel;
 
@@ -19,12 +20,13 @@ struct PictureEdit {
 };
 
 // Everything of a picture a step may change besides the window: its own values at their own size,
-// their colours (profile and screen copy) and the file names.
+// their colours (profile and screen copy), the file names and the marks drawn on it.
 struct PictureState {
     QImage picture;
     PictureColour colour;
     QString file;
     QString fileExt;
+    std::vector<cMark> marks;
 
     // The pixel bytes held (the values and the screen copy).
     qint64 Bytes() const;
@@ -42,7 +44,7 @@ struct PictureState {
 // override Exchange, HeldBytes and Release. Every held byte is counted in UndoBudget.
 class cPictureCommand : public QUndoCommand {
 public:
-    enum class Kind { Crop, Mask, Grey, Rotate, Size, Paste, Capture };
+    enum class Kind { Crop, Mask, Grey, Rotate, Size, Paste, Capture, Marks };
 
     // shown: the shown size the step leaves (invalid: the window sizes itself the first time).
     cPictureCommand(cPictureModel& model, Kind kind, QSize shown, bool changesSize,
@@ -99,4 +101,18 @@ protected:
 
 private:
     PictureState mHeld;
+};
+
+// A step that changes the marks alone (one drawn, moved, resized or removed): holds the other set
+// of marks, no pixels.
+class cMarksCommand : public cPictureCommand {
+public:
+    cMarksCommand(cPictureModel& model, std::vector<cMark> after, QSize shown);
+
+protected:
+    void Exchange() override;
+    void Release() override { mHeld.clear(); }
+
+private:
+    std::vector<cMark> mHeld;
 };

@@ -4,6 +4,8 @@
 #include "image/ColourProfile.h"
 #include "image/ScreenColour.h"
 #include "image/mdlPhotoShop.h"
+#include "marks/MarkGeometry.h"
+#include "marks/MarkPainter.h"
 #include "window/UndoBudget.h"
 
 using Rounding::Round32;
@@ -39,6 +41,7 @@ QImage cPictureModel::Placeholder() {
 
 void cPictureModel::Clear() {
     ClearHistory();
+    mMarks.clear();
     mPicture = Placeholder();
     mColour = SrgbColour(mPicture);
 }
@@ -64,6 +67,7 @@ PictureState cPictureModel::With(const QImage& iPicture, const QImage& iScreen) 
     state.colour.screen = iScreen;
     state.file = mPicFile;
     state.fileExt = mPicFileExt;
+    state.marks = mMarks;
     return state;
 }
 
@@ -90,6 +94,7 @@ void cPictureModel::ExchangeState(PictureState& io) {
     std::swap(mColour, io.colour);
     std::swap(mPicFile, io.file);
     std::swap(mPicFileExt, io.fileExt);
+    std::swap(mMarks, io.marks);
 }
 
 int cPictureModel::UndoSteps() const {
@@ -150,6 +155,7 @@ bool cPictureModel::AdoptCopyOf(const cPictureModel& source) {
     }
     mPicture = copy;
     mColour = colour;
+    mMarks = source.mMarks;
     mPicFile = source.mPicFile;
     mPicFileExt = source.mPicFileExt;
     return true;
@@ -162,6 +168,8 @@ bool cPictureModel::KeepRegion(const QRect& r) {
     if (!kept) {
         return false;
     }
+    const QSizeF own(mPicture.size());
+    MarkGeometry::FollowCrop(kept->marks, QRectF(r), own, own);
     ExchangeState(*kept);
     return true;
 }
@@ -180,11 +188,13 @@ bool cPictureModel::BlackenRegion(const QRect& r) {
 
 void cPictureModel::SetPicture(const QImage& iPicture) {
     mPicFile.clear();
+    mMarks.clear();
     mPicture = iPicture;
     mColour = SrgbColour(iPicture);
 }
 
 void cPictureModel::ReplacePicture(const QImage& iPicture) {
+    mMarks.clear();
     mPicture = iPicture;
     mColour = SrgbColour(iPicture);
 }
@@ -196,6 +206,7 @@ bool cPictureModel::Loaded(const QString& iFileName, const QImage& iPicture,
         return false;
     }
     ClearHistory();
+    mMarks.clear();
     mPicture = iPicture;
     mColour = iColour;
     if (iColour.refused) {
@@ -236,6 +247,30 @@ QImage cPictureModel::ScreenView(QSize iShown) const {
     return View(ScreenPicture(), iShown);
 }
 
+QImage cPictureModel::MarkedView(QSize iShown) const {
+    QImage view = ViewPicture(iShown);
+    if (!mMarks.empty() && !view.isNull()) {
+        // Marks are drawn in their own colours onto the values (they are sRGB colours).
+        MarkPainter::DrawMarks(view, mMarks, QSizeF(mPicture.size()));
+    }
+    return view;
+}
+
+QImage cPictureModel::MarkedScreenView(QSize iShown) const {
+    QImage view = ScreenView(iShown);
+    if (!mMarks.empty() && !view.isNull()) {
+        MarkPainter::DrawMarks(view, mMarks, QSizeF(mPicture.size()));
+    }
+    return view;
+}
+
+cPictureModel::Edit cPictureModel::SetMarks(std::vector<cMark> iMarks, QSize iShown) {
+    if (mPicture.isNull()) {
+        return Edit();
+    }
+    return Push(new cMarksCommand(*this, std::move(iMarks), iShown), iShown);
+}
+
 cPictureModel::Edit cPictureModel::Crop(QSize iShown, QRect iRect, qint32 iBorder) {
     // The cut is made on the picture as shown, so what is kept is exactly what was on screen.
     const QRect keep = iRect.intersected(QRect(QPoint(0, 0), iShown));
@@ -253,7 +288,10 @@ cPictureModel::Edit cPictureModel::Crop(QSize iShown, QRect iRect, qint32 iBorde
         return Edit();
     }
     const QPoint shift(keep.x() - iBorder, keep.y() - iBorder);
-    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Crop, With(result, screen),
+    PictureState after = With(result, screen);
+    // The marks are cut as the pixels are, at the scale the picture was shown.
+    MarkGeometry::FollowCrop(after.marks, QRectF(keep), QSizeF(iShown), QSizeF(mPicture.size()));
+    return Push(new cSnapshotCommand(*this, cPictureCommand::Kind::Crop, std::move(after),
                                      result.size(), true, shift),
                 iShown);
 }
@@ -307,9 +345,15 @@ cPictureModel::Edit cPictureModel::Rotate(QSize iShown, const QString& iRotate, 
     if (iRotate == QLatin1String("+90") || iRotate == QLatin1String("-90")) {
         const qint16 angle = iRotate.startsWith(QLatin1Char('+')) ? 90 : -90;
         after = Changed([angle](const QImage& p) { return mdlPhotoShop::RotatePicture(p, angle); });
+        if (after) {
+            MarkGeometry::FollowRotate(after->marks, angle, QSizeF(mPicture.size()));
+        }
         shown.transpose();
     } else if (iRotate == QLatin1String("X") || iRotate == QLatin1String("Y")) {
         after = Changed([&](const QImage& p) { return mdlPhotoShop::FlipPicture(p, iRotate); });
+        if (after) {
+            MarkGeometry::FollowFlip(after->marks, iRotate, QSizeF(mPicture.size()));
+        }
     }
     if (!after) {
         return Edit();

@@ -55,6 +55,17 @@ public:
     const QImage& ScreenPicture() const {
         return mColour.screen.isNull() ? mPicture : mColour.screen;
     }
+    // The marks drawn on the picture, in its own pixels (see MarkGeometry), in placing order.
+    const std::vector<cMark>& Marks() const { return mMarks; }
+    // The marks become iMarks, as one step of the history.
+    Edit SetMarks(std::vector<cMark> iMarks, QSize iShown);
+    // For the marks' steps: swaps the marks with io.
+    void ExchangeMarks(std::vector<cMark>& io) { std::swap(mMarks, io); }
+    // What leaves the window (a save, a copy): the picture as shown, or its screen copy as shown,
+    // with the marks drawn at that size.
+    QImage MarkedView(QSize iShown) const;
+    QImage MarkedScreenView(QSize iShown) const;
+
     // The profile the picture's values are in; empty for sRGB.
     const QByteArray& Profile() const { return mColour.profile; }
     // The decoder could not use the file's profile: the picture is shown as sRGB.
@@ -147,6 +158,7 @@ private:
 
     QImage mPicture;
     PictureColour mColour;
+    std::vector<cMark> mMarks;
     QUndoStack mHistory;
     QSize mShownNow;  // the window's shown size while a step runs
 };

@@ -289,10 +289,10 @@ bool cWindowFiles::SaveToFile(const QString& fileName) {
     QByteArray profile = mModel.ProfileRefused() ? QByteArray() : mModel.Profile();
     QImage view;
     if (!profile.isEmpty() && !MFreeImage::CarriesProfile(fileName)) {
-        view = ScreenColour::ToSrgb(mModel.ScreenView(mFace.ShownSize()));
+        view = ScreenColour::ToSrgb(mModel.MarkedScreenView(mFace.ShownSize()));
         profile.clear();
     } else {
-        view = mModel.ViewPicture(mFace.ShownSize());
+        view = mModel.MarkedView(mFace.ShownSize());
     }
     if (view.isNull() || !BeginBusy(QStringLiteral("正在保存……"))) {
         return false;
@@ -326,7 +326,7 @@ void cWindowFiles::cmdCopy() {
         return;
     }
     // What other programs take from the clipboard is sRGB: what the window shows, brought there.
-    const QImage view = ScreenColour::ToSrgb(mModel.ScreenView(mFace.ShownSize()));
+    const QImage view = ScreenColour::ToSrgb(mModel.MarkedScreenView(mFace.ShownSize()));
     if (view.isNull()) {
         return;  // nothing to copy: the clipboard keeps what it has
     }

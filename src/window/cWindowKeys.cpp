@@ -38,6 +38,8 @@ cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, b
             return letter(Action::Capture);
         case Qt::Key_T:
             return letter(Action::Pin);
+        case Qt::Key_D:
+            return letter(Action::Annotate);
         case Qt::Key_F12:
             return (keys & all) == all ? Action::VersionInfo : Action::None;
         default:

@@ -28,6 +28,7 @@ public:
         SaveAs,        // A
         Capture,       // C
         Pin,           // T
+        Annotate,      // D
         VersionInfo,   // Ctrl+Alt+Shift+F12
         Copy,          // the shortcuts' own: Ctrl+C
         Paste,         // Ctrl+V

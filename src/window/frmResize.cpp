@@ -138,6 +138,7 @@ void frmResize::PlaceExactly(const QRect& r) {
 }
 
 void frmResize::PictureChanged() {
+    mMarksShown = QImage();
     imgView->setPicture(mModel.ScreenPicture());
     cmdGetOrgWidthHeight();
     mLooks.ShapeChanged();
@@ -293,12 +294,15 @@ void frmResize::resizeEvent(QResizeEvent* event) {
     if (!isMinimized()) {
         Reconcile();
         LayOut();  // also the first layout when the window first shows
+        mMarksShown = QImage();
+        PlaceAnnotationBar();
     }
 }
 
 void frmResize::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     Reconcile();
+    PlaceAnnotationBar();
 }
 
 void frmResize::showEvent(QShowEvent* event) {
@@ -324,7 +328,8 @@ void frmResize::paintEvent(QPaintEvent* /*event*/) {
     for (const QRect& r : band) {
         p.fillRect(r, palette().window());
     }
-    if (!shown.isNull()) {
+    if (!shown.isNull() &&
+        (imgView->hasPreview() || !PaintMarks(p, QRect(view.topLeft(), shown.size()), shown))) {
         p.drawImage(view.topLeft(), shown);
     }
 }

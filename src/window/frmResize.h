@@ -7,6 +7,7 @@
 
 #include "window/IImageWindowFace.h"
 #include "window/NativeWindow.h"
+#include "window/cAnnotation.h"
 #include "window/cColorKeyRegion.h"
 #include "window/cPictureModel.h"
 #include "window/cPictureMouse.h"
@@ -27,6 +28,8 @@ class OutlineWidget;
 class CropRectWidget;
 class PixelControlAdapter;
 class WindowPin;
+class frmAnnotateBar;
+class QInputMethodEvent;
 
 // The image window: a frameless top-level window whose client area is its picture, stretched over
 // the window less a border of mFormBorder pixels. Dragging its edges resizes it, dragging inside
@@ -83,6 +86,12 @@ public:
     void cmdQuickSave() { mFiles.cmdQuickSave(); }
     void cmdSaveAs() { mFiles.cmdSaveAs(); }
     void cmdUndo() { mEdits.cmdUndo(); }
+    // Key D and 标注: the annotation mode on or off (its tool bar below the window).
+    void cmdAnnotate();
+    void SetAnnotating(bool on);
+    bool IsAnnotating() const { return mAnnotation.IsOn(); }
+    // The marks drawn on the picture.
+    const std::vector<cMark>& Marks() const { return mModel.Marks(); }
     void cmdRedo() { mEdits.cmdRedo(); }
     void cmdClear() { mEdits.cmdClear(); }
     void cmdCopy() { mFiles.cmdCopy(); }
@@ -225,6 +234,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 private:
     // The face the core classes see (IImageWindowFace).
@@ -268,6 +279,17 @@ private:
     cColorKeyRegion::Surface Surface() const;
     // The wheel's notches summed since the last turn of the event loop, applied at once.
     void ApplyWheel();
+    // The annotation mode (frmResize_Annotate.cpp): a left drag inside the edges, keys while it
+    // is on (true: taken), a finished mark made a step of the document, the tool bar's place,
+    // and the marks painted over the picture.
+    bool AnnotationMouse(QMouseEvent* e);
+    bool AnnotationKeyPress(QKeyEvent* e);
+    bool AnnotationKeyRelease(QKeyEvent* e);
+    void ApplyMarkChange(const cAnnotation::Change& change);
+    void PlaceAnnotationBar();
+    void UpdateView(const QRect& viewRect);
+    // False when it drew nothing (no marks, nothing being drawn): the picture is still to paint.
+    bool PaintMarks(QPainter& p, const QRect& view, const QImage& shown);
 
     cWheelGesture mWheel;
     cColorKeyRegion mKeyRegion;
@@ -280,4 +302,9 @@ private:
     bool mHoldTip = false;     // the "too large" tip given before the first show stays up
     bool mUnloaded = false;
     WindowPin* mPin = nullptr;  // a child of the window, made at the first T
+    cAnnotation mAnnotation;
+    frmAnnotateBar* mBar = nullptr;  // made when the mode is first turned on
+    bool mAnnotating = false;        // a left drag draws a mark
+    int mSwallowRelease = 0;         // the key whose press went to a text being typed
+    QImage mMarksShown;              // the shown picture with the marks drawn; null: to make
 };

@@ -56,7 +56,7 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
     if (IsBusy()) {
         return true;  // no drags or crop rectangles while a save or capture runs
     }
-    if (watched == imgView) {
+    if (watched == imgView && !AnnotationMouse(static_cast<QMouseEvent*>(event))) {
         PictureMouse(static_cast<QMouseEvent*>(event));
     }
     return false;
@@ -99,19 +99,19 @@ void frmResize::mousePressEvent(QMouseEvent* event) {
     const QPointF at = DevicePlacement::EventPoint(imgView, event);
     mFramePress = !IsBusy() && childAt(event->position().toPoint()) == nullptr &&
                   QRectF(QPointF(), QSizeF(ShownSize())).contains(at);
-    if (mFramePress) {
+    if (mFramePress && !AnnotationMouse(event)) {
         PictureMouse(event);
     }
 }
 
 void frmResize::mouseMoveEvent(QMouseEvent* event) {
-    if (mFramePress && !IsBusy()) {
+    if (mFramePress && !IsBusy() && !AnnotationMouse(event)) {
         PictureMouse(event);
     }
 }
 
 void frmResize::mouseReleaseEvent(QMouseEvent* event) {
-    if (std::exchange(mFramePress, false) && !IsBusy()) {
+    if (std::exchange(mFramePress, false) && !IsBusy() && !AnnotationMouse(event)) {
         PictureMouse(event);
     }
 }
@@ -160,6 +160,9 @@ bool frmResize::MoveByArrowKey(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void frmResize::keyPressEvent(QKeyEvent* event) {
+    if (AnnotationKeyPress(event)) {
+        return;  // typed into a text, or a tool chosen
+    }
     mKeys.Pressed(event->key(), event->modifiers(), event->isAutoRepeat());
     if (!MoveByArrowKey(event->key(), event->modifiers())) {
         QWidget::keyPressEvent(event);
@@ -167,6 +170,9 @@ void frmResize::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmResize::keyReleaseEvent(QKeyEvent* event) {
+    if (AnnotationKeyRelease(event)) {
+        return;
+    }
     const auto action = mKeys.Released(event->key(), event->modifiers(), event->isAutoRepeat());
     if (action == cWindowKeys::Action::PassOn) {
         QWidget::keyReleaseEvent(event);
@@ -198,6 +204,7 @@ void frmResize::RunKeyAction(cWindowKeys::Action action) {
         {Action::SaveAs, [this] { cmdSaveAs(); }},
         {Action::Capture, [this] { cmdLoadPictureFromScreen(); }},
         {Action::Pin, [this] { cmdSetClickThrough(); }},
+        {Action::Annotate, [this] { cmdAnnotate(); }},
         {Action::VersionInfo,
          [this] {
              SuspendTopMost();  // the box must not open under this window

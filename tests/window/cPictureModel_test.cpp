@@ -4,6 +4,7 @@
 
 #include "image/ColourProfile.h"
 #include "image/mdlPhotoShop.h"
+#include "marks/cMark.h"
 #include "support/ColourSupport.h"
 #include "support/TestSupport.h"
 #include "window/cPictureModel.h"
@@ -253,6 +254,35 @@ TEST(PictureModel, TheScreenCopyFollowsEveryEditOfTheValues) {
     ASSERT_TRUE(m.Paste(PatternImage(8, 8), QSize(30, 20)));
     EXPECT_TRUE(m.Profile().isEmpty());
     EXPECT_EQ(m.ScreenPicture().cacheKey(), m.Picture().cacheKey());
+}
+
+}  // namespace
+
+namespace {
+
+// Marks are steps of the history, and a crop or a turn takes them along as it takes the pixels.
+TEST(PictureModel, MarksAreStepsAndFollowCropAndTurn) {
+    cPictureModel m;
+    m.SetPicture(PatternImage(40, 30));
+    cMark box = NewMark(MarkKind::Rectangle, QPointF(10, 10), Qt::red, 2);
+    box.points = {QPointF(10, 10), QPointF(30, 20)};
+    ASSERT_TRUE(m.SetMarks({box}, QSize(80, 60)).done);
+    // A crop of the shown (doubled) picture from (20, 20): the mark moves by (-10, -10).
+    ASSERT_TRUE(m.Crop(QSize(80, 60), QRect(20, 20, 60, 40), 0).done);
+    ASSERT_EQ(m.Marks().size(), 1U);
+    EXPECT_EQ(m.Marks()[0].points[0], QPointF(0, 0));
+    ASSERT_TRUE(m.Rotate(QSize(60, 40), QStringLiteral("+90"), false).done);
+    EXPECT_EQ(m.Picture().size(), QSize(40, 60));
+    ASSERT_TRUE(m.Undo(QSize(40, 60)).done);  // the turn
+    ASSERT_TRUE(m.Undo(QSize(60, 40)).done);  // the crop
+    EXPECT_EQ(m.Marks()[0].points[0], QPointF(10, 10));
+    ASSERT_TRUE(m.Undo(QSize(80, 60)).done);  // the mark
+    EXPECT_TRUE(m.Marks().empty());
+    // What leaves the window has the marks drawn; the picture keeps its pixels.
+    ASSERT_TRUE(m.Redo(QSize(80, 60)).done);
+    const QImage marked = m.MarkedView(QSize(80, 60));
+    EXPECT_EQ(marked.size(), QSize(80, 60));
+    EXPECT_NE(marked.pixel(40, 20), m.ViewPicture(QSize(80, 60)).pixel(40, 20));
 }
 
 }  // namespace
