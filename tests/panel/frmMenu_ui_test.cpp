@@ -93,6 +93,7 @@ TEST_F(Panel, EveryCommandKeyReachesItsOperation) {
         {"EDITSIZELIST", {{}, [](frmResize*) { EXPECT_TRUE(frmOption::Shared()->isVisible()); }}},
         {"SET", {{}, [](frmResize*) { EXPECT_TRUE(frmOption::Shared()->isVisible()); }}},
         {"GRAYPICTURE", {{}, [](frmResize* w) { EXPECT_TRUE(w->valHaveBackup()); }}},
+        {"ANNOTATE", {{}, [](frmResize* w) { EXPECT_TRUE(w->IsAnnotating()); }}},
         {"ROTATE+90",
          {{}, [](frmResize* w) { EXPECT_EQ(QSize(w->mOrgWidth, w->mOrgHeight), QSize(30, 40)); }}},
         {"ROTATE-90",
