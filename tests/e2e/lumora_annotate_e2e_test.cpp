@@ -1,6 +1,6 @@
 // Marking up a pin on a real display: D, a rectangle dragged on a white picture and a pixelated
 // area over a fine checkerboard show on the screen and go to the clipboard; undo and redo take
-// the marks away and bring them back.
+// the marks away and bring them back; a quick save writes them into the file.
 
 #include <gtest/gtest.h>
 
@@ -93,6 +93,16 @@ TEST(Marking, ARectangleAndAPixelatedAreaShowGoToTheClipboardAndUndo) {
     x.Key("ctrl+y");
     shot = x.WaitForScreen([&](const QImage& s) { return IsGrey(s.pixel(inside)); });
     EXPECT_TRUE(IsGrey(shot.pixel(inside))) << "and comes back";
+
+    // A quick save writes the marks into the file beside the picture; the picture keeps its own.
+    x.Key("s");
+    const QString saved = dir.path() + "/new marking.png";
+    ASSERT_TRUE(x.WaitForFile(saved));
+    QImage file;
+    ASSERT_TRUE(
+        XSession::Poll([&] { return file.load(saved) && file.size() == QSize(300, 200); }, 10000));
+    EXPECT_TRUE(IsRed(file.pixel(80, 30)));
+    EXPECT_TRUE(IsGrey(file.pixel(215, 95)));
 }
 
 }  // namespace
