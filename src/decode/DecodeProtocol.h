@@ -27,7 +27,9 @@
 //            rows in the screen's colours (kScreenRows: same layout as the picture), and a sealed
 //            memfd of profileBytes bytes holding the profile the values are in (kProfile). A
 //            palette picture's screen colours come in screenColors instead (kScreenColors), and
-//            greyRamp says how each neutral value shows (kGreyRamp, with either of those).
+//            greyRamp says how each neutral value shows (kGreyRamp, with either of those), and
+//            markColours the eight colours marks are drawn in, as the values' profile has them
+//            (kMarkColours, with kProfile).
 //
 // Both sides are built from this one header, so the two can never disagree on a layout.
 namespace DecodeProtocol {
@@ -75,6 +77,7 @@ inline constexpr quint32 kProfile = 4;       // a memfd of the values' profile f
 inline constexpr quint32 kScreenColors = 8;  // screenColors holds the screen's colour table
 inline constexpr quint32 kGreyRamp = 16;     // greyRamp holds how neutral values show
 inline constexpr quint32 kProfileRefused = 32;  // the file's profile could not be used
+inline constexpr quint32 kMarkColours = 64;  // markColours holds the marks' colours in the profile
 
 struct Reply {
     quint32 magic = kReplyMagic;
@@ -93,6 +96,7 @@ struct Reply {
     qint64 profileBytes = 0;         // with kProfile
     quint32 screenColors[256] = {};  // QRgb, colorCount of them, with kScreenColors
     quint32 greyRamp[256] = {};      // QRgb for the neutral values 0..255, with kGreyRamp
+    quint32 markColours[8] = {};     // QRgb: the eight mark colours (sRGB) in the values' profile
 };
 
 }  // namespace DecodeProtocol

@@ -48,8 +48,8 @@ bool IsPalette(qint32 format) {
 bool ColourFdsFit(const Reply& reply, size_t fds) {
     using namespace DecodeProtocol;
     const quint32 flags = reply.flags;
-    constexpr quint32 kKnown =
-        kLastReply | kScreenRows | kProfile | kScreenColors | kGreyRamp | kProfileRefused;
+    constexpr quint32 kKnown = kLastReply | kScreenRows | kProfile | kScreenColors | kGreyRamp |
+                               kProfileRefused | kMarkColours;
     const bool screenRows = (flags & kScreenRows) != 0;
     const bool screenColors = (flags & kScreenColors) != 0;
     const bool profile = (flags & kProfile) != 0;
@@ -57,7 +57,7 @@ bool ColourFdsFit(const Reply& reply, size_t fds) {
         (screenRows && IsPalette(reply.format)) || (screenColors && !IsPalette(reply.format)) ||
         ((flags & kGreyRamp) != 0) != (screenRows || screenColors) ||
         profile != (reply.profileBytes > 0) || reply.profileBytes > kMaxProfileBytes ||
-        reply.profileBytes < 0) {
+        ((flags & kMarkColours) != 0 && !profile) || reply.profileBytes < 0) {
         return false;
     }
     return fds == static_cast<size_t>(1 + (screenRows ? 1 : 0) + (profile ? 1 : 0));
@@ -104,6 +104,10 @@ bool ReadColour(const Reply& reply, const std::vector<int>& fds, const QImage& p
     }
     if ((reply.flags & kGreyRamp) != 0) {
         oColour.greyRamp = QList<QRgb>(std::begin(reply.greyRamp), std::end(reply.greyRamp));
+    }
+    if ((reply.flags & kMarkColours) != 0) {
+        oColour.markColours =
+            QList<QRgb>(std::begin(reply.markColours), std::end(reply.markColours));
     }
     oColour.refused = (reply.flags & kProfileRefused) != 0;
     return ok;

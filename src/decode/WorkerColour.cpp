@@ -17,6 +17,7 @@
 
 #include "decode/FdTransfer.h"
 #include "image/ColourProfile.h"
+#include "marks/cMark.h"
 
 namespace WorkerColour {
 
@@ -115,6 +116,18 @@ bool Complete(const ColourDescription& iDescription, int iRowsMemfd, Reply& ioRe
         // Shown as sRGB would be; the profile still goes back, for saving.
         ioReply.flags |= kProfileRefused;
         transform = cColourTransform::Between(QByteArray(), ScreenProfile());
+    } else if (!profile.isEmpty()) {
+        // Marks are chosen in sRGB: drawn into these values, they take the profile's numbers.
+        const auto toValues = cColourTransform::Between(QByteArray(), profile);
+        if (toValues->Converts()) {
+            QList<QRgb> colours;
+            for (const QColor& c : MarkColours()) {
+                colours << c.rgb();
+            }
+            colours = toValues->Colours(colours);
+            std::copy(colours.begin(), colours.end(), std::begin(ioReply.markColours));
+            ioReply.flags |= kMarkColours;
+        }
     }
     if (!transform->Converts()) {
         return true;

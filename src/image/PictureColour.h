@@ -16,6 +16,9 @@ struct PictureColour {
     // A neutral value v (0..255, the same in every channel) as the screen shows it: 256 colours,
     // or empty when v shows as v. Lets a grey or black edit follow on the screen copy exactly.
     QList<QRgb> greyRamp;
+    // The eight mark colours (sRGB, see MarkColours) as the values' profile has them: what a mark
+    // drawn into the values is drawn in. Empty when they are the same.
+    QList<QRgb> markColours;
     // The file's profile could not be used: shown as sRGB (the profile is still kept for saving).
     bool refused = false;
 

@@ -247,11 +247,44 @@ QImage cPictureModel::ScreenView(QSize iShown) const {
     return View(ScreenPicture(), iShown);
 }
 
+namespace {
+// The marks with their colours as `to` holds the eight mark colours (sRGB, MarkColours); the
+// marks as they are when it holds none.
+std::vector<cMark> InColours(const std::vector<cMark>& marks, const QList<QRgb>& to) {
+    std::vector<cMark> out = marks;
+    if (to.size() != static_cast<qsizetype>(MarkColours().size())) {
+        return out;
+    }
+    for (cMark& m : out) {
+        for (size_t i = 0; i < MarkColours().size(); ++i) {
+            if (m.colour.rgb() == MarkColours()[i].rgb()) {
+                m.colour = QColor::fromRgb(to[static_cast<qsizetype>(i)]);
+                break;
+            }
+        }
+    }
+    return out;
+}
+}  // namespace
+
+std::vector<cMark> cPictureModel::MarksOnScreen() const {
+    const QByteArray screen = ScreenColour::Profile();
+    if (screen.isEmpty() || mMarks.empty()) {
+        return mMarks;
+    }
+    QList<QRgb> colours;
+    for (const QColor& c : MarkColours()) {
+        colours << c.rgb();
+    }
+    return InColours(mMarks, cColourTransform::Between(QByteArray(), screen)->Colours(colours));
+}
+
 QImage cPictureModel::MarkedView(QSize iShown) const {
     QImage view = ViewPicture(iShown);
     if (!mMarks.empty() && !view.isNull()) {
-        // Marks are drawn in their own colours onto the values (they are sRGB colours).
-        MarkPainter::DrawMarks(view, mMarks, QSizeF(mPicture.size()));
+        // Marks are chosen in sRGB: in the values they take the profile's numbers for them.
+        MarkPainter::DrawMarks(view, InColours(mMarks, mColour.markColours),
+                               QSizeF(mPicture.size()));
     }
     return view;
 }
@@ -259,7 +292,7 @@ QImage cPictureModel::MarkedView(QSize iShown) const {
 QImage cPictureModel::MarkedScreenView(QSize iShown) const {
     QImage view = ScreenView(iShown);
     if (!mMarks.empty() && !view.isNull()) {
-        MarkPainter::DrawMarks(view, mMarks, QSizeF(mPicture.size()));
+        MarkPainter::DrawMarks(view, MarksOnScreen(), QSizeF(mPicture.size()));
     }
     return view;
 }

@@ -61,8 +61,10 @@ public:
     Edit SetMarks(std::vector<cMark> iMarks, QSize iShown);
     // For the marks' steps: swaps the marks with io.
     void ExchangeMarks(std::vector<cMark>& io) { std::swap(mMarks, io); }
+    // The marks in the screen's colours (as they are drawn over the screen copy).
+    std::vector<cMark> MarksOnScreen() const;
     // What leaves the window (a save, a copy): the picture as shown, or its screen copy as shown,
-    // with the marks drawn at that size.
+    // with the marks drawn at that size, in the values' profile or the screen's.
     QImage MarkedView(QSize iShown) const;
     QImage MarkedScreenView(QSize iShown) const;
 

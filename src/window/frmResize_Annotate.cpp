@@ -200,10 +200,11 @@ QVariant frmResize::inputMethodQuery(Qt::InputMethodQuery query) const {
 bool frmResize::PaintMarks(QPainter& p, const QRect& view, const QImage& shown) {
     const std::vector<cMark>& marks = mModel.Marks();
     const QSizeF own(mModel.Picture().size());
+    // Drawn over the screen copy: in the screen's colours.
     const int moving = mAnnotation.Moving();
     if (!marks.empty() && mMarksShown.isNull()) {
         // The marks drawn once over the shown picture; a drag repaints only what it touches.
-        std::vector<cMark> still = marks;
+        std::vector<cMark> still = mModel.MarksOnScreen();
         if (moving >= 0 && moving < static_cast<int>(still.size())) {
             still.erase(still.begin() + moving);
         }

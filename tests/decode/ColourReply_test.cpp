@@ -14,6 +14,7 @@
 #include "decode/DecodeReply.h"
 #include "decode/WorkerColour.h"
 #include "decode/mdlDecodeWorker.h"
+#include "image/ColourProfile.h"
 #include "support/ColourSupport.h"
 
 using DecodeProtocol::Reply;
@@ -130,6 +131,15 @@ TEST(ColourReply, TheWorkersConversionArrivesWithTheValuesAndTheProfile) {
         EXPECT_EQ(colour.profile, c.description.icc);
         EXPECT_EQ(colour.refused, c.description.icc == refused.icc);
         EXPECT_EQ(colour.greyRamp.size(), colour.Converts() ? 256 : 0);
+        // Marks drawn into Adobe RGB values take its numbers for sRGB red.
+        if (c.description.icc == adobe.icc) {
+            ASSERT_EQ(colour.markColours.size(), 8);
+            EXPECT_EQ(
+                colour.markColours[0],
+                cColourTransform::Between(QByteArray(), adobe.icc)->Colours({qRgb(255, 0, 0)})[0]);
+        } else {
+            EXPECT_TRUE(colour.markColours.isEmpty());
+        }
         picture = QImage();
         colour = PictureColour();
         EXPECT_EQ(OpenDescriptors(), before);

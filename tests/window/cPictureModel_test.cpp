@@ -251,6 +251,19 @@ TEST(PictureModel, TheScreenCopyFollowsEveryEditOfTheValues) {
     inStep("undo");
     EXPECT_TRUE(SamePixels(m.ScreenPicture(), beforeGrey));
 
+    // A red mark: sRGB red on the screen, the profile's red in the values.
+    colour.markColours.clear();
+    for (const QColor& c : MarkColours()) {
+        colour.markColours << cColourTransform::Between(QByteArray(), adobe)->Colours({c.rgb()})[0];
+    }
+    ASSERT_TRUE(m.Loaded(QStringLiteral("/p/adobe.jpg"), values, colour));
+    cMark box = NewMark(MarkKind::Rectangle, QPointF(5, 5), MarkColours()[0], 4);
+    box.points = {QPointF(5, 5), QPointF(30, 20)};
+    ASSERT_TRUE(m.SetMarks({box}, QSize(40, 30)).done);
+    EXPECT_EQ(m.MarkedScreenView(QSize(40, 30)).pixel(15, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(m.MarkedView(QSize(40, 30)).pixel(15, 5), colour.markColours[0]);
+    EXPECT_NE(colour.markColours[0], qRgb(255, 0, 0));
+
     ASSERT_TRUE(m.Paste(PatternImage(8, 8), QSize(30, 20)));
     EXPECT_TRUE(m.Profile().isEmpty());
     EXPECT_EQ(m.ScreenPicture().cacheKey(), m.Picture().cacheKey());
