@@ -6,6 +6,8 @@
 #include "window/cWindowJobs.h"
 #include "window/cWindowPlacement.h"
 
+using Command = cWindowJobs::Command;
+
 bool cWindowEdits::SetPicture(const QImage& picture) {
     mModel.SetPicture(picture);
     mFace.PictureChanged();
@@ -34,6 +36,9 @@ void cWindowEdits::cmdShowSize() {
 }
 
 bool cWindowEdits::ViewResize(qint32 w, qint32 h) {
+    if (!mJobs.Permits(Command::Resize)) {
+        return false;
+    }
     ApplyEdit(mModel.Resize(mFace.ShownSize(), QSize(w, h)));
     return true;
 }
@@ -44,7 +49,7 @@ void cWindowEdits::cmdResize_OrgSize() {
 }
 
 void cWindowEdits::cmdClear() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Clear)) {
         return;
     }
     mModel.Clear();
@@ -69,7 +74,7 @@ bool cWindowEdits::MaskRect(qint32 x, qint32 y, qint32 w, qint32 h) {
 }
 
 bool cWindowEdits::RotateFlip(const QString& iRotate) {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Turn)) {
         return false;
     }
     const auto edit =
@@ -84,7 +89,7 @@ bool cWindowEdits::RotateFlip(const QString& iRotate) {
 }
 
 void cWindowEdits::cmdUndo() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Undo)) {
         return;
     }
     // The picture is swapped and the window moved in one turn, without hiding it.
@@ -95,7 +100,7 @@ void cWindowEdits::cmdUndo() {
 }
 
 void cWindowEdits::cmdRedo() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Redo)) {
         return;
     }
     const auto edit = mModel.Redo(mFace.ShownSize());
@@ -105,7 +110,7 @@ void cWindowEdits::cmdRedo() {
 }
 
 void cWindowEdits::cmdCrop() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Crop)) {
         return;
     }
     const auto edit = mModel.Crop(mFace.ShownSize(), mFace.CropRectPx(), mPlace.mFormBorder);
@@ -116,7 +121,7 @@ void cWindowEdits::cmdCrop() {
 }
 
 void cWindowEdits::cmdMask() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Mask)) {
         return;
     }
     const auto edit = mModel.Mask(mFace.ShownSize(), mFace.CropRectPx());
@@ -127,7 +132,7 @@ void cWindowEdits::cmdMask() {
 }
 
 void cWindowEdits::cmdGrayPicture() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Grey)) {
         return;
     }
     const auto edit = mModel.Gray(mFace.ShownSize());

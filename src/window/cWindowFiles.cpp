@@ -24,6 +24,9 @@
 #include "window/cWindowPlacement.h"
 
 namespace {
+
+using Command = cWindowJobs::Command;
+
 // How long the screen is left to repaint without the window before it is grabbed.
 constexpr int kCaptureDelayMs = 150;
 
@@ -100,8 +103,8 @@ bool cWindowFiles::Close() {
 bool cWindowFiles::LoadFromFile(const QString& fileName) {
     // Only regular files: a folder, a pipe or a device is no picture, and a pipe could block.
     const QFileInfo info(fileName);
-    if (mFace.IsUnloaded() || mJobs.IsWorking() || !info.isFile()) {
-        return false;  // a save or capture runs: its result must not be overtaken
+    if (mFace.IsUnloaded() || !mJobs.Permits(Command::OpenFile) || !info.isFile()) {
+        return false;
     }
     // The newest request wins.
     for (const qint64 overtaken : {mJobs.OpenRequest(), mJobs.PreviewRequest()}) {
@@ -215,7 +218,7 @@ void cWindowFiles::GrowTo(QSize own) {
 }
 
 void cWindowFiles::cmdOpenPicture() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::OpenDialog)) {
         return;
     }
     // The history goes first, even when the dialog is cancelled.
@@ -231,7 +234,7 @@ void cWindowFiles::cmdOpenPicture() {
 // ---- saving ----
 
 void cWindowFiles::cmdQuickSave() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::QuickSave)) {
         return;
     }
     const auto& o = mdlOption::Options();
@@ -250,7 +253,7 @@ void cWindowFiles::cmdQuickSave() {
 }
 
 void cWindowFiles::cmdSaveAs() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::SaveAs)) {
         return;
     }
     mFace.SuspendTopMost();
@@ -279,7 +282,7 @@ void cWindowFiles::cmdSaveAs() {
 }
 
 bool cWindowFiles::SaveToFile(const QString& fileName) {
-    if (mJobs.IsBusy() || mModel.Picture().isNull()) {
+    if (!mJobs.Permits(Command::Save) || mModel.Picture().isNull()) {
         return false;
     }
     // The picture's own values go with its profile; a format that carries no profile gets what
@@ -322,7 +325,7 @@ void cWindowFiles::EndSave(bool ok, SaveFailure why, const QString& path) {
 // ---- clipboard ----
 
 void cWindowFiles::cmdCopy() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Copy)) {
         return;
     }
     // What other programs take from the clipboard is sRGB: what the window shows, brought there.
@@ -341,7 +344,7 @@ void cWindowFiles::cmdPaste() {
 }
 
 bool cWindowFiles::PasteClipboard() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Paste)) {
         return false;
     }
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
@@ -363,7 +366,7 @@ bool cWindowFiles::PasteClipboard() {
 // ---- screen capture ----
 
 void cWindowFiles::cmdLoadPictureFromScreen() {
-    if (mJobs.IsBusy()) {
+    if (!mJobs.Permits(Command::Capture)) {
         return;
     }
     // The screen under the window's centre, at that screen's own resolution.

@@ -1,6 +1,45 @@
 #include "window/cWindowJobs.h"
 
+#include <iterator>
 #include <utility>
+
+namespace {
+
+using Command = cWindowJobs::Command;
+
+// What each command waits for: a save or capture (its result would be overtaken, or it would act
+// on a picture about to be replaced), and a reduced picture on show (it would act on a picture the
+// model does not hold). An open only overtakes the reduced picture's open, so it may run then.
+struct Rule {
+    Command command;
+    bool waitsForWork;
+    bool waitsForPreview;
+};
+constexpr Rule kRules[] = {
+    {Command::OpenFile, true, false}, {Command::OpenDialog, true, true},
+    {Command::Save, true, true},      {Command::QuickSave, true, true},
+    {Command::SaveAs, true, true},    {Command::Copy, true, true},
+    {Command::Paste, true, true},     {Command::Capture, true, true},
+    {Command::Clear, true, true},     {Command::Crop, true, true},
+    {Command::Mask, true, true},      {Command::Grey, true, true},
+    {Command::Turn, true, true},      {Command::Undo, true, true},
+    {Command::Redo, true, true},      {Command::StartAnnotating, true, true},
+    {Command::Mouse, true, true},     {Command::Wheel, true, true},
+    {Command::Drop, true, true},      {Command::Resize, false, false},
+};
+static_assert(std::size(kRules) == static_cast<size_t>(Command::Resize) + 1,
+              "every command has its rule");
+
+}  // namespace
+
+bool cWindowJobs::Permits(Command command) const {
+    for (const Rule& rule : kRules) {
+        if (rule.command == command) {
+            return !(rule.waitsForWork && mBusy) && !(rule.waitsForPreview && mPreviewShown);
+        }
+    }
+    return !IsBusy();  // not reached: every command has its rule
+}
 
 bool cWindowJobs::Begin(bool quiet) {
     if (mBusy) {

@@ -17,9 +17,35 @@
 // Request ids are the decoder's; 0 stands for none.
 class cWindowJobs {
 public:
+    // The window's commands, as far as the busy rule tells them apart.
+    enum class Command {
+        OpenFile,    // a file read in the background (a drop of one file goes through Drop)
+        OpenDialog,  // asks for a file to open
+        Save,        // writes to a name given
+        QuickSave,
+        SaveAs,
+        Copy,
+        Paste,
+        Capture,  // the screen under the window
+        Clear,
+        Crop,
+        Mask,
+        Grey,
+        Turn,  // turns and flips
+        Undo,
+        Redo,
+        StartAnnotating,  // ending it always runs
+        Mouse,            // presses and drags over the picture
+        Wheel,            // zoom and opacity steps
+        Drop,
+        Resize,  // the size commands, which run even then
+    };
+    // Whether command may run now. A command that may not is dropped, not queued: the window
+    // stays as it was. The one place that says which commands wait for what.
+    bool Permits(Command command) const;
+
+    // A save or capture runs, or a reduced picture is on show.
     bool IsBusy() const { return mBusy || mPreviewShown; }
-    // A save or capture runs (a new open would be overtaken by its result).
-    bool IsWorking() const { return mBusy; }
     bool IsOpening() const { return mOpenRequest != 0; }
     // Closed while busy: the window unloads once the work ends.
     bool ClosingWhenIdle() const { return mCloseWhenIdle; }

@@ -22,7 +22,8 @@ void frmResize::cmdAnnotate() {
 }
 
 void frmResize::SetAnnotating(bool on) {
-    if (on == mAnnotation.IsOn() || (on && IsBusy())) {
+    if (on == mAnnotation.IsOn() ||
+        (on && !mFiles.Jobs().Permits(cWindowJobs::Command::StartAnnotating))) {
         return;
     }
     ApplyMarkChange(mAnnotation.SetOn(on));
@@ -90,7 +91,7 @@ bool frmResize::AnnotationMouse(QMouseEvent* e) {
     if (t == QEvent::MouseButtonPress) {
         // Only a left press inside the edges draws; the edges still resize the window.
         mAnnotating = e->button() == Qt::LeftButton && e->buttons() == Qt::LeftButton &&
-                      mMouse->InsideEdges(at) && !IsBusy();
+                      mMouse->InsideEdges(at) && mFiles.Jobs().Permits(cWindowJobs::Command::Mouse);
         if (!mAnnotating) {
             return false;
         }

@@ -26,6 +26,12 @@
 #include <optional>
 #include <utility>
 
+namespace {
+
+using Command = cWindowJobs::Command;
+
+}  // namespace
+
 // ---- mouse ----
 
 void frmResize::ShowCropRect(const QRect& r) {
@@ -53,7 +59,7 @@ bool frmResize::eventFilter(QObject* watched, QEvent* event) {
         t != QEvent::MouseButtonRelease) {
         return QWidget::eventFilter(watched, event);
     }
-    if (IsBusy()) {
+    if (!mFiles.Jobs().Permits(Command::Mouse)) {
         return true;  // no drags or crop rectangles while a save or capture runs
     }
     if (watched == imgView && !AnnotationMouse(static_cast<QMouseEvent*>(event))) {
@@ -97,7 +103,8 @@ void frmResize::OpenMenu() {
 void frmResize::mousePressEvent(QMouseEvent* event) {
     // Only presses on the window itself: one a control passed up was handled there already.
     const QPointF at = DevicePlacement::EventPoint(imgView, event);
-    mFramePress = !IsBusy() && childAt(event->position().toPoint()) == nullptr &&
+    mFramePress = mFiles.Jobs().Permits(Command::Mouse) &&
+                  childAt(event->position().toPoint()) == nullptr &&
                   QRectF(QPointF(), QSizeF(ShownSize())).contains(at);
     if (mFramePress && !AnnotationMouse(event)) {
         PictureMouse(event);
@@ -105,13 +112,14 @@ void frmResize::mousePressEvent(QMouseEvent* event) {
 }
 
 void frmResize::mouseMoveEvent(QMouseEvent* event) {
-    if (mFramePress && !IsBusy() && !AnnotationMouse(event)) {
+    if (mFramePress && mFiles.Jobs().Permits(Command::Mouse) && !AnnotationMouse(event)) {
         PictureMouse(event);
     }
 }
 
 void frmResize::mouseReleaseEvent(QMouseEvent* event) {
-    if (std::exchange(mFramePress, false) && !IsBusy() && !AnnotationMouse(event)) {
+    if (std::exchange(mFramePress, false) && mFiles.Jobs().Permits(Command::Mouse) &&
+        !AnnotationMouse(event)) {
         PictureMouse(event);
     }
 }
@@ -121,7 +129,7 @@ void frmResize::mouseReleaseEvent(QMouseEvent* event) {
 void frmResize::wheelEvent(QWheelEvent* event) {
     event->accept();  // taken here: nothing behind the window scrolls instead
     if (mWheel.Add(event->angleDelta().y(), event->modifiers(), event->buttons(),
-                   !IsBusy() && !mUnloaded,
+                   mFiles.Jobs().Permits(Command::Wheel) && !mUnloaded,
                    ScreenUnits::ToDevice(event->globalPosition(), screen()))) {
         QMetaObject::invokeMethod(this, &frmResize::ApplyWheel, Qt::QueuedConnection);
     }
@@ -129,7 +137,7 @@ void frmResize::wheelEvent(QWheelEvent* event) {
 
 void frmResize::ApplyWheel() {
     const cWheelGesture::Notches n = mWheel.Take();
-    if (IsBusy() || mUnloaded) {
+    if (!mFiles.Jobs().Permits(Command::Wheel) || mUnloaded) {
         return;
     }
     // A wheel step that fails leaves the window as it was.
@@ -235,7 +243,7 @@ void frmResize::cmdSetClickThrough() {
 // ---- drops ----
 
 void frmResize::OnFilesDropped(const QStringList& paths) {
-    if (IsBusy() || paths.isEmpty()) {
+    if (!mFiles.Jobs().Permits(Command::Drop) || paths.isEmpty()) {
         return;
     }
     // A drop that fails changes nothing.

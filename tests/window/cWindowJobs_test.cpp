@@ -1,8 +1,9 @@
 // What an image window has running: saves and captures that make it busy, opens beside them (the
-// newest wins), and a close that waits for the work.
+// newest wins), a close that waits for the work, and which commands wait while busy.
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <ostream>
 #include <vector>
 
@@ -154,5 +155,65 @@ TEST(JobRequests, TheOpenToCancelIsTheOneRunningAndACloseKeepsNoCapture) {
     EXPECT_TRUE(jobs.ClosingWhenIdle());
     EXPECT_FALSE(jobs.KeepsCapture());
 }
+
+// The busy rule: which commands wait for a save or capture, which for a reduced picture on show,
+// and which run anyway. Every command is listed: one missing from the table fails its count.
+struct BusyRule {
+    const char* what;
+    cWindowJobs::Command command;
+    bool whileWorking;  // runs while a save or capture runs
+    bool whilePreview;  // runs while a reduced picture stands in for the one being opened
+};
+void PrintTo(const BusyRule& r, std::ostream* os) {
+    *os << r.what;
+}
+
+using C = cWindowJobs::Command;
+const BusyRule kBusyRules[] = {
+    {"open a file", C::OpenFile, false, true},  // it overtakes the reduced picture's open
+    {"open dialog", C::OpenDialog, false, false},
+    {"save", C::Save, false, false},
+    {"quick save", C::QuickSave, false, false},
+    {"save as", C::SaveAs, false, false},
+    {"copy", C::Copy, false, false},
+    {"paste", C::Paste, false, false},
+    {"capture", C::Capture, false, false},
+    {"clear", C::Clear, false, false},
+    {"crop", C::Crop, false, false},
+    {"mask", C::Mask, false, false},
+    {"grey", C::Grey, false, false},
+    {"turn", C::Turn, false, false},
+    {"undo", C::Undo, false, false},
+    {"redo", C::Redo, false, false},
+    {"annotate", C::StartAnnotating, false, false},
+    {"mouse", C::Mouse, false, false},
+    {"wheel", C::Wheel, false, false},
+    {"drop", C::Drop, false, false},
+    {"size", C::Resize, true, true},
+};
+static_assert(std::size(kBusyRules) == static_cast<size_t>(C::Resize) + 1);
+
+class BusyRules : public testing::TestWithParam<BusyRule> {};
+
+TEST_P(BusyRules, ACommandRunsWhenIdleAndWaitsOnlyForWhatItMust) {
+    const BusyRule& r = GetParam();
+    cWindowJobs jobs;
+    EXPECT_TRUE(jobs.Permits(r.command)) << "idle";
+    jobs.OpenStarted(7);
+    EXPECT_TRUE(jobs.Permits(r.command)) << "an open runs";
+
+    ASSERT_TRUE(jobs.Begin());
+    EXPECT_EQ(jobs.Permits(r.command), r.whileWorking) << "saving";
+    jobs.End();
+    EXPECT_TRUE(jobs.Permits(r.command)) << "the save ended";
+
+    jobs.OpenStarted(8, 9);
+    ASSERT_TRUE(jobs.PreviewArrived(9));
+    EXPECT_EQ(jobs.Permits(r.command), r.whilePreview) << "a reduced picture shown";
+    jobs.OpenArrived(8);
+    EXPECT_TRUE(jobs.Permits(r.command)) << "the full picture came";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BusyRules, testing::ValuesIn(kBusyRules));
 
 }  // namespace
