@@ -43,8 +43,8 @@ class QInputMethodEvent;
 // a cPictureModel, the edits in cWindowEdits, files, clipboard and capture in cWindowFiles, its
 // place and size in cWindowPlacement, its opacity and colour key in cWindowLooks, the mouse over
 // the picture in cPictureMouse, its keys in cWindowKeys. Saving and screen capture take time:
-// meanwhile the window shows the wait and ignores its commands (IsBusy), and a close hides it at
-// once but lets the work finish.
+// meanwhile the window shows the wait and its commands wait (cWindowJobs::Permits, the one rule),
+// and a close hides it at once but lets the work finish.
 //
 // The wheel scales the picture about the pointer by exact levels (see cWheelZoom), Ctrl+wheel
 // steps the opacity; Shift+wheel and a wheel turned with a button held do nothing. The notches of
