@@ -13,10 +13,8 @@ struct Option {
 };
 
 constexpr Option kOptions[] = {
-    {"--capture", Action::Capture},
-    {"--paste", Action::Paste},
-    {"--help", Action::Help},
-    {"--version", Action::Version},
+    {"--capture", Action::Capture}, {"--select", Action::Select},   {"--paste", Action::Paste},
+    {"--help", Action::Help},       {"--version", Action::Version},
 };
 
 QString UsageError(const QString& what) {
@@ -63,12 +61,16 @@ Parsed Parse(const QStringList& arguments) {
 QString Usage() {
     return QStringLiteral(
         "Usage: lumora [PICTURE | FOLDER...]\n"
-        "       lumora --capture | --paste | --help | --version\n"
+        "       lumora --capture | --select | --paste | --help | --version\n"
         "\n"
         "Opens one picture in its own window, or the thumbnail browser for a folder or several\n"
         "paths; with no argument, an empty window.\n"
         "\n"
         "  --capture   a new window holding the screen under the pointer\n"
+        "  --select    freezes the screens to select a region (a drag) or a window (a click);\n"
+        "              Enter or a double click pins it where it was, Ctrl+C copies it, C copies\n"
+        "              the colour under the pointer, arrows move it (Shift grows, Ctrl shrinks),\n"
+        "              Esc ends (exit status 1 when no window is left)\n"
         "  --paste     a new window holding the picture on the clipboard (exit status 1 when\n"
         "              there is none)\n"
         "  --help      this text\n"

@@ -10,6 +10,7 @@ namespace CommandLineOptions {
 enum class Action {
     Open,     // the paths, as they always were (none: an empty window)
     Capture,  // --capture: a new window holding the screen under the pointer
+    Select,   // --select: a region or a window of the frozen screens, pinned where it was
     Paste,    // --paste: a new window holding the clipboard's picture
     Help,     // --help: the usage, to standard output
     Version,  // --version: "Lumora " and the version the About box shows

@@ -18,6 +18,7 @@
 #include "window/NativeWindow.h"
 #include "window/WindowArithmetic.h"
 #include "window/WorkAreaPlacement.h"
+#include "window/frmRegionSelect.h"
 #include "window/frmResize.h"
 
 #include <QApplication>
@@ -179,6 +180,13 @@ int Main(int argc, char** argv) {
     mdlOption::ReadOptions(QString());
     if (parsed.action == CommandLineOptions::Action::Capture) {
         StartCapture();
+    } else if (parsed.action == CommandLineOptions::Action::Select) {
+        if (!StartSelect()) {
+            return 1;
+        }
+        gRunning = true;
+        const int status = QApplication::exec();
+        return gExitStatus != 0 ? gExitStatus : status;
     } else if (parsed.action == CommandLineOptions::Action::Paste) {
         if (!StartPaste()) {
             return 1;
@@ -212,6 +220,22 @@ void StartCapture() {
         },
         Qt::SingleShotConnection);
     window->CaptureScreenAt(target);
+}
+
+bool StartSelect() {
+    auto* selection = new frmRegionSelect(qApp);
+    QObject::connect(selection, &frmRegionSelect::ended, qApp, [](bool pinned) {
+        if (!pinned && ImageWindowCount() == 0) {
+            gExitStatus = 1;  // nothing was left on the screen: a script can tell
+            QCoreApplication::exit(1);
+        }
+    });
+    if (!selection->Start()) {
+        std::fprintf(stderr, "lumora: the screen capture was refused\n");
+        delete selection;
+        return false;
+    }
+    return true;
 }
 
 bool StartPaste() {

@@ -23,6 +23,9 @@ void Start();
 // the clipboard's picture (--paste; false, after saying so, when it holds none).
 void StartCapture();
 bool StartPaste();
+// --select: a region or a window of the frozen screens, pinned where it was; false, after saying
+// so, when no screen could be frozen.
+bool StartSelect();
 
 // Creates an image window, opens path in it (an empty path keeps the placeholder) and shows it
 // at left/top (twips) when both are above 0. A file that cannot be opened leaves no window.

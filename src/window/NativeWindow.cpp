@@ -315,6 +315,60 @@ bool ReleaseKeyboardFocus(QWidget* window) {
     return true;
 }
 
+namespace {
+// The window's outermost ancestor below the root: its frame when a manager reparented it.
+xcb_window_t FrameOf(xcb_connection_t* c, xcb_window_t w, xcb_window_t root) {
+    for (int depth = 0; depth < 16; ++depth) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+        if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE) {
+            return w;
+        }
+        w = tree->parent;
+    }
+    return w;
+}
+}  // namespace
+
+std::vector<QRect> TopLevelWindowsTopFirst() {
+    std::vector<QRect> out;
+    xcb_connection_t* c = Connection();
+    const xcb_window_t root = c ? RootOf(c) : 0;
+    if (root == 0) {
+        return out;
+    }
+    std::vector<xcb_window_t> bottomFirst;
+    const xcb_atom_t stacking = Atom(c, "_NET_CLIENT_LIST_STACKING");
+    Reply<xcb_get_property_reply_t> list(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, stacking, XCB_ATOM_WINDOW, 0, 4096), nullptr));
+    if (stacking != XCB_ATOM_NONE && list && list->format == 32 &&
+        xcb_get_property_value_length(list.get()) > 0) {
+        const auto* ids = static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()));
+        const int n = xcb_get_property_value_length(list.get()) / 4;
+        for (int i = 0; i < n; ++i) {
+            bottomFirst.push_back(FrameOf(c, ids[i], root));
+        }
+    } else {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+        if (tree) {
+            const xcb_window_t* kids = xcb_query_tree_children(tree.get());
+            bottomFirst.assign(kids, kids + xcb_query_tree_children_length(tree.get()));
+        }
+    }
+    for (auto it = bottomFirst.rbegin(); it != bottomFirst.rend(); ++it) {
+        Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, *it), nullptr));
+        Reply<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, *it), nullptr));
+        if (a && g && a->map_state == XCB_MAP_STATE_VIEWABLE &&
+            a->_class != XCB_WINDOW_CLASS_INPUT_ONLY) {
+            const int b = g->border_width;
+            out.emplace_back(g->x, g->y, g->width + 2 * b, g->height + 2 * b);
+        }
+    }
+    return out;
+}
+
 #else
 
 bool Available() {
@@ -350,6 +404,9 @@ bool ReleaseKeyboardFocus(QWidget*) {
 }
 QByteArray ScreenColourProfile() {
     return QByteArray();
+}
+std::vector<QRect> TopLevelWindowsTopFirst() {
+    return {};
 }
 
 #endif

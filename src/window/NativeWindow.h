@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QRegion>
 #include <optional>
+#include <vector>
 
 class QScreen;
 class QWidget;
@@ -57,6 +58,11 @@ void FloatEveryWindow();
 // When the window holds the keyboard focus, hands it to whatever window is under the pointer.
 // False where the platform is not X11.
 bool ReleaseKeyboardFocus(QWidget* window);
+
+// The rectangles (frames included, desktop device pixels) of the top-level windows shown now,
+// topmost first: the managed windows in the manager's stacking order, or the root's children
+// when no manager keeps that list. Empty where the platform is not X11.
+std::vector<QRect> TopLevelWindowsTopFirst();
 
 // The colour profile a colour manager has set for the first screen (the root window's
 // _ICC_PROFILE, ICC bytes); empty when none is set or the platform is not X11.

@@ -35,7 +35,7 @@ cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, b
         case Qt::Key_A:
             return letter(Action::SaveAs);
         case Qt::Key_C:
-            return letter(Action::Capture);
+            return letter((keys & Qt::ShiftModifier) ? Action::Select : Action::Capture);
         case Qt::Key_T:
             return letter(Action::Pin);
         case Qt::Key_D:

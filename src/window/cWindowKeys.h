@@ -27,6 +27,7 @@ public:
         QuickSave,     // S
         SaveAs,        // A
         Capture,       // C
+        Select,        // Shift+C: a region of the frozen screens
         Pin,           // T
         Annotate,      // D
         VersionInfo,   // Ctrl+Alt+Shift+F12

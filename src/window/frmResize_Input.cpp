@@ -16,6 +16,7 @@
 #include "window/WindowArithmetic.h"
 #include "window/WindowPin.h"
 #include "window/WindowServices.h"
+#include "window/frmRegionSelect.h"
 
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -211,6 +212,7 @@ void frmResize::RunKeyAction(cWindowKeys::Action action) {
         {Action::QuickSave, [this] { cmdQuickSave(); }},
         {Action::SaveAs, [this] { cmdSaveAs(); }},
         {Action::Capture, [this] { cmdLoadPictureFromScreen(); }},
+        {Action::Select, [this] { frmRegionSelect::From(this); }},
         {Action::Pin, [this] { cmdSetClickThrough(); }},
         {Action::Annotate, [this] { cmdAnnotate(); }},
         {Action::VersionInfo,
