@@ -6,6 +6,7 @@ void cWindowKeys::Pressed(int key, Qt::KeyboardModifiers keys, bool autoRepeat) 
     }
     mPressed = key;
     mPlain = !(keys & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    mShift = keys & Qt::ShiftModifier;
 }
 
 cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, bool autoRepeat) {
@@ -14,6 +15,7 @@ cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, b
     }
     const bool seen = mPressed == key;
     const bool plain = seen && mPlain;
+    const bool shift = mShift;
     mPressed = 0;
     if (!seen) {
         return Action::PassOn;
@@ -35,7 +37,7 @@ cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, b
         case Qt::Key_A:
             return letter(Action::SaveAs);
         case Qt::Key_C:
-            return letter((keys & Qt::ShiftModifier) ? Action::Select : Action::Capture);
+            return letter(shift ? Action::Select : Action::Capture);
         case Qt::Key_T:
             return letter(Action::Pin);
         case Qt::Key_D:

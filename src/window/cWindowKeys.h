@@ -54,4 +54,5 @@ public:
 private:
     int mPressed = 0;     // the last key pressed while the window had the keyboard
     bool mPlain = false;  // ... without Ctrl, Alt or Meta
+    bool mShift = false;  // ... with Shift (let go first or not)
 };

@@ -43,6 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
             {kSpaced, "-x", "/tmp/b.jpg"}, Action::Open, {kSpaced, "-x", "/tmp/b.jpg"}, false},
         ParseCase{{"--capture"}, Action::Capture, {}, false},
         ParseCase{{"--paste"}, Action::Paste, {}, false},
+        ParseCase{{"--select"}, Action::Select, {}, false},
         ParseCase{{"--help"}, Action::Help, {}, false},
         ParseCase{{"--version"}, Action::Version, {}, false},
         // "--" ends the options: what follows is a path, even an option's name or "--" again.
