@@ -14,6 +14,10 @@ cWindowKeys::Action cWindowKeys::Released(int key, Qt::KeyboardModifiers keys, b
         return Action::None;
     }
     const bool seen = mPressed == key;
+    if (!seen && (key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+                  key == Qt::Key_Meta)) {
+        return Action::PassOn;  // a chord's modifier let go first: the key it held still counts
+    }
     const bool plain = seen && mPlain;
     const bool shift = mShift;
     mPressed = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "Compositor.h"
 #include "XSession.h"
 
@@ -71,6 +73,30 @@ TEST_F(Select, EscEndsWithNothingAndStatusOne) {
     ASSERT_NE(x.FindWindow(), 0u) << "no overlay";
     x.Key("Escape");
     EXPECT_EQ(x.WaitForExit(), 1);
+}
+
+TEST_F(Select, ShiftCHidesTheWindowAndBringsItBackAsItWas) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/picture.png";
+    ASSERT_TRUE(TestPattern(QSize(160, 90), 2).save(file));
+    ASSERT_TRUE(x.StartLumora({file}));
+    const qulonglong window = x.FindWindow();
+    ASSERT_NE(window, 0u);
+    QRect before;
+    XSession::Poll([&] { return (before = x.Geometry(window)).width() > 0; }, 10000);
+    x.MoveTo(before.center().x(), before.center().y());
+    x.Press(1);
+    x.Release(1);
+    ASSERT_TRUE(x.WaitForFocus(window));
+    x.Key("shift+c");
+    ASSERT_TRUE(x.WaitForWindowGone(window)) << "the window stayed while selecting";
+    const qulonglong overlay = x.WaitForNewWindow({});
+    ASSERT_NE(overlay, 0u) << "no overlay";
+    x.Key("Escape");
+    ASSERT_TRUE(x.WaitForWindowGone(overlay));
+    EXPECT_TRUE(XSession::Poll([&] { return x.Windows().contains(window); }, 10000));
+    EXPECT_EQ(x.WaitForGeometry(window, before), before);
+    EXPECT_TRUE(x.Running());
 }
 
 }  // namespace
