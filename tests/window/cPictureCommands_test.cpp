@@ -9,7 +9,7 @@
 #include <ostream>
 
 #include "image/ColourProfile.h"
-#include "support/ColourSupport.h"
+#include "support/DecodedColour.h"
 #include "support/TestSupport.h"
 #include "window/UndoBudget.h"
 #include "window/cPictureModel.h"
@@ -43,14 +43,9 @@ void ExpectSame(const cPictureModel& m, const Snapshot& s) {
 
 // A picture of 40 x 30 in Adobe RGB, with its screen copy, read from a file.
 void Open(cPictureModel& m) {
-    const QByteArray adobe = ColourSupport::AdobeRgb();
-    const auto toScreen = cColourTransform::Between(adobe, QByteArray());
     const QImage values = PatternImage(40, 30);
-    PictureColour colour;
-    colour.profile = adobe;
-    colour.screen = toScreen->Picture(values);
-    colour.greyRamp = toScreen->GreyRamp();
-    ASSERT_TRUE(m.Loaded(QStringLiteral("/p/adobe.jpg"), values, colour));
+    ASSERT_TRUE(m.Loaded(QStringLiteral("/p/adobe.jpg"), values,
+                         ColourSupport::ColourOf(values, ColourSupport::AdobeRgb())));
 }
 
 // Each step on a picture of 40 x 30 shown at 20 x 15: a shown copy is never what comes back.

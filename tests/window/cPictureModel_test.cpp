@@ -5,7 +5,7 @@
 #include "image/ColourProfile.h"
 #include "image/mdlPhotoShop.h"
 #include "marks/cMark.h"
-#include "support/ColourSupport.h"
+#include "support/DecodedColour.h"
 #include "support/TestSupport.h"
 #include "window/cPictureModel.h"
 
@@ -213,10 +213,7 @@ TEST(PictureModel, TheScreenCopyFollowsEveryEditOfTheValues) {
     const QByteArray adobe = ColourSupport::AdobeRgb();
     const auto toScreen = cColourTransform::Between(adobe, QByteArray());
     const QImage values = PatternImage(40, 30);
-    PictureColour colour;
-    colour.profile = adobe;
-    colour.screen = toScreen->Picture(values);
-    colour.greyRamp = toScreen->GreyRamp();
+    PictureColour colour = ColourSupport::ColourOf(values, adobe);
     cPictureModel m;
     ASSERT_TRUE(m.Loaded(QStringLiteral("/p/adobe.jpg"), values, colour));
 
